@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies on a fresh Debian machine.
+set -euo pipefail
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v g++ >/dev/null || need+=(g++)
+command -v clang++ >/dev/null || need+=(clang)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ -f /usr/include/gmp.h ] || [ -f /usr/include/x86_64-linux-gnu/gmp.h ] || need+=(libgmp-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO=sudo; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}"
+fi

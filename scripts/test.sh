@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything with warnings as errors and runs every test, then does
+# the same under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVLR_WERROR=ON
+cmake --build build/ci -j "$jobs"
+ctest --test-dir build/ci --output-on-failure -j "$jobs"
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTVLR_WERROR=ON \
+      -DTVLR_SANITIZE=ON -DTVLR_BUILD_BENCH=OFF
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
