@@ -1,0 +1,105 @@
+// Digit alphabets of the number bases 2..62, 64 and 85, as compile-time tables.
+//
+// Shared by the big-integer text conversion and the number text of the notation core.
+//
+//   bases 2..36   read: 0-9 [0-9], a-z and A-Z alike [10-35]; write: 0-9, a-z
+//   bases 37..62  read and write: 0-9 [0-9], a-z [10-35], A-Z [36-61]
+//   base 64       A-Z [0-25], a-z [26-51], 0-9 [52-61], + [62], / [63]  (RFC 4648 base64)
+//   base 85       the 85 bytes from '!' (0x21) to 'u' (0x75) in code order [0-84]
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace tvl::digits {
+
+// Writing alphabet of bases 2..62: digit value -> character.
+inline constexpr char kAlnum[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+// Writing alphabet of base 64.
+inline constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// The base-85 digit d is the character kBase85First + d.
+inline constexpr char kBase85First = '!';
+
+static_assert(sizeof kAlnum == 63 && sizeof kBase64 == 65);
+
+// Marks a byte that is not a digit in a reading table.
+inline constexpr std::uint8_t kNoDigit = 0xFF;
+
+using ReadTable = std::array<std::uint8_t, 256>;
+
+namespace detail {
+
+constexpr ReadTable make_alnum_table(bool fold_case) {
+    ReadTable t{};
+    for (auto &e : t) e = kNoDigit;
+    for (int c = '0'; c <= '9'; ++c) t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - '0');
+    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - 'A' + (fold_case ? 10 : 36));
+    return t;
+}
+
+constexpr ReadTable make_base64_table() {
+    ReadTable t{};
+    for (auto &e : t) e = kNoDigit;
+    for (unsigned v = 0; v < 64; ++v)
+        t[static_cast<unsigned char>(kBase64[v])] = static_cast<std::uint8_t>(v);
+    return t;
+}
+
+constexpr ReadTable make_base85_table() {
+    ReadTable t{};
+    for (auto &e : t) e = kNoDigit;
+    for (unsigned v = 0; v < 85; ++v)
+        t[static_cast<unsigned>(kBase85First) + v] = static_cast<std::uint8_t>(v);
+    return t;
+}
+
+}  // namespace detail
+
+// Reading tables: byte -> digit value, or kNoDigit.
+inline constexpr ReadTable kReadFolded = detail::make_alnum_table(true);   // bases up to 36
+inline constexpr ReadTable kReadCased = detail::make_alnum_table(false);   // bases 37 and above
+inline constexpr ReadTable kReadBase64 = detail::make_base64_table();
+inline constexpr ReadTable kReadBase85 = detail::make_base85_table();
+
+// True for the bases that numbers may be written in: 2..62, 64 and 85.
+constexpr bool is_valid_base(std::uint32_t base) {
+    return (base >= 2 && base <= 62) || base == 64 || base == 85;
+}
+
+// The reading table of a base (any base other than 64 and 85 uses a letter table).
+constexpr const ReadTable &read_table(std::uint32_t base) {
+    if (base == 64) return kReadBase64;
+    if (base == 85) return kReadBase85;
+    return base <= 36 ? kReadFolded : kReadCased;
+}
+
+// The value of the byte c as a digit of base, or base itself when c is not a digit of that
+// base (a caller only tests whether the result is below the base).
+constexpr std::uint32_t digit_value(std::uint32_t c, std::uint32_t base) {
+    if (c > 0xFF) return base;
+    const std::uint32_t v = read_table(base)[c];
+    return v < base ? v : base;
+}
+
+// The character that writes the digit value v (v < base) of a valid base.
+constexpr char digit_char(std::uint32_t v, std::uint32_t base) {
+    if (base == 64) return kBase64[v & 63u];
+    if (base == 85) return static_cast<char>(kBase85First + static_cast<char>(v));
+    return kAlnum[v < 62 ? v : 0];
+}
+
+// The character of the zero digit: 'A' in base 64, '!' in base 85, '0' otherwise.
+constexpr char zero_char(std::uint32_t base) { return digit_char(0, base); }
+
+// True when c is one of the characters that a text may begin with as its sign.
+constexpr bool is_sign_char(char c) { return c == '+' || c == '-'; }
+
+static_assert(digit_value('Z', 36) == 35 && digit_value('Z', 62) == 61);
+static_assert(digit_value('z', 36) == 35 && digit_value('z', 62) == 35);
+static_assert(digit_value('+', 64) == 62 && digit_value('+', 10) == 10);
+static_assert(digit_value('v', 85) == 85 && digit_value('u', 85) == 84);
+static_assert(zero_char(64) == 'A' && zero_char(85) == '!' && zero_char(10) == '0');
+
+}  // namespace tvl::digits
