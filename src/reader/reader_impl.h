@@ -1,0 +1,220 @@
+// The reader object and the functions its source files share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tvlr.h"
+
+namespace tvl::rd {
+
+inline constexpr uint32_t kMemChunk = 1u << 20;   // memory sources: in place
+inline constexpr uint32_t kReadChunk = 1u << 16;  // other sources: copied
+inline constexpr uint32_t kTextCap = 65536;
+inline constexpr uint32_t kTypeCap = 256;
+inline constexpr uint32_t kUnitCap = 256;
+inline constexpr uint32_t kTokenBytes = kTextCap + kTypeCap + kUnitCap;  // 66048
+
+// Token kinds: the value kinds of a value event, plus internal kinds.
+enum TokenKind : uint32_t {
+    TK_member_name = 0,
+    TK_string = 1,
+    TK_number = 2,
+    TK_symbol = 3,
+    TK_reference = 4,
+    TK_array_number = 5,
+    TK_array_string = 6,
+    TK_annotation = 7,
+    TK_octets = 8,
+    TK_null = 9,
+    TK_struct_opened = 10,
+    TK_nothing = 16,
+};
+
+// What is in force for a value: type, width, base and unit.
+struct TypeInForce {
+    uint32_t type;
+    uint32_t bits;
+    uint32_t base;
+    tvl_unit unit;
+};
+
+// One level of the array stack: the enclosing level's state while an inner
+// array is open, and the row bookkeeping of arrays closed at that level.
+struct ArrayLevel {
+    uint64_t elements;
+    uint64_t row_length;         // expected row length, 0 = not yet known
+    TypeInForce in_force;
+    uint64_t closed_row_length;  // length of the array just closed here
+    bool row_break_seen;
+};
+
+// The array context around an open struct, saved at `{` and restored at
+// `}`: members inside the struct must not disturb the enclosing array.
+struct StructLevel {
+    uint64_t elements;
+    uint64_t row_length;
+    uint64_t array_items;
+    uint32_t array_depth;
+    bool in_array;
+};
+
+// The last annotation (explicit or added) that applies to the member.
+struct AnnotationInForce {
+    uint32_t type;
+    uint32_t bits;
+    uint32_t base;
+    bool declared_unit;
+    bool active;
+};
+
+}  // namespace tvl::rd
+
+struct tvlr_reader {
+    // The source record comes first: read callbacks receive the reader.
+    tvlr_source source;
+    tvlr_sink echo;
+    bool has_echo;
+
+    // Limits with defaults applied, callbacks, recovery.
+    uint32_t max_identifier_len;
+    uint32_t max_string_len;
+    uint32_t max_number_len;
+    uint32_t max_symbol_len;
+    uint32_t max_reference_len;
+    uint64_t max_array_items;
+    uint64_t max_text_bytes;
+    uint64_t max_file_bytes;
+    uint32_t max_struct_depth;
+    uint32_t max_array_depth;
+    void *user_data;
+    tvlr_event_fn on_event;
+    tvlr_event_fn on_event_after;
+    tvlr_error_fn on_error;
+    bool recover;
+    bool opened;
+
+    // Scanner state.
+    uint32_t state;
+    uint32_t comment_state;
+    uint8_t cur;
+    uint8_t prev;
+    uint8_t utf8_pending;
+    uint8_t utf8_lo;
+    uint8_t utf8_hi;
+    uint8_t bom_count;
+    uint8_t bom_bytes[2];
+    uint32_t bom_state;
+    uint64_t line;
+    uint64_t column;
+    uint64_t bytes_read;
+    uint64_t bytes_scanned;
+    uint64_t recovery_count;
+
+    // The token under construction.
+    uint32_t token_kind;
+    uint8_t *token_mem;  // one allocation: text, then type, then unit buffer
+    uint8_t *text;
+    uint8_t *type_text;
+    uint8_t *unit_text;
+    uint32_t text_len;
+    uint32_t type_len;
+    uint32_t unit_len;
+    bool has_point;
+    bool has_exponent;
+    bool is_special;  // $nan, $inf, $-inf
+
+    // Type, width, base and unit in force, and the annotation in force.
+    tvl::rd::TypeInForce in_force;
+    tvl::rd::AnnotationInForce annotation;
+
+    // Nesting.
+    uint32_t struct_depth;
+    uint32_t array_depth;
+    bool in_array;
+    uint64_t array_items;
+    uint64_t elements;    // element count of the innermost array
+    uint64_t row_length;  // its expected row length (0 = unknown)
+    tvl::rd::ArrayLevel *array_stack;  // max_array_depth + 1 entries
+    // Per open struct: the array context it was opened in, restored at `}`.
+    tvl::rd::StructLevel struct_stack[256];
+
+    // Recovery.
+    uint32_t skip_brackets;
+    uint32_t skip_braces;
+    uint32_t recovery_struct_depth;
+
+    // Chunk buffer of sources that are not read in place.
+    uint8_t *chunk_mem;
+
+    // The event record handed to callbacks; reused between events so that
+    // only what changed is written.
+    tvlr_event event;
+
+    // Error record.
+    uint32_t error;
+    uint64_t error_line;
+    uint64_t error_column;
+    uint32_t error_byte;
+    uint64_t error_offset;
+};
+
+namespace tvl::rd {
+
+// Delivers one event to both callbacks with the type in force (or an
+// all-zero record when `zero_record`), the given value kind and text.
+// False when a callback refused it (error 26 is then set).
+bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text, uint32_t len,
+          bool zero_record = false);
+
+// Sets the error record and calls on_error.
+void report_error(tvlr_reader *r, uint32_t code, uint32_t byte, uint64_t offset);
+
+// Resets the token, type and array state (as after opening), keeping the
+// struct depth and the arrays that enclose the innermost open struct.
+void reset_value_state(tvlr_reader *r);
+
+// Array depth at which the current member started: arrays below it belong
+// to enclosing levels.
+inline uint32_t member_array_base(const tvlr_reader *r);
+
+// Struct bookkeeping shared by `{`, `}` and recovery.
+void open_struct_level(tvlr_reader *r);
+void close_struct_level(tvlr_reader *r);
+
+// Completion actions; each returns false with the error code set.
+bool complete_assign(tvlr_reader *r);
+bool complete_terminate(tvlr_reader *r);
+bool complete_annotation_end(tvlr_reader *r);
+bool complete_annotated_terminate(tvlr_reader *r);
+bool complete_annotated_element_sep(tvlr_reader *r);
+bool complete_annotated_array_end(tvlr_reader *r);
+bool complete_array_start(tvlr_reader *r);
+bool complete_element_sep(tvlr_reader *r);
+bool complete_array_end(tvlr_reader *r);
+bool complete_row_break(tvlr_reader *r);
+
+// Scans bytes [p, end) until they are used up, the state becomes the
+// octet-stream state or the read must end (`stop`). Returns the count of
+// bytes scanned.
+size_t scan_bytes(tvlr_reader *r, const uint8_t *p, const uint8_t *end, bool &stop);
+
+// Recovery: closes the current member's open arrays and enters the
+// skipping state.
+bool start_recovery(tvlr_reader *r);
+
+// Emits array_end for every array the current member still has open
+// (innermost first), so that events stay well nested.
+bool close_member_arrays(tvlr_reader *r);
+
+inline uint32_t member_array_base(const tvlr_reader *r) {
+    return r->struct_depth ? r->struct_stack[r->struct_depth - 1].array_depth : 0;
+}
+
+// Sets the error code alone (the position is filled in by the scanner).
+inline bool fail(tvlr_reader *r, uint32_t code) {
+    r->error = code;
+    return false;
+}
+
+}  // namespace tvl::rd

@@ -1,0 +1,297 @@
+// The reader's public calls: opening, options, sources, sinks, echo,
+// callbacks and getters.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/trace.h"
+
+using tvltest::read_trace;
+
+namespace {
+
+struct Counter {
+    std::vector<uint32_t> kinds;
+    int refuse_kind = -1;
+    std::vector<uint32_t> errors;
+};
+
+bool count_event(void *user, uint32_t kind, tvlr_event *) {
+    auto *c = static_cast<Counter *>(user);
+    c->kinds.push_back(kind);
+    return static_cast<int>(kind) != c->refuse_kind;
+}
+
+void count_error(void *user, uint32_t code, uint64_t, uint64_t, uint32_t, uint64_t) {
+    static_cast<Counter *>(user)->errors.push_back(code);
+}
+
+TEST(ReaderApi, GettersAcceptNull) {
+    EXPECT_EQ(tvlr_reader_get_error(nullptr), 0u);
+    EXPECT_EQ(tvlr_reader_get_error_line(nullptr), 0u);
+    EXPECT_EQ(tvlr_reader_get_error_column(nullptr), 0u);
+    EXPECT_EQ(tvlr_reader_get_error_byte(nullptr), 0u);
+    EXPECT_EQ(tvlr_reader_get_error_offset(nullptr), 0u);
+    EXPECT_EQ(tvlr_reader_get_recovery_count(nullptr), 0u);
+    EXPECT_FALSE(tvlr_read(nullptr));
+    tvlr_reader_destroy(nullptr);
+}
+
+TEST(ReaderApi, OpenRefusesMissingArguments) {
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_NE(r, nullptr);
+    tvlr_source src{};
+    EXPECT_FALSE(tvlr_open_read_source(nullptr, &src, nullptr, nullptr));
+    EXPECT_FALSE(tvlr_open_read_source(r, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(tvlr_open_read_source(r, &src, nullptr, nullptr));  // no read callback
+    EXPECT_FALSE(tvlr_read(r));  // never opened
+    EXPECT_FALSE(tvlr_open_read_mem(nullptr, "x", 1, nullptr, 0, nullptr));
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, EmptyInputGivesStartAndEnd) {
+    tvlr_reader *r = tvlr_reader_create();
+    Counter c;
+    tvlr_reader_options o{};
+    o.user_data = &c;
+    o.on_event = &count_event;
+    ASSERT_TRUE(tvlr_open_read_mem(r, "", 0, nullptr, 0, &o));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(c.kinds, (std::vector<uint32_t>{TVLR_EV_DOC_START, TVLR_EV_DOC_END}));
+    EXPECT_EQ(tvlr_reader_get_error(r), 0u);
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, ReaderCanBeOpenedAgain) {
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_mem(r, ".a = !;", 7, nullptr, 0, nullptr));
+    EXPECT_FALSE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_error(r), 15u);
+    ASSERT_TRUE(tvlr_open_read_mem(r, ".a = 1;", 7, nullptr, 0, nullptr));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_error(r), 0u);
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, RefusedEventsStopWithError26) {
+    struct Case {
+        uint32_t refuse;
+        const char *doc;
+        size_t error_calls;
+    };
+    // doc_start, doc_end, octets_end and octet blocks end the read without
+    // an error callback; other events are reported like scanning errors.
+    const Case cases[] = {
+        {TVLR_EV_DOC_START, ".a = 1;", 0},  {TVLR_EV_DOC_END, ".a = 1;", 0},
+        {TVLR_EV_MEMBER_NAME, ".a = 1;", 1}, {TVLR_EV_VALUE, ".a = 1;", 1},
+        {TVLR_EV_STRUCT_START, ".s = {};", 1}, {TVLR_EV_ARRAY_END, ".a = [1];", 1},
+    };
+    for (const auto &k : cases) {
+        Counter c;
+        c.refuse_kind = static_cast<int>(k.refuse);
+        tvlr_reader_options o{};
+        o.user_data = &c;
+        o.on_event = &count_event;
+        o.on_error = &count_error;
+        tvlr_reader *r = tvlr_reader_create();
+        ASSERT_TRUE(tvlr_open_read_mem(r, k.doc, std::strlen(k.doc), nullptr, 0, &o));
+        EXPECT_FALSE(tvlr_read(r)) << k.refuse;
+        EXPECT_EQ(tvlr_reader_get_error(r), 26u) << k.refuse;
+        EXPECT_EQ(c.errors.size(), k.error_calls) << k.refuse;
+        EXPECT_EQ(c.kinds.back(), k.refuse);
+        if (k.refuse == TVLR_EV_DOC_START) {
+            EXPECT_EQ(c.kinds.size(), 1u);
+        }
+        tvlr_reader_destroy(r);
+    }
+}
+
+TEST(ReaderApi, SecondCallbackSeesWhatTheFirstAccepted) {
+    struct Both {
+        std::string first, second;
+    } both;
+    tvlr_reader_options o{};
+    o.user_data = &both;
+    o.on_event = [](void *u, uint32_t kind, tvlr_event *e) {
+        static_cast<Both *>(u)->first += tvltest::render_event(kind, *e) + " ";
+        if (kind == TVLR_EV_MEMBER_NAME) e->text = nullptr;  // reset before the second call
+        return true;
+    };
+    o.on_event_after = [](void *u, uint32_t kind, tvlr_event *e) {
+        if (e->text == nullptr) return false;
+        static_cast<Both *>(u)->second += tvltest::render_event(kind, *e) + " ";
+        return true;
+    };
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_mem(r, ".a = x;", 7, nullptr, 0, &o));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(both.first, "S .a v3\"x\" E ");
+    // The text is reset to an empty one, with its length.
+    EXPECT_EQ(both.second, "S . v3\"x\" E ");
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, DocStartRecordIsEmpty) {
+    tvlr_reader_options o{};
+    o.on_event = [](void *, uint32_t kind, tvlr_event *e) {
+        if (kind != TVLR_EV_DOC_START) return true;
+        return e->value_kind == 0 && e->value_type == 0 && e->text != nullptr && e->text_len == 0;
+    };
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_mem(r, "", 0, nullptr, 0, &o));
+    EXPECT_TRUE(tvlr_read(r));
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, EchoCopiesEveryConsumedByte) {
+    const std::string doc = "# c\n.a = \"x\";\n.o = " + std::string("\0\1\2\0ab\0;", 8) + " .b = 2;";
+    std::vector<char> echo(doc.size() + 10, '?');
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_mem(r, doc.data(), doc.size(), echo.data(), echo.size(), nullptr));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(std::string(echo.data(), doc.size()), doc);
+    EXPECT_EQ(echo[doc.size()], '?');
+
+    // A zero capacity means no echo at all.
+    ASSERT_TRUE(tvlr_open_read_mem(r, doc.data(), doc.size(), echo.data(), 0, nullptr));
+    EXPECT_TRUE(tvlr_read(r));
+
+    // An echo buffer too small for the input fails with 30.
+    ASSERT_TRUE(tvlr_open_read_mem(r, doc.data(), doc.size(), echo.data(), 5, nullptr));
+    EXPECT_FALSE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_error(r), 30u);
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, ZeroOptionsMeanDefaults) {
+    tvlr_reader_options zero{};
+    std::string deep;
+    for (int i = 0; i < 64; ++i) deep += ".a={";
+    for (int i = 0; i < 64; ++i) deep += "};";
+    EXPECT_TRUE(read_trace(deep, &zero).ok);
+    std::string arrays = ".a=" + std::string(64, '[') + std::string(64, ']') + ";";
+    EXPECT_TRUE(read_trace(arrays, &zero).ok);
+    arrays = ".a=" + std::string(65, '[') + std::string(65, ']') + ";";
+    auto res = read_trace(arrays, &zero);
+    EXPECT_EQ(res.error, 6u);
+    EXPECT_EQ(res.offset, 3u + 64);
+}
+
+TEST(ReaderApi, ArrayDepth255) {
+    tvlr_reader_options o{};
+    o.max_array_depth = 255;
+    std::string doc = ".a=" + std::string(255, '[') + std::string(255, ']') + ";";
+    EXPECT_TRUE(read_trace(doc, &o).ok);
+    doc = ".a=" + std::string(256, '[') + std::string(256, ']') + ";";
+    EXPECT_EQ(read_trace(doc, &o).error, 6u);
+    o.max_array_depth = 2;
+    EXPECT_EQ(read_trace(".a=[[[1]]];", &o).error, 6u);
+}
+
+TEST(ReaderApi, FileLimitIsCheckedPerChunk) {
+    tvlr_reader_options o{};
+    o.max_file_bytes = 7;
+    EXPECT_TRUE(read_trace(".a = 1;", &o).ok);
+    auto res = read_trace(".a = 12;", &o);
+    EXPECT_EQ(res.error, 27u);
+    EXPECT_EQ(res.offset, 8u);
+}
+
+bool failing_read(tvlr_source *, uint8_t *, uint32_t, uint32_t *count) {
+    *count = 0;
+    return false;
+}
+
+TEST(ReaderApi, SourceFailureIs17) {
+    tvlr_source src{};
+    src.read = &failing_read;
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_source(r, &src, nullptr, nullptr));
+    EXPECT_FALSE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_error(r), 17u);
+    tvlr_reader_destroy(r);
+}
+
+TEST(ReaderApi, DescriptorSourceReadsAFile) {
+    char path[] = "/tmp/tvlr_reader_XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::string doc;
+    for (int i = 0; i < 20000; ++i) doc += ".m" + std::to_string(i) + " = \"v\";\n";
+    ASSERT_EQ(write(fd, doc.data(), doc.size()), static_cast<ssize_t>(doc.size()));
+    lseek(fd, 0, SEEK_SET);
+    tvlr_source src;
+    tvlr_source_from_fd(&src, fd);
+    Counter c;
+    tvlr_reader_options o{};
+    o.user_data = &c;
+    o.on_event = &count_event;
+    tvlr_reader *r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_source(r, &src, nullptr, &o));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(c.kinds.size(), 2u + 20000 * 5);
+    tvlr_reader_destroy(r);
+    close(fd);
+    unlink(path);
+    // A closed descriptor is a source failure.
+    tvlr_source_from_fd(&src, fd);
+    r = tvlr_reader_create();
+    ASSERT_TRUE(tvlr_open_read_source(r, &src, nullptr, nullptr));
+    EXPECT_FALSE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_error(r), 17u);
+    tvlr_reader_destroy(r);
+}
+
+TEST(Sinks, MemorySinkTakesAllOrNothing) {
+    char buf[8] = {};
+    tvlr_sink s;
+    tvlr_sink_to_mem(&s, buf, 5);
+    EXPECT_TRUE(s.direct);
+    EXPECT_TRUE(s.write(&s, reinterpret_cast<const uint8_t *>("abc"), 3));
+    EXPECT_FALSE(s.write(&s, reinterpret_cast<const uint8_t *>("def"), 3));
+    EXPECT_TRUE(s.write(&s, reinterpret_cast<const uint8_t *>("de"), 2));
+    EXPECT_EQ(std::string(buf, 5), "abcde");
+    EXPECT_EQ(buf[5], 0);
+    EXPECT_EQ(tvlr_sink_bytes_written(&s), 5u);
+    EXPECT_EQ(s.remaining, 0u);
+    EXPECT_TRUE(s.finish(&s));
+    EXPECT_EQ(tvlr_sink_bytes_written(nullptr), 0u);
+}
+
+TEST(Sinks, DescriptorSinkWritesEverything) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    tvlr_sink s;
+    tvlr_sink_to_fd(&s, fds[1]);
+    EXPECT_FALSE(s.direct);
+    EXPECT_TRUE(s.write(&s, reinterpret_cast<const uint8_t *>("hello"), 5));
+    EXPECT_TRUE(s.write(&s, nullptr, 0));
+    EXPECT_EQ(tvlr_sink_bytes_written(&s), 5u);
+    EXPECT_TRUE(s.finish(&s));
+    close(fds[1]);
+    char buf[16] = {};
+    EXPECT_EQ(read(fds[0], buf, sizeof buf), 5);
+    EXPECT_STREQ(buf, "hello");
+    close(fds[0]);
+    // A closed descriptor fails.
+    EXPECT_FALSE(s.write(&s, reinterpret_cast<const uint8_t *>("x"), 1));
+}
+
+TEST(Recovery, SkipsToTheNextMember) {
+    tvlr_reader_options o{};
+    o.recover = 1;
+    auto res = read_trace(".a = !; .b = x;", &o);
+    EXPECT_TRUE(res.ok);
+    EXPECT_EQ(res.trace, "S .a !15@1:6#5 .b v3\"x\" E -> ok");
+    EXPECT_EQ(res.recoveries, 1u);
+    EXPECT_EQ(res.error, 0u);
+    res = read_trace(".a = !", &o);
+    EXPECT_FALSE(res.ok);
+    EXPECT_EQ(res.error, 18u);
+}
+
+}  // namespace
