@@ -311,7 +311,9 @@ TVLR_API int tvl_unit_to_string_ex(char *buffer, size_t size, uint32_t flags, tv
     if (buffer == nullptr || size == 0 || unit.count > TVL_UNIT_MAX_FACTORS) return -1;
     for (uint32_t i = 0; i < unit.count; ++i) {
         const tvl_unit_factor &f = unit.factors[i];
-        if (!tvl::exponent_in_model(f.exponent) || !tvl::prefix_allowed(f.prefix, f.base)) {
+        // Exponents, prefixes and identifiers the unit text cannot express.
+        if (!tvl::exponent_in_model(f.exponent) || !tvl::prefix_allowed(f.prefix, f.base) ||
+            tvl::find_prefix_entry(f.prefix) == nullptr || (f.base == 0 && f.prefix.index != 0)) {
             return -1;
         }
     }

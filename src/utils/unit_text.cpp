@@ -123,6 +123,7 @@ int format_unit_text(char *buffer, size_t size, const tvl_unit &unit, bool ascii
     for (uint32_t i = 0; i < unit.count; ++i) {
         const tvl_unit_factor &f = unit.factors[i];
         if (!factor_valid(f)) return -1;
+        if (f.base == 0 && f.prefix.index != 0) return -1;  // a prefix on nothing has no text
         if (prints_empty(f)) continue;
         (f.exponent > 0 ? any_positive : any_negative) = true;
     }
