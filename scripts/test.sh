@@ -3,6 +3,7 @@
 # the same under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVLR_WERROR=ON
