@@ -1,7 +1,5 @@
 // The currency table: 164 fiat currencies (identifiers 134..297) followed
 // by 50 crypto-currencies (298..347), and the lookups on it.
-#include <cstring>
-
 #include "tvlr.h"
 #include "utils/units.h"
 
@@ -254,6 +252,69 @@ constexpr bool table_is_well_formed() {
 }
 static_assert(table_is_well_formed(), "currency table: bad code, kind or name");
 
+// A code packed into one number: its letters from the most significant byte
+// on, a 3-letter code padded with a zero byte. Distinct codes give distinct
+// keys, and the keys order like the codes.
+constexpr uint32_t code_key(const char *code, uint32_t length) {
+    uint32_t key = 0;
+    for (uint32_t i = 0; i < 4; ++i) {
+        key = (key << 8) | (i < length ? static_cast<unsigned char>(code[i]) : 0u);
+    }
+    return key;
+}
+
+struct code_entry {
+    uint32_t key;
+    uint16_t row;
+};
+
+// The rows sorted by code, for a binary search.
+struct code_index {
+    code_entry entries[kCurrencyCount];
+};
+
+constexpr code_index build_code_index() {
+    code_index index{};
+    for (uint32_t i = 0; i < kCurrencyCount; ++i) {
+        const code_entry e{code_key(kCurrencies[i].code, code_length(kCurrencies[i])),
+                           static_cast<uint16_t>(i)};
+        uint32_t j = i;
+        while (j > 0 && index.entries[j - 1].key > e.key) {
+            index.entries[j] = index.entries[j - 1];
+            --j;
+        }
+        index.entries[j] = e;
+    }
+    return index;
+}
+
+constexpr code_index kCodeIndex = build_code_index();
+
+constexpr bool codes_are_unique() {
+    for (uint32_t i = 1; i < kCurrencyCount; ++i) {
+        if (kCodeIndex.entries[i - 1].key == kCodeIndex.entries[i].key) return false;
+    }
+    return true;
+}
+static_assert(codes_are_unique(), "currency table: a code occurs twice");
+
+// The row of the currency with this code, or -1.
+int32_t find_code(const char *text, uint32_t length) {
+    const uint32_t key = code_key(text, length);
+    uint32_t lo = 0;
+    uint32_t hi = kCurrencyCount;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (kCodeIndex.entries[mid].key < key) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    if (lo < kCurrencyCount && kCodeIndex.entries[lo].key == key) return kCodeIndex.entries[lo].row;
+    return -1;
+}
+
 }  // namespace
 
 const char *currency_code(uint32_t base) {
@@ -272,13 +333,8 @@ TVLR_API bool tvl_unit_is_crypto(tvl_base_unit base) { return tvl::is_crypto_id(
 
 TVLR_API tvl_base_unit tvl_parse_currency_str(const char *text, uint32_t length) {
     if (text == nullptr || !tvl::is_code_letters(text, length)) return 0;
-    for (uint32_t i = 0; i < tvl::kCurrencyCount; ++i) {
-        const tvl_currency &c = tvl::kCurrencies[i];
-        if (tvl::code_length(c) == length && std::memcmp(c.code, text, length) == 0) {
-            return tvl::kCurrencyFirst + i;
-        }
-    }
-    return 0;
+    const int32_t row = tvl::find_code(text, length);
+    return row < 0 ? 0 : tvl::kCurrencyFirst + static_cast<uint32_t>(row);
 }
 
 TVLR_API const tvl_currency *tvl_currency_info(tvl_base_unit base) {

@@ -85,7 +85,8 @@ uint32_t find_prefix_symbol(uint32_t kind, const char *s, size_t n) {
     }
     if (n == 0 || n > 2) return 0;  // every symbol has one or two bytes
     for (uint32_t i = 1; i <= count; ++i) {
-        if (table[i].length == n && std::memcmp(table[i].symbol, s, n) == 0) return i;
+        const char *symbol = table[i].symbol;
+        if (table[i].length == n && symbol[0] == s[0] && (n == 1 || symbol[1] == s[1])) return i;
     }
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "utils/unit_names.h"
 
-#include <cstring>
-
 #include "utils/tavlin_si_units.h"
 
 namespace tvl {
@@ -734,17 +732,67 @@ constexpr name_length_index build_name_index() {
 // lookups need no synchronisation.
 constexpr name_length_index unit_name_index = build_name_index();
 
+namespace {
+
+// The rows grouped by the last byte of their name, each group in table
+// order, so that a lookup only visits names that can end the text.
+struct last_byte_buckets {
+    uint16_t start[257];             // group of byte c: rows[start[c] .. start[c + 1])
+    uint16_t rows[kUnitNameCount];   // row numbers, ascending within a group
+};
+
+constexpr last_byte_buckets build_buckets() {
+    last_byte_buckets b{};
+    uint32_t count[256] = {};
+    for (const unit_name &row : unit_name_table) {
+        ++count[static_cast<unsigned char>(row.text[row.length - 1])];
+    }
+    uint32_t sum = 0;
+    for (uint32_t c = 0; c < 256; ++c) {
+        b.start[c] = static_cast<uint16_t>(sum);
+        sum += count[c];
+    }
+    b.start[256] = static_cast<uint16_t>(sum);
+    uint32_t fill[256] = {};
+    for (uint32_t k = 0; k < kUnitNameCount; ++k) {
+        const unit_name &row = unit_name_table[k];
+        const unsigned char c = static_cast<unsigned char>(row.text[row.length - 1]);
+        b.rows[b.start[c] + fill[c]++] = static_cast<uint16_t>(k);
+    }
+    return b;
+}
+
+constexpr last_byte_buckets kBuckets = build_buckets();
+
+}  // namespace
+
 name_match find_unit_name_suffix(const char *text, uint32_t n) {
     if (text == nullptr || n == 0) return {0, 0};
-    const uint32_t start = unit_name_index.first_row[n < unit_name_index.max_length
+    // Rows before `first` are longer than n; every later row is not.
+    const uint32_t first = unit_name_index.first_row[n < unit_name_index.max_length
                                                          ? n
                                                          : unit_name_index.max_length];
-    for (uint32_t k = start; k < kUnitNameCount; ++k) {
-        const unit_name &row = unit_name_table[k];
-        if (row.length > n) continue;
-        if (std::memcmp(text + (n - row.length), row.text, row.length) == 0) {
-            return {row.id, row.length};
+    const unsigned char last = static_cast<unsigned char>(text[n - 1]);
+    uint32_t lo = kBuckets.start[last];
+    uint32_t hi = kBuckets.start[last + 1];
+    // The first row of the group at or after `first` (the group ascends).
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (kBuckets.rows[mid] < first) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
         }
+    }
+    for (uint32_t k = lo; k < kBuckets.start[last + 1]; ++k) {
+        const unit_name &row = unit_name_table[kBuckets.rows[k]];
+        if (row.length > n) continue;  // only when n exceeds the index's range
+        // Names are short: a byte loop beats a call to memcmp. The last
+        // byte is known to match.
+        const char *tail = text + (n - row.length);
+        uint32_t i = 0;
+        while (i + 1 < row.length && tail[i] == row.text[i]) ++i;
+        if (i + 1 >= row.length) return {row.id, row.length};
     }
     return {0, 0};
 }
