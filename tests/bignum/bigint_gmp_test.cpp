@@ -93,7 +93,7 @@ void check_divrem(const tvl_int *a, const tvl_int *b) {
 
 TEST(BigIntReference, DivremRandom) {
     std::mt19937_64 rng(0x5EED0001);
-    for (int iter = 0; iter < 300; ++iter) {
+    for (int iter = 0; iter < 1000; ++iter) {
         IntPtr a = random_int(rng, kMaxLimbs);
         IntPtr b = random_int(rng, iter % 3 == 0 ? kMaxLimbs : a->length);
         check_divrem(a.get(), b.get());
@@ -104,7 +104,7 @@ TEST(BigIntReference, DivremRandom) {
 // ones: the quotient estimate from the top two limbs is often too large here.
 TEST(BigIntReference, DivremCorrectionHeavyDivisors) {
     std::mt19937_64 rng(0x5EED0002);
-    for (int iter = 0; iter < 200; ++iter) {
+    for (int iter = 0; iter < 600; ++iter) {
         const size_t k = 2 + rng() % 40;
         Limbs v = random_limbs(rng, k);
         v[k - 1] = 0x80000000u >> (rng() % 32);
@@ -211,7 +211,7 @@ Built build_top_equal(std::mt19937_64 &rng) {
 
 TEST(BigIntReference, DivremForcedAddBack) {
     std::mt19937_64 rng(0x5EED0003);
-    for (int iter = 0; iter < 200; ++iter) {
+    for (int iter = 0; iter < 1000; ++iter) {
         Built c = build_add_back(rng);
         ASSERT_LE(c.a.bits(), kMaxBits);
         const bool an = rng() % 2;
@@ -222,7 +222,7 @@ TEST(BigIntReference, DivremForcedAddBack) {
 
 TEST(BigIntReference, DivremTopDigitsEqual) {
     std::mt19937_64 rng(0x5EED0004);
-    for (int iter = 0; iter < 200; ++iter) {
+    for (int iter = 0; iter < 500; ++iter) {
         Built c = build_top_equal(rng);
         check_divrem(make_int(c.a.magnitude(), rng() % 2).get(),
                      make_int(c.b.magnitude(), rng() % 2).get());
@@ -246,7 +246,7 @@ TEST(BigIntReference, DivremAtTheCeiling) {
 
 TEST(BigIntReference, Shifts) {
     std::mt19937_64 rng(0x5EED0006);
-    for (int iter = 0; iter < 400; ++iter) {
+    for (int iter = 0; iter < 1000; ++iter) {
         IntPtr n = random_int(rng, kMaxLimbs);
         const Mpz before(n.get());
         const auto bits = static_cast<int>(rng() % 4 == 0 ? rng() % 64 : rng() % 34000);
