@@ -14,7 +14,7 @@ const char *const kTexts[] = {
     "k~g\xC2\xB7m/s\xC2\xB2",
     "m/s^2",
     "Ki~B/s",
-    "\xC2\xB0" "C",
+    "\xC2\xB0\x43",  // °C
     "fluid_ounces_uk",
     "k~W\xC2\xB7h",
     "\xC2\xB5~mol/L",
