@@ -3,9 +3,12 @@
 // structs.
 #include <cstring>
 
+#include "core/annotation.h"
+#include "core/number_text.h"
 #include "core/unit_value.h"
 #include "reader/reader_impl.h"
 #include "reader/scanner_table.h"
+#include "utils/units.h"
 
 namespace tvl::rd {
 namespace {
@@ -17,6 +20,8 @@ void clear_token(tvlr_reader *r) {
     r->token_kind = TK_nothing;
 }
 
+void clear_number_state(tvlr_reader *r) { r->has_point = r->has_exponent = r->is_special = false; }
+
 void clear_type_in_force(tvlr_reader *r) {
     r->in_force.type = r->in_force.bits = r->in_force.base = 0;
     r->in_force.unit = kNeutralUnit;
@@ -27,9 +32,73 @@ bool text_is(const tvlr_reader *r, const char *word, uint32_t len) {
     return r->text_len == len && std::memcmp(r->text, word, len) == 0;
 }
 
+const uint8_t *bytes_of(const char *s) { return reinterpret_cast<const uint8_t *>(s); }
+
+// ---------------------------------------------------------------------------
+// Caches
+
+// Parses a unit suffix, through the cache when its text is short enough.
+tvl_unit parse_unit_suffix(tvlr_reader *r, bool &ok) {
+    const char *text = reinterpret_cast<const char *>(r->unit_text);
+    const uint32_t len = r->unit_len;
+    const bool cacheable = !r->caches_off && len <= kUnitKeyMax;
+    if (cacheable) {
+        for (uint32_t i = 0; i < r->unit_cache_used; ++i) {
+            const UnitCacheEntry &e = r->unit_cache[i];
+            if (e.key_len == len && std::memcmp(e.key, text, len) == 0) {
+                ok = e.ok;
+                return e.unit;
+            }
+        }
+    }
+    tvl_unit unit = tvl_parse_unit_n(text, len, &ok);
+    if (cacheable) {
+        UnitCacheEntry &e = r->unit_cache[r->unit_cache_next];
+        e.key_len = len;
+        std::memcpy(e.key, text, len);
+        e.ok = ok;
+        e.unit = unit;
+        r->unit_cache_next = (r->unit_cache_next + 1) % kCacheEntries;
+        if (r->unit_cache_used < kCacheEntries) ++r->unit_cache_used;
+    }
+    return unit;
+}
+
+// Parses the annotation text in the type buffer, through the cache when the
+// text and its unit are short enough. The result lives in the reader.
+const AnnotationParse &parse_annotation(tvlr_reader *r) {
+    const char *text = reinterpret_cast<const char *>(r->type_text);
+    const uint32_t len = r->type_len;
+    const bool cacheable = !r->caches_off && len <= kAnnotationKeyMax;
+    if (cacheable) {
+        for (uint32_t i = 0; i < r->annotation_cache_used; ++i) {
+            const AnnotationCacheEntry &e = r->annotation_cache[i];
+            if (e.key_len == len && std::memcmp(e.key, text, len) == 0) return e.parse;
+        }
+    }
+    AnnotationParse &slot = cacheable ? r->annotation_cache[r->annotation_cache_next].parse
+                                      : r->annotation_scratch;
+    parse_type_annotation(text, len, slot);
+    if (cacheable && slot.unit_text_len <= kAnnotationKeyMax) {
+        AnnotationCacheEntry &e = r->annotation_cache[r->annotation_cache_next];
+        e.key_len = len;
+        std::memcpy(e.key, text, len);
+        r->annotation_cache_next = (r->annotation_cache_next + 1) % kCacheEntries;
+        if (r->annotation_cache_used < kCacheEntries) ++r->annotation_cache_used;
+    } else if (cacheable) {
+        // Too long a unit to keep: the slot stays free for the next entry.
+        r->annotation_cache[r->annotation_cache_next].key_len = UINT32_MAX;
+    }
+    return slot;
+}
+
+// ---------------------------------------------------------------------------
+// Annotations
+
 // Emits the annotation run that the reader adds to an untyped string,
 // number or boolean, unless the annotation in force already says the same.
-bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, const char *word, bool number) {
+bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, bool number,
+                    const tvl_unit *suffix_unit) {
     const AnnotationInForce &a = r->annotation;
     const bool same = a.active && a.type == type && (a.bits ? a.bits : 64) == (bits ? bits : 64) &&
                       (a.base == 0 || a.base == 10 || type == TVLR_TYPE_FLOAT_DEC);
@@ -39,25 +108,72 @@ bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, const char *wo
     r->in_force.unit = kNeutralUnit;
     if (same) return true;
     r->annotation = {type, bits, 0, false, true};
+    if (number && suffix_unit) r->in_force.unit = *suffix_unit;
+    if (!r->on_event && !r->on_event_after) return true;
 
-    const auto *w = reinterpret_cast<const uint8_t *>(word);
-    const auto wlen = static_cast<uint32_t>(std::strlen(word));
-    if (!emit(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, w, wlen)) return false;
-    if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, w, wlen)) return false;
+    const TypeWord w = type_word(type);
+    const uint8_t *word = bytes_of(w.text);
+    if (!emit(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len)) return false;
+    if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, word, w.len)) return false;
     if (number) {
         if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0)) return false;
         if (type != TVLR_TYPE_FLOAT_DEC && !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BASE, nullptr, 0))
             return false;
-        if (r->unit_len) {
-            if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, r->unit_text, r->unit_len)) return false;
-        } else {
-            static constexpr char kNoUnit[] = "no_unit";
-            if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, reinterpret_cast<const uint8_t *>(kNoUnit),
-                      sizeof kNoUnit - 1))
-                return false;
-        }
+        static constexpr char kNoUnit[] = "no_unit";
+        const bool has_unit = r->unit_len != 0;
+        if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, has_unit ? r->unit_text : bytes_of(kNoUnit),
+                  has_unit ? r->unit_len : sizeof kNoUnit - 1))
+            return false;
     }
-    return emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, w, wlen);
+    return emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len);
+}
+
+// ---------------------------------------------------------------------------
+// Values
+
+// The digits of a number token in base b: a leading '-', one point and,
+// below base 15, an exponent (marker, sign, decimal digits) are not digits.
+bool number_token_digits_ok(const uint8_t *t, uint32_t len, uint32_t base) {
+    uint32_t i = t[0] == '-' ? 1 : 0;
+    for (; i < len; ++i) {
+        const uint8_t c = t[i];
+        if (c == '.') continue;
+        if ((c == 'e' || c == 'E') && base < 15) return true;  // exponent digits are decimal
+        if (char_to_digit(c, base) >= base) return false;
+    }
+    return true;
+}
+
+// Checks a number or string value against the numeric type in force.
+bool check_numeric(tvlr_reader *r, bool is_string) {
+    const uint32_t t = r->in_force.type;
+    const bool integer = t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT;
+    const uint32_t b = r->in_force.base == 0 ? 10 : r->in_force.base;
+    const uint32_t syntax_base = integer || t == TVLR_TYPE_FLOAT ? b : 10;
+    const char *text = reinterpret_cast<const char *>(r->text);
+    const uint32_t len = r->text_len;
+
+    if (is_string) {
+        if (integer) {
+            uint32_t i = len && text[0] == '-' ? 1 : 0;
+            for (; i < len; ++i)
+                if (char_to_digit(static_cast<uint8_t>(text[i]), b) >= b)
+                    return fail(r, TVL_ERR_DIGIT_NOT_IN_BASE);
+        }
+        if (!is_number_in_base(text, len, syntax_base)) return fail(r, TVL_ERR_DIGIT_NOT_IN_BASE);
+    } else if (!r->is_special) {
+        const bool has_exponent = r->has_exponent && b < 15;
+        if (integer && (r->has_point || has_exponent)) return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
+        if (!number_token_digits_ok(r->text, len, syntax_base))
+            return fail(r, TVL_ERR_DIGIT_NOT_IN_BASE);
+    }
+    if (!integer || r->is_special) return true;
+    const bool negative = len && text[0] == '-';
+    if (negative && t == TVLR_TYPE_UINT) return fail(r, TVL_ERR_VALUE_OUT_OF_RANGE);
+    const uint32_t bits = r->in_force.bits ? r->in_force.bits : 64;
+    const bool fits = t == TVLR_TYPE_UINT ? uint_text_in_range(text, len, bits, b)
+                                          : sint_text_in_range(text, len, bits, b);
+    return fits || fail(r, TVL_ERR_VALUE_OUT_OF_RANGE);
 }
 
 // Completes a value token and emits its value event.
@@ -72,13 +188,11 @@ bool complete_value(tvlr_reader *r) {
         const bool is_false = text_is(r, "false", 5) || text_is(r, "off", 3);
         if (is_true || is_false) {
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
-                if (!add_annotation(r, TVLR_TYPE_BOOL, 0, "bool", false)) return false;
+                if (!add_annotation(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
             } else if (r->in_force.type != TVLR_TYPE_BOOL) {
                 return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
             }
-            static constexpr char kTrue[] = "true", kFalse[] = "false";
-            const char *t = is_true ? kTrue : kFalse;
-            return emit(r, TVLR_EV_VALUE, TVL_VK_BOOL, reinterpret_cast<const uint8_t *>(t),
+            return emit(r, TVLR_EV_VALUE, TVL_VK_BOOL, bytes_of(is_true ? "true" : "false"),
                         is_true ? 4 : 5);
         }
     }
@@ -86,19 +200,40 @@ bool complete_value(tvlr_reader *r) {
 
     const bool is_string = kind == TK_string || kind == TK_array_string;
     const bool is_number = kind == TK_number || kind == TK_array_number;
-    if (r->in_force.type == TVLR_TYPE_PLAIN) {
+    bool unit_ok = true;
+    tvl_unit suffix{};
+    if (r->unit_len) suffix = parse_unit_suffix(r, unit_ok);
+
+    const uint32_t t = r->in_force.type;
+    if (t == TVLR_TYPE_PLAIN) {
         if (is_string) {
-            if (!add_annotation(r, TVLR_TYPE_UTF8, 0, "utf8", false)) return false;
+            if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
         } else if (is_number) {
-            bool is_float = r->has_point || r->has_exponent || r->is_special;
-            if (is_float) {
-                if (!add_annotation(r, TVLR_TYPE_FLOAT, 64, "float", true)) return false;
+            const tvl_unit *valid = r->unit_len && unit_ok ? &suffix : nullptr;
+            if (valid && suffix.count == 1 && is_currency_id(suffix.factors[0].base)) {
+                if (!add_annotation(r, TVLR_TYPE_FLOAT_DEC, 64, true, valid)) return false;
+            } else if (r->has_point || r->has_exponent || r->is_special) {
+                if (!add_annotation(r, TVLR_TYPE_FLOAT, 64, true, valid)) return false;
             } else if (r->text[0] == '-') {
-                if (!add_annotation(r, TVLR_TYPE_SINT, 64, "sint", true)) return false;
+                if (!add_annotation(r, TVLR_TYPE_SINT, 64, true, valid)) return false;
             } else {
-                if (!add_annotation(r, TVLR_TYPE_UINT, 64, "uint", true)) return false;
+                if (!add_annotation(r, TVLR_TYPE_UINT, 64, true, valid)) return false;
             }
         }
+    } else if (t == TVLR_TYPE_UTF8) {
+        if (!is_string) return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
+    } else if (t >= TVLR_TYPE_SINT && t <= TVLR_TYPE_FLOAT_DEC) {
+        if (!is_string && !is_number) return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
+        if (!check_numeric(r, is_string)) return false;
+    } else if (t == TVLR_TYPE_BOOL) {
+        return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
+    }
+
+    if (r->unit_len) {
+        if (!unit_ok) return fail(r, TVL_ERR_UNIT_ILLEGAL);
+        if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
+            return fail(r, TVL_ERR_UNIT_MISMATCH);
+        r->in_force.unit = suffix;
     }
     return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
@@ -142,9 +277,12 @@ bool complete_assign(tvlr_reader *r) {
     clear_type_in_force(r);
     if (!emit(r, TVLR_EV_MEMBER_NAME, 0, r->text, r->text_len)) return false;
     clear_token(r);
-    r->has_point = r->has_exponent = r->is_special = false;
+    clear_number_state(r);
     r->array_items = 0;
     r->in_array = false;
+    // Rows of a matrix in an earlier member say nothing about this one.
+    r->array_stack[r->array_depth].row_break_seen = false;
+    r->array_stack[r->array_depth].closed_row_length = 0;
     r->token_kind = TK_null;
     r->state = S_value;
     return true;
@@ -156,7 +294,7 @@ bool complete_terminate(tvlr_reader *r) {
     if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     if (!complete_pending(r)) return false;
     clear_type_in_force(r);
-    r->has_point = r->has_exponent = r->is_special = false;
+    clear_number_state(r);
     if (r->struct_depth == 0) {
         r->array_depth = 0;
         r->in_array = false;
@@ -168,12 +306,37 @@ bool complete_terminate(tvlr_reader *r) {
 
 bool complete_annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
-    const auto *t = r->type_text;
-    const uint32_t n = r->type_len;
-    if (!emit(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, t, n)) return false;
-    if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, t, n)) return false;
-    if (!emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, t, n)) return false;
+    const uint8_t *text = r->type_text;
+    const uint32_t len = r->type_len;
+    const bool deliver = r->on_event || r->on_event_after;
+    // The first callback sees type_start before the annotation is read.
+    if (deliver) {
+        TypeInForce before{0, 0, 0, kNeutralUnit};
+        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, before, kFirst)) return false;
+    }
+    const AnnotationParse &p = parse_annotation(r);
+    if (!p.ok) return fail(r, TVL_ERR_ILLEGAL_VALUE_TYPE);
+    const tvl_type_annotation &a = p.annotation;
+    r->in_force = {a.value_type, a.bits, a.base, p.unit};
+    r->annotation = {a.value_type, a.bits, a.base, p.unit_text_len != 0, true};
+    if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
+        return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
+    if (deliver) {
+        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, r->in_force, kSecond))
+            return false;
+        if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
+        if (a.bits && !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0)) return false;
+        if (a.base && !emit(r, TVLR_EV_TYPE_PARAM,
+                            a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE,
+                            nullptr, 0))
+            return false;
+        if (p.unit_text_len &&
+            !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, bytes_of(p.unit_text), p.unit_text_len))
+            return false;
+        if (!emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
+    }
     r->token_kind = TK_nothing;
+    r->type_len = 0;
     r->state = S_after_annotation;
     return true;
 }
@@ -227,7 +390,7 @@ bool complete_element_sep(tvlr_reader *r) {
         return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
     ++r->array_items;
     ++r->elements;
-    r->has_point = r->has_exponent = r->is_special = false;
+    clear_number_state(r);
     r->array_stack[r->array_depth].row_break_seen = false;
     r->in_force = r->array_stack[r->array_depth - 1].in_force;
     r->token_kind = TK_null;
@@ -252,7 +415,7 @@ bool complete_array_end(tvlr_reader *r) {
     r->row_length = level.row_length;
     r->in_force = level.in_force;
     r->in_array = r->array_depth > member_array_base(r);
-    r->has_point = r->has_exponent = r->is_special = false;
+    clear_number_state(r);
     r->state = S_after_array;
     return true;
 }

@@ -50,7 +50,9 @@ void release(tvlr_reader *r) {
     std::free(r->array_stack);
     std::free(r->token_mem);
     std::free(r->chunk_mem);
+    const bool caches_off = r->caches_off;
     std::memset(static_cast<void *>(r), 0, sizeof *r);
+    r->caches_off = caches_off;
 }
 
 template <typename T> T or_default(T value, T fallback) { return value ? value : fallback; }
@@ -178,25 +180,19 @@ inline void sync_unit(tvl_unit &dst, const tvl_unit &src) {
 
 }  // namespace
 
-bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text, uint32_t len,
-          bool zero_record) {
-    if (!r->on_event && !r->on_event_after) return true;
+bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                 uint32_t len, const TypeInForce &record, uint32_t targets) {
     tvlr_event &e = r->event;
     e.value_kind = value_kind;
-    if (zero_record) {
-        e.value_type = e.bits = e.base = 0;
-        static constexpr tvl_unit kNoUnit{};
-        sync_unit(e.unit, kNoUnit);
-    } else {
-        e.value_type = r->in_force.type;
-        e.bits = r->in_force.bits;
-        e.base = r->in_force.base;
-        sync_unit(e.unit, r->in_force.unit);
-    }
+    e.value_type = record.type;
+    e.bits = record.bits;
+    e.base = record.base;
+    sync_unit(e.unit, record.unit);
     e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
     e.text_len = len;
-    if (r->on_event && !r->on_event(r->user_data, kind, &e)) return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
-    if (r->on_event_after) {
+    if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
+        return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    if ((targets & kSecond) && r->on_event_after) {
         if (!e.text) {
             e.text = kEmptyText;
             e.text_len = 0;
@@ -205,6 +201,15 @@ bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *tex
     }
     return true;
 }
+
+bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text, uint32_t len,
+          bool zero_record) {
+    if (!r->on_event && !r->on_event_after) return true;
+    static constexpr TypeInForce kZero{};
+    return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
+}
+
+void set_caches_enabled(tvlr_reader *r, bool enabled) { r->caches_off = !enabled; }
 
 void report_error(tvlr_reader *r, uint32_t code, uint32_t byte, uint64_t offset) {
     r->error = code;

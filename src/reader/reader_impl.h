@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/annotation.h"
 #include "tvlr.h"
 
 namespace tvl::rd {
@@ -57,6 +58,25 @@ struct StructLevel {
     uint64_t array_items;
     uint32_t array_depth;
     bool in_array;
+};
+
+// Recently parsed annotations and unit suffixes, keyed by their exact text.
+// They only save work: every result is the one a fresh parse gives.
+inline constexpr uint32_t kCacheEntries = 16;
+inline constexpr uint32_t kAnnotationKeyMax = 64;
+inline constexpr uint32_t kUnitKeyMax = 32;
+
+struct AnnotationCacheEntry {
+    uint32_t key_len;
+    char key[kAnnotationKeyMax];
+    tvl::AnnotationParse parse;
+};
+
+struct UnitCacheEntry {
+    uint32_t key_len;
+    char key[kUnitKeyMax];
+    bool ok;
+    tvl_unit unit;
 };
 
 // The last annotation (explicit or added) that applies to the member.
@@ -144,6 +164,16 @@ struct tvlr_reader {
     uint32_t skip_braces;
     uint32_t recovery_struct_depth;
 
+    // Caches of parsed annotations and unit suffixes (round-robin).
+    tvl::rd::AnnotationCacheEntry annotation_cache[tvl::rd::kCacheEntries];
+    uint32_t annotation_cache_used;
+    uint32_t annotation_cache_next;
+    tvl::rd::UnitCacheEntry unit_cache[tvl::rd::kCacheEntries];
+    uint32_t unit_cache_used;
+    uint32_t unit_cache_next;
+    bool caches_off;  // tests compare results with and without the caches
+    tvl::AnnotationParse annotation_scratch;  // parse of an annotation not cached
+
     // Chunk buffer of sources that are not read in place.
     uint8_t *chunk_mem;
 
@@ -166,6 +196,16 @@ namespace tvl::rd {
 // False when a callback refused it (error 26 is then set).
 bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text, uint32_t len,
           bool zero_record = false);
+
+// Which callbacks an event goes to.
+enum Targets : uint32_t { kFirst = 1, kSecond = 2, kBoth = 3 };
+
+// As emit, with an explicit record (type, bits, base, unit) and targets.
+bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                 uint32_t len, const TypeInForce &record, uint32_t targets);
+
+// Test hook: switches the annotation and unit caches off (or on again).
+void set_caches_enabled(tvlr_reader *r, bool enabled);
 
 // Sets the error record and calls on_error.
 void report_error(tvlr_reader *r, uint32_t code, uint32_t byte, uint64_t offset);

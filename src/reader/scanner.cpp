@@ -283,7 +283,9 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
     case A_special_start:
     case A_element_special_start:
         r->text_len = 0;
-        r->token_kind = a == A_special_start ? TK_number : TK_array_number;
+        // After an annotation inside an array a special number is an
+        // element like any other.
+        r->token_kind = a == A_element_special_start || r->in_array ? TK_array_number : TK_number;
         r->state = 48;
         return true;
     case A_special_nan:
