@@ -399,14 +399,16 @@ struct si_conv_table_base_mismatch_at_index {
     static constexpr bool ok = Index == kUnitIdCount;
 };
 
-constexpr bool verify_conv_table() {
+// The table check, run while compiling: a failure names this function and,
+// through the template above, the index of the row.
+constexpr bool tvl_verify_conv_table() {
     return si_conv_table_base_mismatch_at_index<first_conv_base_mismatch(si_conv_table)>::ok;
 }
 
-static_assert(verify_conv_table(), "si_conv_table: .base mismatch");
+static_assert(tvl_verify_conv_table(), "si_conv_table: .base mismatch");
 
 }  // namespace
 
-bool tvl_verify_conv_table() { return verify_conv_table(); }
+bool conv_table_verified() { return tvl_verify_conv_table(); }
 
 }  // namespace tvl

@@ -43,8 +43,8 @@ constexpr uint32_t first_conv_base_mismatch(const si_conv_row (&table)[kUnitIdCo
     return kUnitIdCount;
 }
 
-// Consistency of si_conv_table; checked at compile time in
-// tavlin_si_units.cpp, so every use of the table can rely on it.
-bool tvl_verify_conv_table();
+// Consistency of si_conv_table. tavlin_si_units.cpp checks it at compile
+// time (tvl_verify_conv_table), so every use of the table can rely on it.
+bool conv_table_verified();
 
 }  // namespace tvl

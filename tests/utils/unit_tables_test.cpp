@@ -26,7 +26,7 @@ bool ends_with(const tvl::unit_name &longer, const tvl::unit_name &shorter) {
 
 TEST(ConvTable, RowsCarryTheirIdentifierAndCurrencyRowsAreZero) {
     EXPECT_EQ(tvl::first_conv_base_mismatch(si_conv_table), tvl::kUnitIdCount);
-    EXPECT_TRUE(tvl::tvl_verify_conv_table());
+    EXPECT_TRUE(tvl::conv_table_verified());
     uint32_t unit_rows = 0;
     for (uint32_t id = 0; id < tvl::kUnitIdCount; ++id) {
         const tvl::si_conv_row &row = si_conv_table[id];
