@@ -6,6 +6,7 @@
 // the digits straight from the bits). The results are those of one pass per digit.
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "bignum/bigint.h"
 #include "bignum/digits.h"
@@ -23,6 +24,7 @@ struct DigitChunk {
 
 constexpr std::array<DigitChunk, 86> make_chunks() {
     std::array<DigitChunk, 86> t{};
+    t[0] = t[1] = {1, 1};  // not bases; a nonzero power keeps the divider table well-formed
     for (std::uint32_t base = 2; base < t.size(); ++base) {
         std::uint64_t power = base;
         std::uint32_t digits = 1;
@@ -38,6 +40,40 @@ constexpr std::array<DigitChunk, 86> make_chunks() {
 constexpr std::array<DigitChunk, 86> kChunks = make_chunks();
 static_assert(kChunks[10].digits == 9 && kChunks[10].power == 1000000000u);
 static_assert(kChunks[85].digits == 4 && kChunks[85].power == 52200625u);
+
+// Short division passes are fused: one sweep over the limbs divides by the chunk power
+// kFusedPasses times in a row, each stage feeding its quotient limb to the next, so the
+// stages' remainder chains run side by side instead of one sweep after another.
+constexpr int kFusedPasses = 4;
+using ChunkRemainders = std::array<Limb, kFusedPasses>;
+
+// a := a / D^kFusedPasses; rem[j] receives the remainder of stage j (rem[0] is the lowest
+// chunk). D is a compile-time constant, so the compiler divides by multiplying with its
+// reciprocal.
+template <Limb D>
+void divide_fused(tvl::LimbSpan a, ChunkRemainders &rem) {
+    std::uint64_t r[kFusedPasses] = {};
+    for (std::size_t i = a.size(); i-- > 0;) {
+        std::uint64_t x = a[i];
+        for (int j = 0; j < kFusedPasses; ++j) {
+            const std::uint64_t cur = (r[j] << 32) | x;
+            x = cur / D;
+            r[j] = cur % D;
+        }
+        a[i] = static_cast<Limb>(x);
+    }
+    for (int j = 0; j < kFusedPasses; ++j) rem[j] = static_cast<Limb>(r[j]);
+}
+
+using ChunkDivider = void (*)(tvl::LimbSpan, ChunkRemainders &);
+
+template <std::size_t... B>
+constexpr std::array<ChunkDivider, sizeof...(B)> make_dividers(std::index_sequence<B...>) {
+    return {{&divide_fused<kChunks[B].power>...}};
+}
+
+// The fused divider by the chunk power of each base.
+constexpr std::array<ChunkDivider, 86> kDividers = make_dividers(std::make_index_sequence<86>());
 
 // log2 of a power-of-two base, else 0.
 constexpr std::uint32_t pow2_shift(std::uint32_t base) {
@@ -89,27 +125,33 @@ bool write_pow2_digits(ConstLimbSpan mag, std::uint32_t base, DigitWriter &out) 
     return true;
 }
 
+// Writes the chunk's digits, least significant first: all chunk.digits of them (zeros
+// included) for an inner chunk, only up to its leading nonzero digit for the top one.
+bool put_chunk(Limb rem, std::uint32_t base, const DigitChunk &chunk, bool top, DigitWriter &out) {
+    for (std::uint32_t i = 0; top ? rem != 0 : i < chunk.digits; ++i) {
+        if (!out.put(tvl::digits::digit_char(rem % base, base))) return false;
+        rem /= base;
+    }
+    return true;
+}
+
 bool write_chunked_digits(ConstLimbSpan mag, std::uint32_t base, DigitWriter &out) {
     tvl::ScratchLimbs work;
     if (!work.reserve_zeroed(mag.size())) return false;
     std::memcpy(work.data(), mag.data(), mag.size_bytes());
     std::size_t len = mag.size();
     const DigitChunk chunk = kChunks[base];
+    ChunkRemainders rem{};
     while (len > 0) {
-        Limb rem = tvl::div_small(tvl::LimbSpan(work.data(), len), chunk.power);
+        kDividers[base](tvl::LimbSpan(work.data(), len), rem);
         while (len > 0 && work.data()[len - 1] == 0) --len;
-        if (len > 0) {
-            // An inner chunk: exactly chunk.digits digits, zeros included.
-            for (std::uint32_t i = 0; i < chunk.digits; ++i) {
-                if (!out.put(tvl::digits::digit_char(rem % base, base))) return false;
-                rem /= base;
-            }
-        } else {
-            // The top chunk is nonzero: its digits up to the leading one.
-            while (rem != 0) {
-                if (!out.put(tvl::digits::digit_char(rem % base, base))) return false;
-                rem /= base;
-            }
+        // Once the quotient is zero, the highest nonzero remainder is the top chunk.
+        int count = kFusedPasses;
+        if (len == 0) {
+            while (count > 0 && rem[count - 1] == 0) --count;
+        }
+        for (int j = 0; j < count; ++j) {
+            if (!put_chunk(rem[j], base, chunk, len == 0 && j == count - 1, out)) return false;
         }
     }
     return true;
