@@ -10,6 +10,7 @@
 #include "support/trace.h"
 
 using tvltest::Feed;
+using tvltest::generated_document;
 using tvltest::read_trace;
 
 namespace {
@@ -40,32 +41,6 @@ std::vector<std::string> handwritten_corpus() {
         ".s = \"a\xE2\x82;\"; .t = 1;",
         "\t.a\t=\t1\t;\v\f.b = 2 ;",
     };
-}
-
-// Random documents from fragments, some of them broken on purpose.
-std::string generated_document(std::mt19937 &rng) {
-    static const char *fragments[] = {
-        ".a = 1;", ".b = -12;", ".c = 1.5;", ".d = \"str\";", ".e = sym;", ".f = &.x.y;",
-        ".g = [1, 2, 3];", ".h = [[1], [2, 3]];", ".i = [1, 2] / [3, 4];", ".j = { .k = 1; };",
-        ".l = <uint:16> 7;", ".m = 3 m/s;", ".n = \"x\" \"y\";", ".o = $nan;", ".p = true;",
-        " # comment\n", "\n", "\t", ".q = \"\xC3\xA9\xE2\x82\xAC\";", ".r = [\"a\", \"b\"];",
-        ".s = { .t = [ {.u = 1;}, {.u = 2;} ]; };", ".v = ;", ".w = [];",
-    };
-    std::string doc;
-    int n = std::uniform_int_distribution<int>(1, 12)(rng);
-    for (int i = 0; i < n; ++i)
-        doc += fragments[std::uniform_int_distribution<size_t>(0, std::size(fragments) - 1)(rng)];
-    int mutations = std::uniform_int_distribution<int>(0, 3)(rng);
-    for (int i = 0; i < mutations && !doc.empty(); ++i) {
-        size_t pos = std::uniform_int_distribution<size_t>(0, doc.size() - 1)(rng);
-        auto byte = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
-        switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
-        case 0: doc[pos] = byte; break;
-        case 1: doc.insert(pos, 1, byte); break;
-        default: doc.erase(pos, 1); break;
-        }
-    }
-    return doc;
 }
 
 void expect_same_under_chunking(const std::string &doc, const tvlr_reader_options *o,

@@ -1,5 +1,7 @@
 #include "support/trace.h"
 
+#include "reader/reader_impl.h"
+
 #include <unistd.h>
 
 #include <cstring>
@@ -141,7 +143,7 @@ std::string render_event(uint32_t kind, const tvlr_event &e) {
 }
 
 ReadResult read_trace(std::string_view input, const tvlr_reader_options *options, Feed feed,
-                      uint32_t seed) {
+                      uint32_t seed, bool caches) {
     Recorder rec;
     tvlr_reader_options o{};
     if (options) o = *options;
@@ -184,7 +186,10 @@ ReadResult read_trace(std::string_view input, const tvlr_reader_options *options
         std::memcpy(src.user_state, &fp, sizeof fp);
         opened = tvlr_open_read_source(r, &src, nullptr, &o);
     }
-    if (opened) res.ok = tvlr_read(r);
+    if (opened) {
+        tvl::rd::set_caches_enabled(r, caches);
+        res.ok = tvlr_read(r);
+    }
     if (writer.joinable()) {
         // Drain what the reader left so that the writer thread can finish.
         char sink[4096];
@@ -207,5 +212,31 @@ ReadResult read_trace(std::string_view input, const tvlr_reader_options *options
 }
 
 std::string trace(std::string_view input) { return read_trace(input).trace; }
+
+std::string generated_document(std::mt19937 &rng) {
+    static const char *fragments[] = {
+        ".a = 1;", ".b = -12;", ".c = 1.5;", ".d = \"str\";", ".e = sym;", ".f = &.x.y;",
+        ".g = [1, 2, 3];", ".h = [[1], [2, 3]];", ".i = [1, 2] / [3, 4];", ".j = { .k = 1; };",
+        ".l = <uint:16> 7;", ".m = 3 m/s;", ".n = \"x\" \"y\";", ".o = $nan;", ".p = true;",
+        " # comment\n", "\n", "\t", ".q = \"\xC3\xA9\xE2\x82\xAC\";", ".r = [\"a\", \"b\"];",
+        ".s = { .t = [ {.u = 1;}, {.u = 2;} ]; };", ".v = ;", ".w = [];",
+    };
+    std::string doc;
+    int n = std::uniform_int_distribution<int>(1, 12)(rng);
+    for (int i = 0; i < n; ++i)
+        doc += fragments[std::uniform_int_distribution<size_t>(0, std::size(fragments) - 1)(rng)];
+    int mutations = std::uniform_int_distribution<int>(0, 3)(rng);
+    for (int i = 0; i < mutations && !doc.empty(); ++i) {
+        size_t pos = std::uniform_int_distribution<size_t>(0, doc.size() - 1)(rng);
+        auto byte = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+        switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
+        case 0: doc[pos] = byte; break;
+        case 1: doc.insert(pos, 1, byte); break;
+        default: doc.erase(pos, 1); break;
+        }
+    }
+    return doc;
+}
+
 
 }  // namespace tvltest

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,11 @@ struct ReadResult {
 // Reads `input` fed as given; options may be null. Callbacks in the options
 // are replaced by the harness's own.
 ReadResult read_trace(std::string_view input, const tvlr_reader_options *options = nullptr,
-                      Feed feed = Feed::memory, uint32_t seed = 1);
+                      Feed feed = Feed::memory, uint32_t seed = 1, bool caches = true);
+
+// A random document built from valid fragments, then mutated a few times
+// (byte changes, insertions, deletions), so that many are broken.
+std::string generated_document(std::mt19937 &rng);
 
 // Shorthand: trace of a default read from memory.
 std::string trace(std::string_view input);

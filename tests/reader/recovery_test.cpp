@@ -1,0 +1,78 @@
+// Error recovery: skipping to the next member, closing open arrays, balanced
+// brackets, skipped strings and comments, and well-nested events.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string_view>
+
+#include "reader/reader_impl.h"
+#include "support/trace.h"
+
+using tvltest::read_trace;
+
+namespace {
+
+struct Case {
+    std::string_view input;
+    const char *expected;
+    uint64_t recoveries;
+};
+
+void PrintTo(const Case &c, std::ostream *os) { *os << '"' << c.input << '"'; }
+
+class RecoveryTrace : public ::testing::TestWithParam<Case> {};
+
+TEST_P(RecoveryTrace, StaysWellNested) {
+    tvlr_reader_options o{};
+    o.recover = 1;
+    auto res = read_trace(GetParam().input, &o);
+    EXPECT_EQ(res.trace, GetParam().expected);
+    EXPECT_EQ(res.recoveries, GetParam().recoveries);
+    EXPECT_TRUE(res.nesting_ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecoveryTrace,
+    ::testing::Values(
+        Case{".a = !; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
+        Case{".a = [1, !, 3]; .b = x;", "S .a [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 !15@1:10#9 ] .b v3\"x\" E -> ok", 1},
+        Case{".s = { .x = !; }; .t = x;", "S .s { .x !15@1:13#12 } .t v3\"x\" E -> ok", 1},
+        Case{".a = ! \"x;y\" [;] ; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
+        Case{".a = 1;; .b = x; .c = y;", "S .a <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 !15@1:8#7 .c v3\"y\" E -> ok", 1},
+        Case{".a = !", "S .a !15@1:6#5 !18@1:6#6 -> fail 18", 1},
+        Case{".a = ! # ; comment\n ; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
+        Case{".a = [{.x = 1;}, {.x = !}, {.y = z;}]; .b = x;", "S .a [ { .x <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 } { .x !15@1:24#23 } { .y v3\"z\" } ] .b v3\"x\" E -> ok", 1},
+        Case{".a = [{.x = [1, !]}, w]; .b = x;", "S .a [ { .x [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 !15@1:17#16 ] } v3\"w\" ] .b v3\"x\" E -> ok", 1},
+        Case{".a = [{.s = {.x = !}; .y = z;}]; .b = x;", "S .a [ { .s { .x !15@1:19#18 } .y v3\"z\" } ] .b v3\"x\" E -> ok", 1},
+        Case{".a = [{.x = ! [ }, w]; .b = x;", "S .a [ { .x !15@1:13#12 } ] .b v3\"x\" E -> ok", 1},
+        Case{".s = { .x = ! }; .t = x;", "S .s { .x !15@1:13#12 } .t v3\"x\" E -> ok", 1},
+        Case{".a = [[1, 2], [3 !]]; .b = x;", "S .a [ [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 v5\"2\"@3:64 ] [ !15@1:18#17 ] ] .b v3\"x\" E -> ok", 1},
+        Case{".a = \"\xC3;\"; .b = x;", "S .a !19@1:8#7 !15@1:9#8 .b v3\"x\" E -> ok", 2},
+        Case{".a = !; .b = !; .c = x;", "S .a !15@1:6#5 .b !15@1:14#13 .c v3\"x\" E -> ok", 2},
+        Case{".a = <uint:8> 300; .b = <bool> 1; .c = [1] / [2, 3]; .d = x;", "S .a <\"uint:8\" T3:8 p12:8 >@3:8 !35@1:18#17 .c [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 ] / [ v5\"2\"@3:64 !2@1:48#47 ]@3:64 .d v3\"x\" E -> ok", 2}));
+
+// With recovery on, the callback and the count agree, and a refused event
+// other than the document's own is recovered from like any error.
+TEST(Recovery, RefusedEventIsRecoveredFrom) {
+    struct Refuser {
+        int values = 0;
+    } state;
+    tvlr_reader_options o{};
+    o.recover = 1;
+    o.user_data = &state;
+    o.on_event = [](void *u, uint32_t kind, tvlr_event *) {
+        auto *s = static_cast<Refuser *>(u);
+        return kind != TVLR_EV_VALUE || ++s->values != 1;  // refuse the first value only
+    };
+    tvlr_reader *r = tvlr_reader_create();
+    // The refused value is completed at its `;`, which the error consumes,
+    // so skipping runs to the end of member b.
+    const char doc[] = ".a = 1; .b = 2; .c = 3;";
+    ASSERT_TRUE(tvlr_open_read_mem(r, doc, sizeof doc - 1, nullptr, 0, &o));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_recovery_count(r), 1u);
+    EXPECT_EQ(state.values, 2);
+    tvlr_reader_destroy(r);
+}
+
+}  // namespace
