@@ -55,7 +55,8 @@ void BM_UnitToString(benchmark::State &state) {
     const tvl_unit u = tvl_parse_unit("k~g\xC2\xB7m/s\xC2\xB2", &ok);
     char buffer[64];
     for (auto _ : state) {
-        int n = tvl_unit_to_string_ex(buffer, sizeof buffer, static_cast<uint32_t>(state.range(0)), u);
+        int n =
+            tvl_unit_to_string_ex(buffer, sizeof buffer, static_cast<uint32_t>(state.range(0)), u);
         benchmark::DoNotOptimize(n);
         benchmark::ClobberMemory();
     }

@@ -325,11 +325,17 @@ const char *currency_code(uint32_t base) {
 
 extern "C" {
 
-TVLR_API bool tvl_unit_is_currency(tvl_base_unit base) { return tvl::is_currency_id(base); }
+TVLR_API bool tvl_unit_is_currency(tvl_base_unit base) {
+    return tvl::is_currency_id(base);
+}
 
-TVLR_API bool tvl_unit_is_fiat(tvl_base_unit base) { return tvl::is_fiat_id(base); }
+TVLR_API bool tvl_unit_is_fiat(tvl_base_unit base) {
+    return tvl::is_fiat_id(base);
+}
 
-TVLR_API bool tvl_unit_is_crypto(tvl_base_unit base) { return tvl::is_crypto_id(base); }
+TVLR_API bool tvl_unit_is_crypto(tvl_base_unit base) {
+    return tvl::is_crypto_id(base);
+}
 
 TVLR_API tvl_base_unit tvl_parse_currency_str(const char *text, uint32_t length) {
     if (text == nullptr || !tvl::is_code_letters(text, length)) return 0;

@@ -409,6 +409,8 @@ static_assert(tvl_verify_conv_table(), "si_conv_table: .base mismatch");
 
 }  // namespace
 
-bool conv_table_verified() { return tvl_verify_conv_table(); }
+bool conv_table_verified() {
+    return tvl_verify_conv_table();
+}
 
 }  // namespace tvl

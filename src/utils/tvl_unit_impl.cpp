@@ -123,7 +123,9 @@ void text_sink::put(const char *text, size_t n) {
     length += n;
 }
 
-void text_sink::put(const char *text) { put(text, std::strlen(text)); }
+void text_sink::put(const char *text) {
+    put(text, std::strlen(text));
+}
 
 int text_sink::finish() {
     if (failed || length > static_cast<size_t>(INT32_MAX)) return -1;
@@ -211,7 +213,8 @@ TVLR_API double tvl_unit_prefix_factor(tvl_unit unit) {
         const tvl_unit_factor &f = unit.factors[i];
         const uint32_t magnitude = tvl::exponent_magnitude(f.exponent);
         if (magnitude == 0) continue;
-        const double g = std::pow(tvl::prefix_table_factor(f.prefix), static_cast<double>(magnitude));
+        const double g =
+            std::pow(tvl::prefix_table_factor(f.prefix), static_cast<double>(magnitude));
         result *= f.exponent < 0 ? 1.0 / g : g;
     }
     return result;

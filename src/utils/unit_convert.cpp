@@ -34,8 +34,8 @@ si_factor_result si_factor(const tvl_unit &unit) {
         }
         const si_conv_row &row = si_conv_table[f.base];
         const double magnitude = exponent_magnitude(f.exponent);
-        const double g = std::pow(row.factor, magnitude) *
-                         std::pow(prefix_table_factor(f.prefix), magnitude);
+        const double g =
+            std::pow(row.factor, magnitude) * std::pow(prefix_table_factor(f.prefix), magnitude);
         if (f.exponent < 0) {
             // An affine scale has no meaning in a denominator.
             if (row.has_offset != 0) {
@@ -158,9 +158,9 @@ tvl_unit reduce(const tvl_unit &unit, double *factor_out, bool *lossy_out) {
             // folded into the scale where it has one.
             lossy = true;
             if (!is_currency_id(s.base)) {
-                const double g = std::pow(si_conv_table[s.base].factor,
-                                          static_cast<double>(s.exponent < 0 ? -s.exponent
-                                                                             : s.exponent));
+                const double g =
+                    std::pow(si_conv_table[s.base].factor,
+                             static_cast<double>(s.exponent < 0 ? -s.exponent : s.exponent));
                 factor = s.exponent < 0 ? factor / g : factor * g;
             }
             continue;
@@ -258,8 +258,7 @@ bool find_named_unit(const tvl_unit &reduced, double scale, tvl_unit *named) {
 
 extern "C" {
 
-TVLR_API double tvl_unit_to_si_factor(bool *has_offset, double *offset, bool *ok,
-                                      tvl_unit unit) {
+TVLR_API double tvl_unit_to_si_factor(bool *has_offset, double *offset, bool *ok, tvl_unit unit) {
     const tvl::si_factor_result r = tvl::si_factor(unit);
     if (has_offset != nullptr) *has_offset = r.has_offset;
     if (offset != nullptr) *offset = r.offset;
@@ -276,7 +275,9 @@ TVLR_API bool tvl_unit_dimension_vector(int32_t dimension[7], tvl_unit unit) {
     return ok;
 }
 
-TVLR_API bool tvl_units_compatible(tvl_unit a, tvl_unit b) { return tvl::compatible(a, b); }
+TVLR_API bool tvl_units_compatible(tvl_unit a, tvl_unit b) {
+    return tvl::compatible(a, b);
+}
 
 TVLR_API double tvl_unit_convert_factor(bool *ok, bool *affine, tvl_unit from, tvl_unit to) {
     bool ok_local = false;

@@ -737,8 +737,8 @@ namespace {
 // The rows grouped by the last byte of their name, each group in table
 // order, so that a lookup only visits names that can end the text.
 struct last_byte_buckets {
-    uint16_t start[257];             // group of byte c: rows[start[c] .. start[c + 1])
-    uint16_t rows[kUnitNameCount];   // row numbers, ascending within a group
+    uint16_t start[257];            // group of byte c: rows[start[c] .. start[c + 1])
+    uint16_t rows[kUnitNameCount];  // row numbers, ascending within a group
 };
 
 constexpr last_byte_buckets build_buckets() {
@@ -769,9 +769,8 @@ constexpr last_byte_buckets kBuckets = build_buckets();
 name_match find_unit_name_suffix(const char *text, uint32_t n) {
     if (text == nullptr || n == 0) return {0, 0};
     // Rows before `first` are longer than n; every later row is not.
-    const uint32_t first = unit_name_index.first_row[n < unit_name_index.max_length
-                                                         ? n
-                                                         : unit_name_index.max_length];
+    const uint32_t first =
+        unit_name_index.first_row[n < unit_name_index.max_length ? n : unit_name_index.max_length];
     const unsigned char last = static_cast<unsigned char>(text[n - 1]);
     uint32_t lo = kBuckets.start[last];
     uint32_t hi = kBuckets.start[last + 1];

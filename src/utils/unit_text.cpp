@@ -11,7 +11,9 @@ namespace {
 
 using byte = unsigned char;
 
-constexpr bool is_exponent_digit(byte c) { return c >= '1' && c <= '9'; }
+constexpr bool is_exponent_digit(byte c) {
+    return c >= '1' && c <= '9';
+}
 
 // Strips an exponent suffix from s[0..*n): "^2", "^+2", "^-2", "²" or "⁻²".
 // Without a suffix the exponent is 1 and nothing is stripped.
@@ -88,7 +90,8 @@ bool parse_factor(const char *text, uint32_t n, tvl_unit_factor *out) {
     const uint32_t before = rest - name.length;
     if (before < 2 || text[before - 1] != '~') return false;
     const uint32_t symbol_length = before - 1;
-    tvl_prefix prefix{TVL_PREFIX_BINARY, find_prefix_symbol(TVL_PREFIX_BINARY, text, symbol_length)};
+    tvl_prefix prefix{TVL_PREFIX_BINARY,
+                      find_prefix_symbol(TVL_PREFIX_BINARY, text, symbol_length)};
     if (prefix.index == 0) {
         prefix = {TVL_PREFIX_DECIMAL, find_prefix_symbol(TVL_PREFIX_DECIMAL, text, symbol_length)};
         if (prefix.index == 0) return false;

@@ -22,7 +22,9 @@ inline constexpr uint32_t kUnitIdByte = 2;
 constexpr bool is_currency_id(uint32_t base) {
     return base >= kCurrencyFirst && base <= kCurrencyLast;
 }
-constexpr bool is_fiat_id(uint32_t base) { return base >= kCurrencyFirst && base <= kFiatLast; }
+constexpr bool is_fiat_id(uint32_t base) {
+    return base >= kCurrencyFirst && base <= kFiatLast;
+}
 constexpr bool is_crypto_id(uint32_t base) {
     return base >= kCryptoFirst && base <= kCurrencyLast;
 }

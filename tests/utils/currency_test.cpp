@@ -48,7 +48,8 @@ TEST(Currencies, TableShapeCodesAndKinds) {
     // Numeric codes of fiat currencies are unique.
     for (uint32_t a = 134; a <= 297; ++a) {
         for (uint32_t b = 134; b < a; ++b) {
-            EXPECT_NE(tvl_currency_info(a)->numeric, tvl_currency_info(b)->numeric) << a << " " << b;
+            EXPECT_NE(tvl_currency_info(a)->numeric, tvl_currency_info(b)->numeric)
+                << a << " " << b;
         }
     }
 }
@@ -62,13 +63,20 @@ TEST(Currencies, SampleRows) {
         const char *name;
     };
     const row rows[] = {
-        {134, "AED", 784, 2, "UAE Dirham"},       {148, "BHD", 48, 3, "Bahraini Dinar"},
-        {162, "CLF", 990, 4, "Unidad de Fomento"}, {177, "EUR", 978, 2, "Euro"},
-        {201, "JPY", 392, 0, "Japanese Yen"},      {260, "SSP", 728, 2, "South Sudanese Pound"},
-        {261, "SRD", 968, 2, "Surinamese Dollar"}, {270, "TOP", 776, 2, "Tongan Pa'anga"},
-        {277, "USD", 840, 2, "US Dollar"},         {297, "ZWL", 932, 2, "Zimbabwean Dollar"},
-        {298, "BTC", 0, 8, "Bitcoin"},             {299, "ETH", 0, 18, "Ethereum"},
-        {326, "DOGE", 0, 8, "Dogecoin"},           {333, "NEAR", 0, 24, "NEAR Protocol"},
+        {134, "AED", 784, 2, "UAE Dirham"},
+        {148, "BHD", 48, 3, "Bahraini Dinar"},
+        {162, "CLF", 990, 4, "Unidad de Fomento"},
+        {177, "EUR", 978, 2, "Euro"},
+        {201, "JPY", 392, 0, "Japanese Yen"},
+        {260, "SSP", 728, 2, "South Sudanese Pound"},
+        {261, "SRD", 968, 2, "Surinamese Dollar"},
+        {270, "TOP", 776, 2, "Tongan Pa'anga"},
+        {277, "USD", 840, 2, "US Dollar"},
+        {297, "ZWL", 932, 2, "Zimbabwean Dollar"},
+        {298, "BTC", 0, 8, "Bitcoin"},
+        {299, "ETH", 0, 18, "Ethereum"},
+        {326, "DOGE", 0, 8, "Dogecoin"},
+        {333, "NEAR", 0, 24, "NEAR Protocol"},
         {347, "RUNE", 0, 8, "THORChain"},
     };
     for (const row &r : rows) {
@@ -88,8 +96,8 @@ TEST(Currencies, ParseCodeRefusesEverythingButAnExactCode) {
         uint32_t id;
     };
     const row rows[] = {
-        {"USD", 3, 277}, {"DOGE", 4, 326}, {"usd", 3, 0},  {"US", 2, 0},     {"USDTX", 5, 0},
-        {"USDT", 4, 328}, {"USDT", 3, 277}, {"BTU", 3, 0}, {"US1", 3, 0},    {"U\0D", 3, 0},
+        {"USD", 3, 277},  {"DOGE", 4, 326}, {"usd", 3, 0},  {"US", 2, 0},         {"USDTX", 5, 0},
+        {"USDT", 4, 328}, {"USDT", 3, 277}, {"BTU", 3, 0},  {"US1", 3, 0},        {"U\0D", 3, 0},
         {"", 0, 0},       {"AAA", 3, 0},    {"ABCD", 4, 0}, {"\xC3\x9CSD", 4, 0},
     };
     for (const row &r : rows) EXPECT_EQ(tvl_parse_currency_str(r.text, r.length), r.id) << r.text;

@@ -17,7 +17,9 @@ using tvl_test::single;
 using tvl_test::text_of;
 using tvl_test::unit_of;
 
-constexpr const char *kDegC = "\xC2\xB0" "C";
+constexpr const char *kDegC =
+    "\xC2\xB0"
+    "C";
 
 TEST(SiFactor, FactorsOffsetsAndRefusals) {
     struct row {
@@ -37,13 +39,28 @@ TEST(SiFactor, FactorsOffsetsAndRefusals) {
         {unit_of("k~g"), true, 1.0, false, 0},
         {unit_of("m~m^-2"), true, 1e6, false, 0},
         {unit_of("Ki~B"), true, 1024, false, 0},
-        {unit_of("\xC2\xB0" "F"), true, 5.0 / 9, true, 255.37222222222223},
-        {unit_of("m~\xC2\xB0" "C"), true, 0.001, true, 273.15},
-        {unit_of("\xC2\xB0" "De"), true, -2.0 / 3, true, 373.15},
-        {unit_of("\xC2\xB0" "Ra"), true, 5.0 / 9, false, 0},
-        {unit_of("\xC2\xB0" "C\xC2\xB2"), false, 0, false, 0},
-        {unit_of("m/\xC2\xB0" "C"), false, 0, false, 0},
-        {unit_of("\xC2\xB0" "C*\xC2\xB0" "F"), false, 0, false, 0},
+        {unit_of("\xC2\xB0"
+                 "F"),
+         true, 5.0 / 9, true, 255.37222222222223},
+        {unit_of("m~\xC2\xB0"
+                 "C"),
+         true, 0.001, true, 273.15},
+        {unit_of("\xC2\xB0"
+                 "De"),
+         true, -2.0 / 3, true, 373.15},
+        {unit_of("\xC2\xB0"
+                 "Ra"),
+         true, 5.0 / 9, false, 0},
+        {unit_of("\xC2\xB0"
+                 "C\xC2\xB2"),
+         false, 0, false, 0},
+        {unit_of("m/\xC2\xB0"
+                 "C"),
+         false, 0, false, 0},
+        {unit_of("\xC2\xB0"
+                 "C*\xC2\xB0"
+                 "F"),
+         false, 0, false, 0},
         {unit_of("USD"), false, 0, false, 0},
         {unit_of("m*k~USD"), false, 0, false, 0},
         {single(4, 0), false, 0, false, 0},
@@ -106,12 +123,26 @@ TEST(Compatibility, Table) {
         bool compatible;
     };
     const row rows[] = {
-        {"N", "k~g*m/s^2", true},  {"J", "N*m", true},       {"Hz", "Bq", true},
-        {"b", "B", false},         {"Ki~B", "B", true},      {"USD", "USD", false},
-        {"rad", "no_unit", true},  {"k~m", "in", true},      {"%", "\xC2\xB0", true},
-        {"b/s", "Hz", false},      {"B", "no_unit", false},  {"b*B", "B*b", true},
-        {"b^2", "b*b", true},      {"m/s", "kn", true},      {"m", "s", false},
-        {"\xC2\xB0" "C", "K", true}, {"L", "m^3", true},     {"USD", "EUR", false},
+        {"N", "k~g*m/s^2", true},
+        {"J", "N*m", true},
+        {"Hz", "Bq", true},
+        {"b", "B", false},
+        {"Ki~B", "B", true},
+        {"USD", "USD", false},
+        {"rad", "no_unit", true},
+        {"k~m", "in", true},
+        {"%", "\xC2\xB0", true},
+        {"b/s", "Hz", false},
+        {"B", "no_unit", false},
+        {"b*B", "B*b", true},
+        {"b^2", "b*b", true},
+        {"m/s", "kn", true},
+        {"m", "s", false},
+        {"\xC2\xB0"
+         "C",
+         "K", true},
+        {"L", "m^3", true},
+        {"USD", "EUR", false},
         {"k~USD", "m", false},
     };
     for (const row &r : rows) {
@@ -137,12 +168,24 @@ TEST(Conversion, Table) {
         {"k~m", "m", true, false, 1000},
         {"in", "m~m", true, false, 25.4},
         {"m", "s", false, false, 0},
-        {kDegC, "\xC2\xB0" "F", false, true, 0},
-        {kDegC, "\xC2\xB0" "Re", true, true, 0.8},
-        {kDegC, "m~\xC2\xB0" "C", true, true, 1000},
+        {kDegC,
+         "\xC2\xB0"
+         "F",
+         false, true, 0},
+        {kDegC,
+         "\xC2\xB0"
+         "Re",
+         true, true, 0.8},
+        {kDegC,
+         "m~\xC2\xB0"
+         "C",
+         true, true, 1000},
         {kDegC, "K", false, true, 0},
         {"K", kDegC, false, true, 0},
-        {"K", "\xC2\xB0" "Ra", true, false, 1.8},
+        {"K",
+         "\xC2\xB0"
+         "Ra",
+         true, false, 1.8},
         {"mi/h", "k~m/h", true, false, 1.609344},
         {"Ki~B", "B", true, false, 1024},
         {"B", "b", false, false, 0},
@@ -188,9 +231,14 @@ TEST(Reduction, Table) {
         {"m^9*m^9*m^-9", "m\xE2\x81\xB9", 1, false},
         {"Ki~B*k~B", "B\xC2\xB2", 1024e3, false},
         {"m~s^-1", "s\xE2\x81\xBB\xC2\xB9", 1000, false},
-        {"s^2*A*K^-3*g^5*m^-3", "g\xE2\x81\xB5\xC2\xB7s\xC2\xB2\xC2\xB7" "A/m\xC2\xB3\xC2\xB7K\xC2\xB3",
+        {"s^2*A*K^-3*g^5*m^-3",
+         "g\xE2\x81\xB5\xC2\xB7s\xC2\xB2\xC2\xB7"
+         "A/m\xC2\xB3\xC2\xB7K\xC2\xB3",
          1, false},
-        {"A*m", "m\xC2\xB7" "A", 1, false},
+        {"A*m",
+         "m\xC2\xB7"
+         "A",
+         1, false},
         {"k~USD/USD", "no_unit", 1000, false},
         {"no_unit", "no_unit", 1, false},
         {"Qi~B^9*Qi~B^9*Qi~B^9*Qi~B^-9*Qi~B^-9*Qi~B^-9*Qi~B^9*Qi~B^9", "no_unit", INFINITY, true},
@@ -263,7 +311,11 @@ TEST(ReducingPrinter, NamesUnitsAtTheSameScale) {
         {"Pa*m^2", 1, "N"},
         {"\xC2\xB5~s^-1", 1, "M~Hz"},
         {"k~N/m^2", 1, "k~Pa"},
-        {"\xC2\xB0" "C", 1, "\xC2\xB0" "C"},
+        {"\xC2\xB0"
+         "C",
+         1,
+         "\xC2\xB0"
+         "C"},
         {"m/m", 1, "no_unit"},
         {"no_unit", 1, "no_unit"},
         {"lb*ft/s^2", 1, "ft\xC2\xB7lb/s\xC2\xB2"},
@@ -323,14 +375,16 @@ TEST(ReducingPrinter, NeverChangesTheMeaningOfAUnit) {
             ++named;
         }
         bool has_currency = false;
-        for (uint32_t i = 0; i < u.count; ++i) has_currency |= tvl_unit_is_currency(u.factors[i].base);
+        for (uint32_t i = 0; i < u.count; ++i)
+            has_currency |= tvl_unit_is_currency(u.factors[i].base);
         if (has_currency) {
             // No conversion exists: the reductions must agree instead.
             EXPECT_TRUE(tvl_unit_equal(r1, r2)) << tvl_test::plain_text_of(u) << " -> " << printed;
             EXPECT_NEAR(f1, f2, std::fabs(f1) * 1e-12) << printed;
             continue;
         }
-        EXPECT_TRUE(tvl_units_compatible(u, back)) << tvl_test::plain_text_of(u) << " -> " << printed;
+        EXPECT_TRUE(tvl_units_compatible(u, back))
+            << tvl_test::plain_text_of(u) << " -> " << printed;
         bool affine = false;
         const double factor = tvl_unit_convert_factor(&ok, &affine, u, back);
         if (ok) {

@@ -89,49 +89,121 @@ TEST(ConvTable, FactorsMatchTheirDefinitions) {
     constexpr double year = 365.25 * day;
     constexpr double dry_gallon = 268.8025 * inch * inch * inch;
     const factor_case cases[] = {
-        {5, 1e-3},         {29, 1e-3},           {30, 60},
-        {31, 3600},        {32, day},            {33, pi / 180},
-        {37, 1000},        {38, 1e5},            {39, 1.602176634e-19},
-        {40, 1.66053906660e-27},                 {41, 149597870700.0},
-        {42, 1e4},         {43, 7 * day},        {44, year},
-        {45, inch},        {46, foot},           {47, 3 * foot},
-        {48, 5280 * foot}, {49, 1852},           {50, 1e-10},
-        {51, 299792458.0 * year},                {52, 149597870700.0 * 648000 / pi},
-        {53, 660 * foot},  {54, 6 * foot},       {55, pound},
-        {56, pound / 16},  {57, grain},          {58, 14 * pound},
-        {59, 2000 * pound},                      {60, 2240 * pound},
-        {61, 480 * grain}, {62, 0.2e-3},         {63, 5.0 / 9},
-        {64, 101325},      {65, 13.5951 * gn * 1e3 * 1e-3},
-        {66, 101325.0 / 760},                    {67, lbf / (inch * inch)},
-        {68, 4.184},       {69, 1055.05585262},  {70, 1e-7},
-        {71, 105480400},   {72, 550 * foot * lbf},
-        {73, lbf},         {74, 1e-5},           {75, 1000 * lbf},
-        {76, 1852.0 / 3600},                     {77, gallon},
-        {78, gallon_uk},   {79, gallon / 4},     {80, gallon / 8},
-        {81, gallon / 16}, {82, fl_oz},          {83, fl_oz / 2},
-        {84, fl_oz / 6},   {85, 42 * gallon},    {86, 43560 * foot * foot},
-        {87, 1e-28},       {88, pi / 10800},     {89, pi / 648000},
-        {90, pi / 200},    {91, 0.1},            {92, 1e-4},
-        {93, 1e-4},        {94, 1e-8},           {95, 1000 / (4 * pi)},
-        {96, 1e4},         {97, 1e4},            {98, 1e-2},
-        {99, 3.7e10},      {100, 2.58e-4},       {101, 1e-2},
-        {104, 5.0 / 9},    {105, lbf / foot},    {106, inch / 1000},
-        {107, gallon_uk / 8},                    {108, gallon_uk / 160},
-        {109, gallon_uk / 4},                    {112, gn},
-        {113, 3386.388645},                      {114, 1.0 / 60},
-        {115, foot * lbf}, {116, pound / 256},   {117, 24 * grain},
-        {118, 66 * foot},  {119, 16.5 * foot},   {120, fl_oz * 4},
-        {121, gallon_uk / 32},                   {122, gn},
-        {123, 75 * gn},    {124, 2 * pi},        {125, year / 12},
-        {126, 14 * day},   {127, gn * 1e4},      {128, 1e-6},
-        {129, 1e-6 / 9},   {130, fl_oz / 8},     {131, fl_oz / 480},
-        {132, dry_gallon * 2},                   {133, dry_gallon * 8},
-        {361, 1200.0 / 3937},                    {362, 3 * 5280 * foot},
-        {363, 185.2},      {364, 4 * inch},      {365, 100},
-        {366, 20 * grain}, {368, -2.0 / 3},      {369, 100.0 / 33},
-        {370, 1.25},       {371, 40.0 / 21},     {372, 1e-2},
-        {373, 1e-3},       {374, 1e-4},          {375, 1e-5},
-        {376, 1e-6},       {377, 1e-9},
+        {5, 1e-3},
+        {29, 1e-3},
+        {30, 60},
+        {31, 3600},
+        {32, day},
+        {33, pi / 180},
+        {37, 1000},
+        {38, 1e5},
+        {39, 1.602176634e-19},
+        {40, 1.66053906660e-27},
+        {41, 149597870700.0},
+        {42, 1e4},
+        {43, 7 * day},
+        {44, year},
+        {45, inch},
+        {46, foot},
+        {47, 3 * foot},
+        {48, 5280 * foot},
+        {49, 1852},
+        {50, 1e-10},
+        {51, 299792458.0 * year},
+        {52, 149597870700.0 * 648000 / pi},
+        {53, 660 * foot},
+        {54, 6 * foot},
+        {55, pound},
+        {56, pound / 16},
+        {57, grain},
+        {58, 14 * pound},
+        {59, 2000 * pound},
+        {60, 2240 * pound},
+        {61, 480 * grain},
+        {62, 0.2e-3},
+        {63, 5.0 / 9},
+        {64, 101325},
+        {65, 13.5951 * gn * 1e3 * 1e-3},
+        {66, 101325.0 / 760},
+        {67, lbf / (inch * inch)},
+        {68, 4.184},
+        {69, 1055.05585262},
+        {70, 1e-7},
+        {71, 105480400},
+        {72, 550 * foot * lbf},
+        {73, lbf},
+        {74, 1e-5},
+        {75, 1000 * lbf},
+        {76, 1852.0 / 3600},
+        {77, gallon},
+        {78, gallon_uk},
+        {79, gallon / 4},
+        {80, gallon / 8},
+        {81, gallon / 16},
+        {82, fl_oz},
+        {83, fl_oz / 2},
+        {84, fl_oz / 6},
+        {85, 42 * gallon},
+        {86, 43560 * foot * foot},
+        {87, 1e-28},
+        {88, pi / 10800},
+        {89, pi / 648000},
+        {90, pi / 200},
+        {91, 0.1},
+        {92, 1e-4},
+        {93, 1e-4},
+        {94, 1e-8},
+        {95, 1000 / (4 * pi)},
+        {96, 1e4},
+        {97, 1e4},
+        {98, 1e-2},
+        {99, 3.7e10},
+        {100, 2.58e-4},
+        {101, 1e-2},
+        {104, 5.0 / 9},
+        {105, lbf / foot},
+        {106, inch / 1000},
+        {107, gallon_uk / 8},
+        {108, gallon_uk / 160},
+        {109, gallon_uk / 4},
+        {112, gn},
+        {113, 3386.388645},
+        {114, 1.0 / 60},
+        {115, foot * lbf},
+        {116, pound / 256},
+        {117, 24 * grain},
+        {118, 66 * foot},
+        {119, 16.5 * foot},
+        {120, fl_oz * 4},
+        {121, gallon_uk / 32},
+        {122, gn},
+        {123, 75 * gn},
+        {124, 2 * pi},
+        {125, year / 12},
+        {126, 14 * day},
+        {127, gn * 1e4},
+        {128, 1e-6},
+        {129, 1e-6 / 9},
+        {130, fl_oz / 8},
+        {131, fl_oz / 480},
+        {132, dry_gallon * 2},
+        {133, dry_gallon * 8},
+        {361, 1200.0 / 3937},
+        {362, 3 * 5280 * foot},
+        {363, 185.2},
+        {364, 4 * inch},
+        {365, 100},
+        {366, 20 * grain},
+        {368, -2.0 / 3},
+        {369, 100.0 / 33},
+        {370, 1.25},
+        {371, 40.0 / 21},
+        {372, 1e-2},
+        {373, 1e-3},
+        {374, 1e-4},
+        {375, 1e-5},
+        {376, 1e-6},
+        {377, 1e-9},
     };
     for (const factor_case &c : cases) {
         const double f = si_conv_table[c.id].factor;
@@ -193,41 +265,41 @@ TEST(ConvTable, DerivedDimensionsFollowFromTheirDefinitions) {
     EXPECT_EQ(dim_of(9), J);
     const dim newton = M + L - T - T;
     EXPECT_EQ(dim_of(11), newton);
-    EXPECT_EQ(dim_of(12), newton - L - L);                       // Pa = N/m²
-    EXPECT_EQ(dim_of(13), newton + L);                           // J = N·m
-    EXPECT_EQ(dim_of(14), dim_of(13) - T);                       // W = J/s
-    EXPECT_EQ(dim_of(15), dim_of(14) - I);                       // V = W/A
-    EXPECT_EQ(dim_of(15), (dim{2, 1, -3, -1, 0, 0, 0}));         // the volt, written out
-    EXPECT_EQ(dim_of(16), dim_of(15) - I);                       // Ω = V/A
-    EXPECT_EQ(dim_of(18), I + T);                                // C = A·s
-    EXPECT_EQ(dim_of(17), dim_of(18) - dim_of(15));              // F = C/V
-    EXPECT_EQ(dim_of(19), none - dim_of(16));                    // S = 1/Ω
-    EXPECT_EQ(dim_of(20), dim_of(15) + T);                       // Wb = V·s
-    EXPECT_EQ(dim_of(21), dim_of(20) - L - L);                   // T = Wb/m²
-    EXPECT_EQ(dim_of(22), dim_of(20) - I);                       // H = Wb/A
-    EXPECT_EQ(dim_of(23), J);                                    // lm = cd·sr
-    EXPECT_EQ(dim_of(24), J - L - L);                            // lx = lm/m²
-    EXPECT_EQ(dim_of(10), none - T);                             // Hz
-    EXPECT_EQ(dim_of(26), dim_of(13) - M);                       // Gy = J/kg
-    EXPECT_EQ(dim_of(28), N - T);                                // kat = mol/s
-    EXPECT_EQ(dim_of(91), dim_of(12) + T);                       // P: Pa·s
-    EXPECT_EQ(dim_of(92), L + L - T);                            // St: m²/s
-    EXPECT_EQ(dim_of(95), I - L);                                // Oe: A/m
-    EXPECT_EQ(dim_of(100), dim_of(18) - M);                      // R: C/kg
-    EXPECT_EQ(dim_of(128), M - L);                               // tex: kg/m
+    EXPECT_EQ(dim_of(12), newton - L - L);                // Pa = N/m²
+    EXPECT_EQ(dim_of(13), newton + L);                    // J = N·m
+    EXPECT_EQ(dim_of(14), dim_of(13) - T);                // W = J/s
+    EXPECT_EQ(dim_of(15), dim_of(14) - I);                // V = W/A
+    EXPECT_EQ(dim_of(15), (dim{2, 1, -3, -1, 0, 0, 0}));  // the volt, written out
+    EXPECT_EQ(dim_of(16), dim_of(15) - I);                // Ω = V/A
+    EXPECT_EQ(dim_of(18), I + T);                         // C = A·s
+    EXPECT_EQ(dim_of(17), dim_of(18) - dim_of(15));       // F = C/V
+    EXPECT_EQ(dim_of(19), none - dim_of(16));             // S = 1/Ω
+    EXPECT_EQ(dim_of(20), dim_of(15) + T);                // Wb = V·s
+    EXPECT_EQ(dim_of(21), dim_of(20) - L - L);            // T = Wb/m²
+    EXPECT_EQ(dim_of(22), dim_of(20) - I);                // H = Wb/A
+    EXPECT_EQ(dim_of(23), J);                             // lm = cd·sr
+    EXPECT_EQ(dim_of(24), J - L - L);                     // lx = lm/m²
+    EXPECT_EQ(dim_of(10), none - T);                      // Hz
+    EXPECT_EQ(dim_of(26), dim_of(13) - M);                // Gy = J/kg
+    EXPECT_EQ(dim_of(28), N - T);                         // kat = mol/s
+    EXPECT_EQ(dim_of(91), dim_of(12) + T);                // P: Pa·s
+    EXPECT_EQ(dim_of(92), L + L - T);                     // St: m²/s
+    EXPECT_EQ(dim_of(95), I - L);                         // Oe: A/m
+    EXPECT_EQ(dim_of(100), dim_of(18) - M);               // R: C/kg
+    EXPECT_EQ(dim_of(128), M - L);                        // tex: kg/m
 
     // Whole families share one dimension.
     const struct {
         dim d;
         std::vector<uint32_t> ids;
     } families[] = {
-        {L, {41, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 106, 118, 119, 352, 353, 354, 355, 356,
-             357, 358, 361, 362, 363, 364}},
+        {L, {41,  45,  46,  47,  48,  49,  50,  51,  52,  53,  54,  106, 118,
+             119, 352, 353, 354, 355, 356, 357, 358, 361, 362, 363, 364}},
         {M, {37, 40, 55, 56, 57, 58, 59, 60, 61, 62, 105, 116, 117, 348, 349, 350, 351, 365, 366}},
         {T, {30, 31, 32, 43, 44, 125, 126}},
         {L + L, {42, 86, 87, 359}},
-        {L + L + L, {29, 77, 78, 79, 80, 81, 82, 83, 84, 85, 107, 108, 109, 120, 121, 130, 131,
-                     132, 133, 360}},
+        {L + L + L, {29,  77,  78,  79,  80,  81,  82,  83,  84,  85,
+                     107, 108, 109, 120, 121, 130, 131, 132, 133, 360}},
         {newton - L - L, {38, 64, 65, 66, 67, 113, 127}},
         {newton + L, {39, 68, 69, 70, 71, 115}},
         {dim_of(14), {72, 110, 111, 123}},
@@ -352,12 +424,31 @@ TEST(NameTable, SuffixLookupFindsTheLongestNameEndingTheText) {
         uint32_t id;
     };
     const named examples[] = {
-        {"fluid_ounce_uk", 108}, {"fluid_ounces_uk", 108}, {"metres", 4}, {"meter", 4},
-        {"l", 29},               {"L", 29},                {"BTU", 69},   {"btu", 69},
-        {"torr", 66},            {"CV", 123},              {"PS", 123},   {"radians", 35},
-        {"gradians", 90},        {"yard", 47},             {"rd", 119},   {"cd", 9},
-        {"min", 30},             {"kat", 28},              {"\xC2\xB0" "C", 34},
-        {"\xC2\xB0", 33},        {"\xC3\x85", 50},         {"Ra", 104},   {"mil", 106},
+        {"fluid_ounce_uk", 108},
+        {"fluid_ounces_uk", 108},
+        {"metres", 4},
+        {"meter", 4},
+        {"l", 29},
+        {"L", 29},
+        {"BTU", 69},
+        {"btu", 69},
+        {"torr", 66},
+        {"CV", 123},
+        {"PS", 123},
+        {"radians", 35},
+        {"gradians", 90},
+        {"yard", 47},
+        {"rd", 119},
+        {"cd", 9},
+        {"min", 30},
+        {"kat", 28},
+        {"\xC2\xB0"
+         "C",
+         34},
+        {"\xC2\xB0", 33},
+        {"\xC3\x85", 50},
+        {"Ra", 104},
+        {"mil", 106},
     };
     for (const named &e : examples) {
         const tvl::name_match m =

@@ -140,7 +140,11 @@ TEST(UnitText, ParseTable) {
         {"BTU", true, "Btu"},
         {"DOGE", true, "DOGE"},
         {"\xC2\xB0", true, "\xC2\xB0"},
-        {"\xC2\xB0" "C", true, "\xC2\xB0" "C"},
+        {"\xC2\xB0"
+         "C",
+         true,
+         "\xC2\xB0"
+         "C"},
         {"cd", true, "cd"},
         {"c~d", true, "c~d"},
         {"m~in", true, "m~in"},
@@ -151,7 +155,9 @@ TEST(UnitText, ParseTable) {
         {"da~m", true, "da~m"},
         {"\xE2\x84\xA6", true, "\xE2\x84\xA6"},
         {"\xC3\x85", true, "\xE2\x84\xAB"},
-        {"degC/h", true, "\xC2\xB0" "C/h"},
+        {"degC/h", true,
+         "\xC2\xB0"
+         "C/h"},
         {"m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m", true,
          "m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m\xC2\xB7m"},
         {"US~USD", false, ""},
@@ -215,7 +221,8 @@ TEST(UnitText, ParseTable) {
 TEST(UnitText, FactorsKeepTheOrderAndSignsOfTheText) {
     const tvl_unit u = unit_of("k~g\xC2\xB7m/s\xC2\xB2\xC2\xB7K");
     ASSERT_EQ(u.count, 4u);
-    const tvl_unit_factor want[] = {{5, 1, {0, 15}}, {4, 1, {0, 0}}, {3, -2, {0, 0}}, {7, -1, {0, 0}}};
+    const tvl_unit_factor want[] = {
+        {5, 1, {0, 15}}, {4, 1, {0, 0}}, {3, -2, {0, 0}}, {7, -1, {0, 0}}};
     for (uint32_t i = 0; i < 4; ++i) {
         EXPECT_EQ(u.factors[i].base, want[i].base) << i;
         EXPECT_EQ(u.factors[i].exponent, want[i].exponent) << i;
@@ -277,10 +284,30 @@ TEST(UnitText, ArbitraryBytesNeverBreakTheParser) {
     std::mt19937 rng_engine(12345);
     auto rng = [&rng_engine] { return static_cast<uint32_t>(rng_engine()); };
     // Pieces that make valid text likely, and bytes that make it invalid.
-    std::vector<std::string> pieces = {"k~", "Ki~", "\xC2\xB5~", "da~", "~", "*", "/", "\xC2\xB7",
-                                       "^", "^-", "^+", "2", "0", "\xC2\xB2", "\xE2\x81\xBB",
-                                       "\xE2\x81\xB9", "\xC2", "\xE2\x81", "\xFF", "USD", "DOGE",
-                                       "no_unit", " ", std::string(1, '\0')};
+    std::vector<std::string> pieces = {"k~",
+                                       "Ki~",
+                                       "\xC2\xB5~",
+                                       "da~",
+                                       "~",
+                                       "*",
+                                       "/",
+                                       "\xC2\xB7",
+                                       "^",
+                                       "^-",
+                                       "^+",
+                                       "2",
+                                       "0",
+                                       "\xC2\xB2",
+                                       "\xE2\x81\xBB",
+                                       "\xE2\x81\xB9",
+                                       "\xC2",
+                                       "\xE2\x81",
+                                       "\xFF",
+                                       "USD",
+                                       "DOGE",
+                                       "no_unit",
+                                       " ",
+                                       std::string(1, '\0')};
     for (const tvl::unit_name &row : tvl::unit_name_table) pieces.push_back(row.text);
     for (int round = 0; round < 20000; ++round) {
         std::string text;
@@ -376,7 +403,10 @@ TEST(UnitPrint, LayoutOfPositiveAndNegativeFactors) {
         {"s^-1*m^-1", "s\xE2\x81\xBB\xC2\xB9\xC2\xB7m\xE2\x81\xBB\xC2\xB9", "s^-1*m^-1"},
         {"s^-1*m", "m/s", "m/s"},
         {"m/s^2", "m/s\xC2\xB2", "m/s^2"},
-        {"k~g*m^2/s^3/A", "k~g\xC2\xB7m\xC2\xB2/s\xC2\xB3\xC2\xB7" "A", "k~g*m^2/s^3*A"},
+        {"k~g*m^2/s^3/A",
+         "k~g\xC2\xB7m\xC2\xB2/s\xC2\xB3\xC2\xB7"
+         "A",
+         "k~g*m^2/s^3*A"},
         {"\xC2\xB5~m^9", "\xC2\xB5~m\xE2\x81\xB9", "\xC2\xB5~m^9"},
         {"m^-9", "m\xE2\x81\xBB\xE2\x81\xB9", "m^-9"},
         {"Mi~B/s", "Mi~B/s", "Mi~B/s"},
@@ -419,11 +449,11 @@ TEST(UnitValue, PrefixRule) {
         bool valid;
     };
     const row rows[] = {
-        {0, 15, 4, true},    {0, 1, 4, true},    {0, 99, 4, true},   {1, 0, 4, true},
-        {1, 1, 4, false},    {1, 1, 1, true},    {1, 10, 2, true},   {1, 55, 2, true},
-        {0, 14, 2, false},   {0, 15, 2, true},   {0, 24, 1, true},   {0, 10, 1, false},
-        {0, 3, 277, true},   {1, 1, 277, false}, {1, 0, 277, false}, {0, 1, 348, false},
-        {1, 0, 348, true},   {0, 0, 360, true},  {0, 15, 361, true}, {0, 15, 371, true},
+        {0, 15, 4, true},    {0, 1, 4, true},     {0, 99, 4, true},   {1, 0, 4, true},
+        {1, 1, 4, false},    {1, 1, 1, true},     {1, 10, 2, true},   {1, 55, 2, true},
+        {0, 14, 2, false},   {0, 15, 2, true},    {0, 24, 1, true},   {0, 10, 1, false},
+        {0, 3, 277, true},   {1, 1, 277, false},  {1, 0, 277, false}, {0, 1, 348, false},
+        {1, 0, 348, true},   {0, 0, 360, true},   {0, 15, 361, true}, {0, 15, 371, true},
         {0, 15, 372, false}, {0, 15, 377, false}, {0, 0, 378, false}, {2, 0, 4, false},
         {0, 15, 0, true},    {0, 15, 133, true},
     };
@@ -440,9 +470,15 @@ TEST(UnitValue, PrefixFactorAndPower) {
         int power;
     };
     const row rows[] = {
-        {"k~m\xC2\xB2", 1e6, 6},     {"Ki~B", 1024, 10},   {"m~s\xE2\x81\xBB\xC2\xB9", 1000, 3},
-        {"k~m\xC2\xB7Ki~B", 1024e3, 13}, {"m", 1, 0},      {"no_unit", 1, 0},
-        {"Qi~B^2", 0x1p200, 200},    {"q~m^9", 1e-270, -270}, {"da~m/h~s", 0.1, -1},
+        {"k~m\xC2\xB2", 1e6, 6},
+        {"Ki~B", 1024, 10},
+        {"m~s\xE2\x81\xBB\xC2\xB9", 1000, 3},
+        {"k~m\xC2\xB7Ki~B", 1024e3, 13},
+        {"m", 1, 0},
+        {"no_unit", 1, 0},
+        {"Qi~B^2", 0x1p200, 200},
+        {"q~m^9", 1e-270, -270},
+        {"da~m/h~s", 0.1, -1},
     };
     for (const row &r : rows) {
         const tvl_unit u = unit_of(r.text);
