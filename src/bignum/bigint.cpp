@@ -16,7 +16,6 @@ namespace {
 constexpr std::uint64_t kLimbBase = std::uint64_t{1} << 32;
 
 constexpr Limb lo(std::uint64_t x) { return static_cast<Limb>(x); }
-constexpr Limb hi(std::uint64_t x) { return static_cast<Limb>(x >> 32); }
 
 }  // namespace
 
