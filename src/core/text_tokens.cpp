@@ -1,6 +1,7 @@
 // Lexical validators of names, symbols, references and strings, and the escape table.
 #include "core/text_tokens.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/escape.h"
@@ -65,6 +66,9 @@ extern "C" {
 TVLR_API bool tvl_validate_string(const char *text, uint64_t length) {
     if (length == 0) return true;
     if (text == nullptr) return false;
+    if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
+        if (length > SIZE_MAX) return false;  // cannot be in memory
+    }
     return tvl::utf8_valid(text, static_cast<size_t>(length));
 }
 

@@ -412,7 +412,10 @@ TEST(ValueFits, Helpers) {
     EXPECT_FALSE(tvl::uint_value_fits(256, 8));
     EXPECT_TRUE(tvl::uint_value_fits(UINT64_MAX, 0));
     EXPECT_TRUE(tvl::uint_value_fits(UINT64_MAX, 64));
-    EXPECT_FALSE(tvl::uint_value_fits(1, 0 + 0) && !tvl::uint_value_fits(1, 1));
+    EXPECT_TRUE(tvl::uint_value_fits(1, 1));
+    EXPECT_FALSE(tvl::uint_value_fits(2, 1));
+    EXPECT_TRUE(tvl::uint_value_fits((uint64_t{1} << 63) - 1, 63));
+    EXPECT_FALSE(tvl::uint_value_fits(uint64_t{1} << 63, 63));
     EXPECT_TRUE(tvl::sint_magnitude_fits(128, true, 8));
     EXPECT_FALSE(tvl::sint_magnitude_fits(128, false, 8));
     EXPECT_TRUE(tvl::sint_magnitude_fits(uint64_t{1} << 63, true, 0));

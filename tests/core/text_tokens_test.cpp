@@ -121,12 +121,10 @@ TEST(Identifier, LongTexts) {
 // Identifier, symbol and an independent model agree on every string of one and two bytes, on
 // every three-byte string over a mixed alphabet and on random strings.
 TEST(Identifier, SymbolAndIdentifierAgreeWithModel) {
-    size_t checked = 0;
-    auto check = [&checked](const std::string &s) {
+    auto check = [](const std::string &s) {
         const bool model = model_identifier(s);
         ASSERT_EQ(tvl_validate_identifier(s.c_str()), model) << testing::PrintToString(s);
         ASSERT_EQ(tvl_validate_symbol(s.c_str()), model) << testing::PrintToString(s);
-        ++checked;
     };
     for (int a = 1; a < 256; ++a) {
         check(std::string(1, static_cast<char>(a)));
@@ -143,7 +141,6 @@ TEST(Identifier, SymbolAndIdentifierAgreeWithModel) {
         for (auto &ch : s) ch = alphabet[rng() % alphabet.size()];
         check(s);
     }
-    EXPECT_GT(checked, 300000u);
 }
 
 TEST(Reference, Table) {
@@ -279,15 +276,16 @@ TEST(EscapeTable, SevenEntries) {
     int non_zero = 0;
     for (int i = 0; i < 256; ++i) non_zero += table[i] != 0;
     EXPECT_EQ(non_zero, 7);
-    EXPECT_EQ(table['n'], 10);
-    EXPECT_EQ(table['t'], 9);
-    EXPECT_EQ(table['v'], 11);
-    EXPECT_EQ(table['f'], 12);
-    EXPECT_EQ(table['r'], 13);
-    EXPECT_EQ(table['"'], '"');
-    EXPECT_EQ(table['\\'], '\\');
-    EXPECT_EQ(table['u'], 0);
-    EXPECT_EQ(table['0'], 0);
+    auto at = [table](char c) { return table[static_cast<uint8_t>(c)]; };
+    EXPECT_EQ(at('n'), 10);
+    EXPECT_EQ(at('t'), 9);
+    EXPECT_EQ(at('v'), 11);
+    EXPECT_EQ(at('f'), 12);
+    EXPECT_EQ(at('r'), 13);
+    EXPECT_EQ(at('"'), '"');
+    EXPECT_EQ(at('\\'), '\\');
+    EXPECT_EQ(at('u'), 0);
+    EXPECT_EQ(at('0'), 0);
 }
 
 // The reverse table gives each escaped byte its letter; together they make the canonical text.
