@@ -19,9 +19,9 @@ inline constexpr int32_t kExponentMax = 9;
 // of two for binary prefixes). Row 0 of each table is "no prefix".
 struct prefix_entry {
     const char *symbol;
-    uint8_t length;
     double factor;
     int32_t power;
+    uint8_t length;
 };
 
 extern const prefix_entry decimal_prefixes[kDecimalPrefixCount + 1];

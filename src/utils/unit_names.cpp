@@ -529,7 +529,7 @@ constexpr const char *kCanonicalSymbols[kUnitIdCount] = {
     "h",               //  31
     "d",               //  32
     "\xC2\xB0",        //  33
-    "\xC2\xB0" "C",    //  34
+    "\xC2\xB0\x43",    //  34
     "rad",             //  35
     "sr",              //  36
     "t",               //  37
@@ -558,7 +558,7 @@ constexpr const char *kCanonicalSymbols[kUnitIdCount] = {
     "tn_l",            //  60
     "oz_t",            //  61
     "ct",              //  62
-    "\xC2\xB0" "F",    //  63
+    "\xC2\xB0\x46",    //  63
     "atm",             //  64
     "mmHg",            //  65
     "Torr",            //  66
@@ -672,7 +672,7 @@ constexpr const char *kCanonicalSymbols[kUnitIdCount] = {
     "qntl",            // 365
     "sc",              // 366
     "Bd",              // 367
-    "\xC2\xB0" "De",   // 368
+    "\xC2\xB0\x44\x65", // 368
     "\xC2\xB0N",       // 369
     "\xC2\xB0Re",      // 370
     "\xC2\xB0Ro",      // 371

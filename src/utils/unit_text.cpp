@@ -29,7 +29,7 @@ int32_t strip_exponent(const byte *s, uint32_t *n) {
         return s[len - 2] == '-' ? -(s[len - 1] - '0') : s[len - 1] - '0';
     }
     int32_t digit = 0;
-    uint32_t rest = len;
+    uint32_t rest;
     if (len >= 2 && s[len - 2] == 0xC2 &&
         (s[len - 1] == 0xB9 || s[len - 1] == 0xB2 || s[len - 1] == 0xB3)) {
         digit = s[len - 1] == 0xB9 ? 1 : s[len - 1] - 0xB0;  // ¹ ² ³
