@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::uint64_t kLimbBase = std::uint64_t{1} << 32;
 
-constexpr Limb lo(std::uint64_t x) { return static_cast<Limb>(x); }
+constexpr Limb lo(std::uint64_t x) {
+    return static_cast<Limb>(x);
+}
 
 }  // namespace
 
@@ -245,8 +247,8 @@ bool from_native(tvl_int *n, T v) {
     if constexpr (std::is_signed_v<T>) {
         const auto wide = static_cast<std::int64_t>(v);
         // The magnitude of the most negative value is computed without overflow.
-        const std::uint64_t mag =
-            wide < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(wide) : static_cast<std::uint64_t>(wide);
+        const std::uint64_t mag = wide < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(wide)
+                                           : static_cast<std::uint64_t>(wide);
         return set_native(n, mag, wide < 0);
     } else {
         return set_native(n, static_cast<std::uint64_t>(v), false);
@@ -320,23 +322,55 @@ bool tvl_int_copy(tvl_int *dst, const tvl_int *src) {
     return tvl::assign(dst, tvl::magnitude(src), src->negative != 0);
 }
 
-bool tvl_int_from_uint64(tvl_int *n, uint64_t v) { return from_native(n, v); }
-bool tvl_int_from_int64(tvl_int *n, int64_t v) { return from_native(n, v); }
-bool tvl_int_from_uint32(tvl_int *n, uint32_t v) { return from_native(n, v); }
-bool tvl_int_from_int32(tvl_int *n, int32_t v) { return from_native(n, v); }
-bool tvl_int_from_uint16(tvl_int *n, uint16_t v) { return from_native(n, v); }
-bool tvl_int_from_int16(tvl_int *n, int16_t v) { return from_native(n, v); }
-bool tvl_int_from_uint8(tvl_int *n, uint8_t v) { return from_native(n, v); }
-bool tvl_int_from_int8(tvl_int *n, int8_t v) { return from_native(n, v); }
+bool tvl_int_from_uint64(tvl_int *n, uint64_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_int64(tvl_int *n, int64_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_uint32(tvl_int *n, uint32_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_int32(tvl_int *n, int32_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_uint16(tvl_int *n, uint16_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_int16(tvl_int *n, int16_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_uint8(tvl_int *n, uint8_t v) {
+    return from_native(n, v);
+}
+bool tvl_int_from_int8(tvl_int *n, int8_t v) {
+    return from_native(n, v);
+}
 
-bool tvl_int_to_uint64(const tvl_int *n, uint64_t *out) { return to_native(n, out); }
-bool tvl_int_to_int64(const tvl_int *n, int64_t *out) { return to_native(n, out); }
-bool tvl_int_to_uint32(const tvl_int *n, uint32_t *out) { return to_native(n, out); }
-bool tvl_int_to_int32(const tvl_int *n, int32_t *out) { return to_native(n, out); }
-bool tvl_int_to_uint16(const tvl_int *n, uint16_t *out) { return to_native(n, out); }
-bool tvl_int_to_int16(const tvl_int *n, int16_t *out) { return to_native(n, out); }
-bool tvl_int_to_uint8(const tvl_int *n, uint8_t *out) { return to_native(n, out); }
-bool tvl_int_to_int8(const tvl_int *n, int8_t *out) { return to_native(n, out); }
+bool tvl_int_to_uint64(const tvl_int *n, uint64_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_int64(const tvl_int *n, int64_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_uint32(const tvl_int *n, uint32_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_int32(const tvl_int *n, int32_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_uint16(const tvl_int *n, uint16_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_int16(const tvl_int *n, int16_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_uint8(const tvl_int *n, uint8_t *out) {
+    return to_native(n, out);
+}
+bool tvl_int_to_int8(const tvl_int *n, int8_t *out) {
+    return to_native(n, out);
+}
 
 bool tvl_int_add_u32(tvl_int *n, uint32_t v) {
     if (!usable(n)) return false;

@@ -87,7 +87,7 @@ void divide_normalized(LimbSpan u, ConstLimbSpan v, LimbSpan q);
 // ---------------------------------------------------------------------------------------
 
 class ScratchLimbs {
-public:
+  public:
     ScratchLimbs() = default;
     ScratchLimbs(const ScratchLimbs &) = delete;
     ScratchLimbs &operator=(const ScratchLimbs &) = delete;
@@ -115,7 +115,7 @@ public:
     std::size_t size() const { return size_; }
     LimbSpan span() { return {data_, size_}; }
 
-private:
+  private:
     static constexpr std::size_t kInline = 64;
     Limb inline_[kInline];
     Limb *data_ = inline_;
@@ -134,8 +134,12 @@ inline bool usable(const tvl_int *n) {
 }
 
 // The used limbs of a usable record.
-inline LimbSpan limbs_of(tvl_int *n) { return {n->limbs, n->length}; }
-inline ConstLimbSpan limbs_of(const tvl_int *n) { return {n->limbs, n->length}; }
+inline LimbSpan limbs_of(tvl_int *n) {
+    return {n->limbs, n->length};
+}
+inline ConstLimbSpan limbs_of(const tvl_int *n) {
+    return {n->limbs, n->length};
+}
 
 // The used limbs of a usable record without zero top limbs.
 inline ConstLimbSpan magnitude(const tvl_int *n) {

@@ -93,7 +93,7 @@ bool mul_add(tvl_int *n, Limb m, Limb add) {
 
 // Digits written least significant first into buf[pos..], always leaving room for the NUL.
 class DigitWriter {
-public:
+  public:
     DigitWriter(char *buf, std::size_t size, std::size_t pos) : buf_(buf), size_(size), pos_(pos) {}
 
     bool put(char c) {
@@ -104,7 +104,7 @@ public:
     std::size_t pos() const { return pos_; }
     char last() const { return buf_[pos_ - 1]; }
 
-private:
+  private:
     char *buf_;
     std::size_t size_;
     std::size_t pos_;

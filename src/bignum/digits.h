@@ -16,7 +16,8 @@ namespace tvl::digits {
 // Writing alphabet of bases 2..62: digit value -> character.
 inline constexpr char kAlnum[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
 // Writing alphabet of base 64.
-inline constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+inline constexpr char kBase64[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 // The base-85 digit d is the character kBase85First + d.
 inline constexpr char kBase85First = '!';
 
@@ -32,8 +33,10 @@ namespace detail {
 constexpr ReadTable make_alnum_table(bool fold_case) {
     ReadTable t{};
     for (auto &e : t) e = kNoDigit;
-    for (int c = '0'; c <= '9'; ++c) t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - '0');
-    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
+    for (int c = '0'; c <= '9'; ++c)
+        t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - '0');
+    for (int c = 'a'; c <= 'z'; ++c)
+        t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
     for (int c = 'A'; c <= 'Z'; ++c)
         t[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(c - 'A' + (fold_case ? 10 : 36));
     return t;
@@ -58,8 +61,8 @@ constexpr ReadTable make_base85_table() {
 }  // namespace detail
 
 // Reading tables: byte -> digit value, or kNoDigit.
-inline constexpr ReadTable kReadFolded = detail::make_alnum_table(true);   // bases up to 36
-inline constexpr ReadTable kReadCased = detail::make_alnum_table(false);   // bases 37 and above
+inline constexpr ReadTable kReadFolded = detail::make_alnum_table(true);  // bases up to 36
+inline constexpr ReadTable kReadCased = detail::make_alnum_table(false);  // bases 37 and above
 inline constexpr ReadTable kReadBase64 = detail::make_base64_table();
 inline constexpr ReadTable kReadBase85 = detail::make_base85_table();
 
@@ -91,10 +94,14 @@ constexpr char digit_char(std::uint32_t v, std::uint32_t base) {
 }
 
 // The character of the zero digit: 'A' in base 64, '!' in base 85, '0' otherwise.
-constexpr char zero_char(std::uint32_t base) { return digit_char(0, base); }
+constexpr char zero_char(std::uint32_t base) {
+    return digit_char(0, base);
+}
 
 // True when c is one of the characters that a text may begin with as its sign.
-constexpr bool is_sign_char(char c) { return c == '+' || c == '-'; }
+constexpr bool is_sign_char(char c) {
+    return c == '+' || c == '-';
+}
 
 static_assert(digit_value('Z', 36) == 35 && digit_value('Z', 62) == 61);
 static_assert(digit_value('z', 36) == 35 && digit_value('z', 62) == 35);

@@ -79,8 +79,12 @@ void free(void *p) {
 namespace {
 
 // Allocations fail from the n-th call after arm(n) until disarm().
-void arm(long n) { g_calls_left = n; }
-void disarm() { g_calls_left = -1; }
+void arm(long n) {
+    g_calls_left = n;
+}
+void disarm() {
+    g_calls_left = -1;
+}
 
 // One operation: builds its inputs, calls the operation between arm(n) and disarm(),
 // checks the state a failure leaves, releases everything and returns whether it succeeded.
@@ -207,10 +211,14 @@ TEST(BigIntAlloc, EveryAllocationFailureIsReported) {
         Scenario run;
     };
     const Row rows[] = {
-        {"alloc", alloc_record},         {"first buffer", first_buffer},
-        {"growth", growth_keeps_old_buffer}, {"copy", copy_into_empty},
-        {"mul_pow10", mul_pow10_growing}, {"divrem", divide_large},
-        {"to_str", print_large},         {"from_str", parse_long_text},
+        {"alloc", alloc_record},
+        {"first buffer", first_buffer},
+        {"growth", growth_keeps_old_buffer},
+        {"copy", copy_into_empty},
+        {"mul_pow10", mul_pow10_growing},
+        {"divrem", divide_large},
+        {"to_str", print_large},
+        {"from_str", parse_long_text},
     };
     for (const Row &row : rows) {
         long failures = 0;

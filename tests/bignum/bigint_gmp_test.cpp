@@ -25,7 +25,7 @@ constexpr size_t kMaxLimbs = 1024;
 constexpr unsigned long kMaxBits = 32768;
 
 class Mpz {
-public:
+  public:
     Mpz() { mpz_init(v_); }
     explicit Mpz(const tvl_int *n) : Mpz() {
         mpz_import(v_, n->length, -1, sizeof(uint32_t), 0, 0, n->limbs);
@@ -54,7 +54,7 @@ public:
     bool negative() const { return mpz_sgn(v_) < 0; }
     size_t bits() const { return mpz_sgn(v_) == 0 ? 0 : mpz_sizeinbase(v_, 2); }
 
-private:
+  private:
     mpz_t v_;
 };
 
@@ -300,7 +300,8 @@ TEST(BigIntReference, CompareAndSubtract) {
                 b = make_int(l, a->negative);
                 break;
             }
-            default: b = random_int(rng, iter % 2 ? 6 : kMaxLimbs);
+            default:
+                b = random_int(rng, iter % 2 ? 6 : kMaxLimbs);
         }
         const Mpz ma(a.get());
         const Mpz mb(b.get());
@@ -378,8 +379,10 @@ std::vector<uint32_t> bases() {
 std::string swap_case(std::string s) {
     for (char &c : s) {
         const auto u = static_cast<unsigned char>(c);
-        if (std::islower(u)) c = static_cast<char>(std::toupper(u));
-        else if (std::isupper(u)) c = static_cast<char>(std::tolower(u));
+        if (std::islower(u))
+            c = static_cast<char>(std::toupper(u));
+        else if (std::isupper(u))
+            c = static_cast<char>(std::tolower(u));
     }
     return s;
 }
@@ -444,7 +447,8 @@ TEST(BigIntReference, PrintAndReadBackInEveryBase) {
 TEST(BigIntReference, ReadRandomDigitStrings) {
     std::mt19937_64 rng(0x5EED000B);
     for (uint32_t base : bases()) {
-        const auto max_digits = static_cast<size_t>(kMaxBits / std::log2(static_cast<double>(base))) + 2;
+        const auto max_digits =
+            static_cast<size_t>(kMaxBits / std::log2(static_cast<double>(base))) + 2;
         for (int iter = 0; iter < 8; ++iter) {
             const size_t ndigits = 1 + (iter == 0 ? max_digits - 1 : rng() % max_digits);
             std::string digits;

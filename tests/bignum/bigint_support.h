@@ -61,10 +61,18 @@ inline std::vector<uint32_t> random_limbs(std::mt19937_64 &rng, size_t len) {
     for (auto &x : v) {
         const auto r = static_cast<uint32_t>(rng());
         switch (shape) {
-            case 0: x = r; break;
-            case 1: x = (rng() % 4 == 0) ? r : 0xFFFFFFFFu; break;
-            case 2: x = (rng() % 4 == 0) ? r : 0u; break;
-            default: x = (rng() % 2 == 0) ? 0xFFFFFFFFu : (rng() % 2 == 0 ? 0u : r); break;
+            case 0:
+                x = r;
+                break;
+            case 1:
+                x = (rng() % 4 == 0) ? r : 0xFFFFFFFFu;
+                break;
+            case 2:
+                x = (rng() % 4 == 0) ? r : 0u;
+                break;
+            default:
+                x = (rng() % 2 == 0) ? 0xFFFFFFFFu : (rng() % 2 == 0 ? 0u : r);
+                break;
         }
     }
     if (len > 0 && v.back() == 0) v.back() = static_cast<uint32_t>(rng()) | 1u;
@@ -74,10 +82,14 @@ inline std::vector<uint32_t> random_limbs(std::mt19937_64 &rng, size_t len) {
 // A length from 1 to max_len, biased towards short values but reaching max_len.
 inline size_t random_length(std::mt19937_64 &rng, size_t max_len) {
     switch (rng() % 4) {
-        case 0: return 1 + rng() % 4;
-        case 1: return 1 + rng() % 32;
-        case 2: return max_len - rng() % std::min<size_t>(4, max_len);
-        default: return 1 + rng() % max_len;
+        case 0:
+            return 1 + rng() % 4;
+        case 1:
+            return 1 + rng() % 32;
+        case 2:
+            return max_len - rng() % std::min<size_t>(4, max_len);
+        default:
+            return 1 + rng() % max_len;
     }
 }
 

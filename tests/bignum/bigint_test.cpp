@@ -92,9 +92,8 @@ TEST(BigIntGrowth, OwnedBuffersGrowByDoublingCappedAtCeiling) {
         uint32_t capacity;
     };
     const Row rows[] = {
-        {0, 0, 8},        {0, 300, 10},       {1, 40, 2},       {8, 256, 16},
-        {8, 1000, 32},    {16, 600, 32},      {600, 32767, 1024}, {1000, 32000, 1024},
-        {1024, 32767, 1024},
+        {0, 0, 8},     {0, 300, 10},       {1, 40, 2},          {8, 256, 16},        {8, 1000, 32},
+        {16, 600, 32}, {600, 32767, 1024}, {1000, 32000, 1024}, {1024, 32767, 1024},
     };
     for (const Row &r : rows) {
         IntPtr n = make_int();
@@ -274,7 +273,13 @@ TEST(BigIntArith, AddMulDivBySmallValues) {
         {"mul", {5}, true, 0, {}, false, 0},
         {"mul", {}, false, 9, {}, false, 0},
         {"mul", {0x80000000u}, false, 2, {0, 1}, false, 0},
-        {"mul", {0xFFFFFFFFu, 0xFFFFFFFFu}, true, 0xFFFFFFFFu, {1, 0xFFFFFFFFu, 0xFFFFFFFEu}, true, 0},
+        {"mul",
+         {0xFFFFFFFFu, 0xFFFFFFFFu},
+         true,
+         0xFFFFFFFFu,
+         {1, 0xFFFFFFFFu, 0xFFFFFFFEu},
+         true,
+         0},
         {"div", {0, 0, 1}, false, 2, {0, 0x80000000u}, false, 0},
         {"div", {7}, true, 2, {3}, true, 1},
         {"div", {7}, true, 8, {}, false, 7},
@@ -420,11 +425,16 @@ TEST(BigIntCompare, SignsThenMagnitudes) {
         int want;
     };
     const Row rows[] = {
-        {{5}, true, {3}, false, -1},         {{5}, true, {3}, true, -1},
-        {{}, false, {}, false, 0},           {{3}, false, {5}, true, 1},
-        {{0, 1}, false, {5}, false, 1},      {{0, 1}, true, {5}, true, -1},
-        {{7, 1}, false, {8, 1}, false, -1},  {{7, 1}, true, {8, 1}, true, 1},
-        {{1, 2, 3}, true, {1, 2, 3}, true, 0}, {{1}, false, {}, false, 1},
+        {{5}, true, {3}, false, -1},
+        {{5}, true, {3}, true, -1},
+        {{}, false, {}, false, 0},
+        {{3}, false, {5}, true, 1},
+        {{0, 1}, false, {5}, false, 1},
+        {{0, 1}, true, {5}, true, -1},
+        {{7, 1}, false, {8, 1}, false, -1},
+        {{7, 1}, true, {8, 1}, true, 1},
+        {{1, 2, 3}, true, {1, 2, 3}, true, 0},
+        {{1}, false, {}, false, 1},
         {{1}, true, {}, false, -1},
     };
     for (const Row &r : rows) {
@@ -562,9 +572,9 @@ TEST(BigIntDivrem, Failures) {
 // Records filled inconsistently by a caller
 // ---------------------------------------------------------------------------------------
 
-// Each record claims a buffer it lacks, a length beyond its capacity or beyond the ceiling. The buffers
-// are heap blocks of exactly `real` limbs, so any read or write beyond them is caught by the
-// address sanitizer; every operation must refuse the record instead.
+// Each record claims a buffer it lacks, a length beyond its capacity or beyond the ceiling. The
+// buffers are heap blocks of exactly `real` limbs, so any read or write beyond them is caught by
+// the address sanitizer; every operation must refuse the record instead.
 TEST(BigIntRobust, InconsistentRecordsAreRefused) {
     struct Row {
         uint32_t real;  // limbs actually allocated (0: no buffer)
