@@ -179,12 +179,123 @@ enum {
 TVLR_API const char *tvl_error_to_string(uint32_t code);
 
 /* @@section text-tokens: lexical validators and the escape table @@ */
+/* True when the length bytes at text are well-formed UTF-8 (true for a
+ * length of 0; a NUL byte inside the length is a valid character). */
+TVLR_API bool tvl_validate_string(const char *text, uint64_t length);
+
+/* True when text is a member name: a name-start byte (A-Z a-z _ or
+ * 0xC3..0xF4) followed by name bytes (also 0-9 + - and 0x80..0xFF except
+ * 0xC2), all well-formed UTF-8. False for null and for "". */
+TVLR_API bool tvl_validate_identifier(const char *text);
+
+/* True when text is a symbol; the same rule as tvl_validate_identifier. */
+TVLR_API bool tvl_validate_symbol(const char *text);
+
+/* True when text is a reference: one or more segments ".name" with the
+ * byte rules of identifiers, as in ".config.limits.max"; the whole text
+ * must be well-formed UTF-8. False for null, "" and text without a
+ * leading point. */
+TVLR_API bool tvl_validate_reference(const char *text);
+
+/* The constant 256-byte escape table: indexed by the byte after a
+ * backslash, the byte the pair stands for, or 0 for no escape. */
+TVLR_API const uint8_t *tvl_get_escape_repl_table(void);
+
 /* @@end text-tokens @@ */
 
 /* @@section number-text: digits, number text, range checks, 64-bit text @@ */
+/* A parsed type annotation such as <uint:16,_16>, passed by value: the type
+ * (TVLR_TYPE_*), the width in bits (0 = none declared) and the base (0 =
+ * none; for float_fix the number of fraction bits). */
+typedef struct tvl_type_annotation {
+    uint32_t value_type;
+    uint32_t bits;
+    uint32_t base;
+} tvl_type_annotation;
+
+/* Numbers are written in bases 2..62, 64 and 85. Bases up to 36 read
+ * letters of either case as 10..35; bases 37..62 read a-z as 10..35 and
+ * A-Z as 36..61; base 64 uses the RFC 4648 alphabet (A-Z a-z 0-9 + /) and
+ * base 85 the bytes '!'..'u'. */
+
+/* The value of byte c as a digit of base, or a value >= base when c is
+ * not a digit of that base. */
+TVLR_API uint32_t tvl_char_to_digit(uint32_t c, uint32_t base);
+
+/* True for exactly "nan", "inf" and "-inf"; false for null. */
+TVLR_API bool tvl_is_special_number_string(const char *text);
+
+/* True when text is one optional sign followed by one or more digits of
+ * base. */
+TVLR_API bool tvl_validate_digits_for_base(const char *text, uint32_t base);
+
+/* True when text is a decimal number: optional '-', digits with at most one
+ * point (at least one digit), optional exponent e/E, sign and digits. */
+TVLR_API bool tvl_validate_number(const char *text);
+
+/* True when text is a number in base: optional sign, digits of the base
+ * with at most one point, then optionally an exponent marker (e/E in bases
+ * up to 14, p/P in bases 2, 4, 8, 16) with an optional sign and decimal
+ * digits. */
+TVLR_API bool tvl_validate_number_in_base(const char *text, uint32_t base);
+
+/* True when text fits an unsigned integer of bits (a width of 0 or a null
+ * text pass). Special numbers pass; otherwise one optional '+' and digits
+ * of base only. */
+TVLR_API bool tvl_validate_uint_range(const char *text, uint32_t bits,
+                                      uint32_t base);
+
+/* True when text fits a two's-complement integer of bits (a width of 0 or a
+ * null text pass). Special numbers pass; otherwise one optional sign and
+ * digits of base only. */
+TVLR_API bool tvl_validate_sint_range(const char *text, uint32_t bits,
+                                      uint32_t base);
+
+/* Read a whole text as a 64-bit integer in the annotation's base (10 when
+ * it is 0 and for float_fix and float_dec). The output is written only on
+ * success. */
+TVLR_API bool tvl_parse_int64(const char *text, tvl_type_annotation annotation,
+                              int64_t *out);
+TVLR_API bool tvl_parse_uint64(const char *text, tvl_type_annotation annotation,
+                               uint64_t *out);
+
+/* Write value in base (2..62, 64, 85) with at least min_digits digits
+ * (capped at 64) and a NUL; return the length without the NUL, or -1 with
+ * the buffer untouched. The signed form puts '-' before the digits. A text
+ * whose first digit would read as a sign ('+' in base 64, '+' or '-' in
+ * base 85) gets one zero digit in front: 62 in base 64 is "A+". */
+TVLR_API int tvl_format_uint64(char *buf, size_t size, uint64_t value,
+                               uint32_t base, uint32_t min_digits);
+TVLR_API int tvl_format_int64(char *buf, size_t size, int64_t value,
+                              uint32_t base, uint32_t min_digits);
+
+/* The number of digits of the largest value of a numeric type of 1..64
+ * bits in its base (10 for base 0, float_fix and float_dec); 0 for other
+ * types and widths. */
+TVLR_API uint32_t tvl_min_digits_for_type(tvl_type_annotation annotation);
+
 /* @@end number-text @@ */
 
 /* @@section annotations: type annotations @@ */
+/* Parses the length bytes between '<' and '>' of a type annotation: a type
+ * word ("utf8", "sint", "uint", "float", "float_fix", "float_dec", "bool"),
+ * then optionally ':' and comma-separated parameters: a width ("16"), a
+ * base ("_16"), fraction bits of float_fix ("q12") or a unit ("m/s",
+ * "no_unit"). Returns the type, width and base as read.
+ *   ok             false when the annotation is not valid
+ *   unit_ok        false when a unit parameter did not parse or was too long
+ *   unit_too_long  true when a unit parameter was longer than 255 bytes
+ *   unit           the unit; all zero without one and for "no_unit"
+ *   unit_text      caller's buffer of at least 256 bytes: the unit text with
+ *                  a NUL, written only when there is a unit parameter
+ *   unit_text_len  its length; 0 without one
+ * Any out pointer may be null. A null or empty text gives ok false and an
+ * all-zero record. */
+TVLR_API tvl_type_annotation tvl_parse_type_annotation(
+    const char *text, uint32_t length, bool *ok, bool *unit_ok,
+    bool *unit_too_long, tvl_unit *unit, char *unit_text,
+    uint8_t *unit_text_len);
+
 /* @@end annotations @@ */
 
 /* ======================================================================
@@ -307,9 +418,181 @@ typedef struct tvlr_writer_options {
 /* @@end dom @@ */
 
 /* @@section units: unit values, tables, conversion, currencies @@ */
+/* Parses unit text of `length` bytes (not terminated): factors joined by
+ * "*", "\xC2\xB7" or "/", each an optional prefix with "~", a unit name or
+ * currency code and an optional exponent. *ok is false for text that is no
+ * valid unit; the result then holds the factors parsed before the fault. */
+TVLR_API tvl_unit tvl_parse_unit_n(const char *text, uint32_t length, bool *ok);
+
+/* True when both units have the same count and the same factors, slot by
+ * slot (no normalisation: "m*s" differs from "s*m"). */
+TVLR_API bool tvl_unit_equal(tvl_unit a, tvl_unit b);
+
+/* Unit identifiers: 0 no unit, 1..133 and 348..377 units, 134..347
+ * currencies (134..297 fiat, 298..347 crypto). */
+enum {
+    TVL_UNIT_NONE = 0,
+    TVL_UNIT_BIT = 1,
+    TVL_UNIT_BYTE = 2,
+    TVL_UNIT_CURRENCY_FIRST = 134,
+    TVL_UNIT_FIAT_LAST = 297,
+    TVL_UNIT_CRYPTO_FIRST = 298,
+    TVL_UNIT_CURRENCY_LAST = 347,
+    TVL_UNIT_ID_MAX = 377
+};
+
+/* Flags of tvl_unit_to_string_ex. */
+enum {
+    TVL_UNIT_FMT_REDUCE = 1, /* reduce and use a named SI unit where exact */
+    TVL_UNIT_FMT_ASCII = 2   /* "*" as joiner, exponents as "^2", "^-1" */
+};
+
+/* Same as tvl_parse_unit_n on a NUL-terminated text; null gives *ok false. */
+TVLR_API tvl_unit tvl_parse_unit(const char *text, bool *ok);
+
+/* Writes the canonical unit text ("k~g\xC2\xB7m/s\xC2\xB2", "no_unit") with
+ * a NUL; returns its length without the NUL, or -1 for an invalid unit or a
+ * buffer that is too small. */
+TVLR_API int tvl_unit_to_string(char *buffer, size_t size, tvl_unit unit);
+
+/* count 0..8, every factor in use with a non-zero exponent and a prefix
+ * that its unit allows. */
+TVLR_API bool tvl_unit_valid(tvl_unit unit);
+TVLR_API bool tvl_prefix_unit_valid(tvl_prefix prefix, tvl_base_unit base);
+
+/* Product of the prefix factors ("k~m\xC2\xB2" gives 1e6) and sum of the
+ * prefix powers (of ten or two) over the factors in use. Factors whose
+ * exponent is 0 or outside -9..9 are skipped. */
+TVLR_API double tvl_unit_prefix_factor(tvl_unit unit);
+TVLR_API int tvl_unit_prefix_exponent(tvl_unit unit);
+
+/* Both give the argument when it lies in -9..9, else 0 (TVL_EXP_INVALID). */
+TVLR_API int tvl_exponent_to_int(tvl_exponent e);
+TVLR_API tvl_exponent tvl_int_to_exponent(int v);
+
+/* Factor to coherent SI units (kelvin = value * factor + *offset when
+ * *has_offset). *ok false for currencies, bad prefixes or exponents, and
+ * affine units used other than alone with exponent 1. */
+TVLR_API double tvl_unit_to_si_factor(bool *has_offset, double *offset, bool *ok,
+                                      tvl_unit unit);
+
+/* Exponents of length, mass, time, current, temperature, amount and
+ * luminous intensity; false for currencies and invalid factors. */
+TVLR_API bool tvl_unit_dimension_vector(int32_t dimension[7], tvl_unit unit);
+
+/* Same dimension and the same bit and byte exponents; currencies are
+ * compatible with nothing. */
+TVLR_API bool tvl_units_compatible(tvl_unit a, tvl_unit b);
+
+/* value in `to` = value in `from` * result. *affine is set when an affine
+ * temperature scale is involved; a conversion that would need an offset
+ * gives *ok false. */
+TVLR_API double tvl_unit_convert_factor(bool *ok, bool *affine, tvl_unit from, tvl_unit to);
+
+/* Merges factors of the same unit and moves prefixes into *factor:
+ * value in unit = value in result * *factor. *lossy (may be null) is set
+ * when something could not be kept in the result. */
+TVLR_API tvl_unit tvl_unit_reduce(double *factor, bool *lossy, tvl_unit unit);
+
+/* tvl_unit_to_string with TVL_UNIT_FMT_* flags. With TVL_UNIT_FMT_REDUCE the
+ * text always denotes exactly the given unit: a named unit replaces it only
+ * at the same scale and never for bits, bytes or currencies. */
+TVLR_API int tvl_unit_to_string_ex(char *buffer, size_t size, uint32_t flags, tvl_unit unit);
+
+/* Currency record; the row for identifier i is i - 134. */
+typedef struct tvl_currency {
+    char code[6];       /* 3 or 4 letters A..Z, NUL padded */
+    uint16_t numeric;   /* ISO numeric code; 0 for crypto-currencies */
+    uint8_t minor_unit; /* digits after the decimal point */
+    uint8_t is_crypto;
+    char name[48];      /* English name, NUL-terminated */
+} tvl_currency;
+
+TVLR_API bool tvl_unit_is_currency(tvl_base_unit base);
+TVLR_API bool tvl_unit_is_fiat(tvl_base_unit base);
+TVLR_API bool tvl_unit_is_crypto(tvl_base_unit base);
+
+/* Identifier of the currency with exactly this code (3 or 4 of A..Z), or 0. */
+TVLR_API tvl_base_unit tvl_parse_currency_str(const char *text, uint32_t length);
+
+/* The constant record of a currency, or null for any other identifier. */
+TVLR_API const tvl_currency *tvl_currency_info(tvl_base_unit base);
+
+/* minor_unit of a currency with *ok true; 0 and *ok false otherwise. ok may
+ * be null. */
+TVLR_API uint8_t tvl_currency_minor_unit(tvl_base_unit base, bool *ok);
+
+/* False only for a currency with a prefix that is not decimal. */
+TVLR_API bool tvl_currency_prefix_valid(tvl_base_unit base, tvl_prefix prefix);
+
 /* @@end units @@ */
 
 /* @@section bigint: big integer @@ */
+/* A sign-magnitude integer of 32-bit limbs, least significant limb first, of at
+ * most 1024 limbs (32768 bits). In normal form the top used limb is nonzero and
+ * zero has length 0 and negative clear. A record with `owned` set may enlarge
+ * its buffer and tvl_int_free releases it; a record with `owned` clear works in
+ * the caller's buffer of `capacity` limbs and never reallocates or frees it. */
+typedef struct tvl_int {
+    uint32_t *limbs;
+    uint32_t capacity;
+    uint32_t length;
+    uint8_t negative;
+    uint8_t owned;
+} tvl_int;
+
+/* Lifetime and state. */
+TVLR_API tvl_int *tvl_int_alloc(void);
+TVLR_API void tvl_int_free(tvl_int *n);
+TVLR_API void tvl_int_zero(tvl_int *n);
+TVLR_API void tvl_int_norm(tvl_int *n);
+TVLR_API bool tvl_int_is_zero(const tvl_int *n);
+TVLR_API bool tvl_int_copy(tvl_int *dst, const tvl_int *src);
+
+/* Construction from native integers (the record is set to the value). */
+TVLR_API bool tvl_int_from_uint64(tvl_int *n, uint64_t v);
+TVLR_API bool tvl_int_from_int64(tvl_int *n, int64_t v);
+TVLR_API bool tvl_int_from_uint32(tvl_int *n, uint32_t v);
+TVLR_API bool tvl_int_from_int32(tvl_int *n, int32_t v);
+TVLR_API bool tvl_int_from_uint16(tvl_int *n, uint16_t v);
+TVLR_API bool tvl_int_from_int16(tvl_int *n, int16_t v);
+TVLR_API bool tvl_int_from_uint8(tvl_int *n, uint8_t v);
+TVLR_API bool tvl_int_from_int8(tvl_int *n, int8_t v);
+
+/* Narrowing; false (and *out untouched) when the value does not fit. */
+TVLR_API bool tvl_int_to_uint64(const tvl_int *n, uint64_t *out);
+TVLR_API bool tvl_int_to_int64(const tvl_int *n, int64_t *out);
+TVLR_API bool tvl_int_to_uint32(const tvl_int *n, uint32_t *out);
+TVLR_API bool tvl_int_to_int32(const tvl_int *n, int32_t *out);
+TVLR_API bool tvl_int_to_uint16(const tvl_int *n, uint16_t *out);
+TVLR_API bool tvl_int_to_int16(const tvl_int *n, int16_t *out);
+TVLR_API bool tvl_int_to_uint8(const tvl_int *n, uint8_t *out);
+TVLR_API bool tvl_int_to_int8(const tvl_int *n, int8_t *out);
+
+/* Arithmetic in place on the magnitude. tvl_int_div_u32 returns the
+ * remainder, or 0xFFFFFFFF for a null record or a zero divisor. */
+TVLR_API bool tvl_int_add_u32(tvl_int *n, uint32_t v);
+TVLR_API bool tvl_int_mul_u32(tvl_int *n, uint32_t v);
+TVLR_API bool tvl_int_mul_pow10(tvl_int *n, int e);
+TVLR_API uint32_t tvl_int_div_u32(tvl_int *n, uint32_t d);
+TVLR_API bool tvl_int_shl(tvl_int *n, int bits);
+TVLR_API void tvl_int_shr(tvl_int *n, int bits);
+/* a := |a| - |b|; false when |b| > |a| or a would have to grow. */
+TVLR_API bool tvl_int_sub_inplace(tvl_int *a, const tvl_int *b);
+/* q := a / b truncated toward zero, r := a - q * b (r has the sign of a);
+ * q and r must be records distinct from a, b and each other. */
+TVLR_API bool tvl_int_divrem(tvl_int *q, tvl_int *r, const tvl_int *a, const tvl_int *b);
+
+/* Bits and comparison. */
+TVLR_API uint32_t tvl_int_bitlen(const tvl_int *n);
+TVLR_API bool tvl_int_getbit(const tvl_int *n, int i);
+TVLR_API bool tvl_int_setbit(tvl_int *n, int i);
+TVLR_API int tvl_int_cmp(const tvl_int *a, const tvl_int *b);
+
+/* Text in bases 2..62, 64 and 85: an optional sign and digits. */
+TVLR_API bool tvl_int_from_str(tvl_int *n, const char *text, uint32_t base);
+TVLR_API int tvl_int_to_str(const tvl_int *n, char *buf, size_t size, uint32_t base);
+TVLR_API size_t tvl_int_str_bufsize(uint32_t bits, uint32_t base);
 /* @@end bigint @@ */
 
 /* @@section bigfloat: big float and number formats @@ */
