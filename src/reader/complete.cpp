@@ -24,7 +24,7 @@ void clear_number_state(tvlr_reader *r) { r->has_point = r->has_exponent = r->is
 
 void clear_type_in_force(tvlr_reader *r) {
     r->in_force.type = r->in_force.bits = r->in_force.base = 0;
-    r->in_force.unit = kNeutralUnit;
+    set_neutral_unit(r->in_force.unit);
     r->annotation = {};
 }
 
@@ -105,10 +105,10 @@ bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, bool number,
     r->in_force.type = type;
     r->in_force.bits = bits;
     r->in_force.base = 0;
-    r->in_force.unit = kNeutralUnit;
+    set_neutral_unit(r->in_force.unit);
     if (same) return true;
     r->annotation = {type, bits, 0, false, true};
-    if (number && suffix_unit) r->in_force.unit = *suffix_unit;
+    if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
     if (!r->on_event && !r->on_event_after) return true;
 
     const TypeWord w = type_word(type);
@@ -201,7 +201,8 @@ bool complete_value(tvlr_reader *r) {
     const bool is_string = kind == TK_string || kind == TK_array_string;
     const bool is_number = kind == TK_number || kind == TK_array_number;
     bool unit_ok = true;
-    tvl_unit suffix{};
+    tvl_unit suffix;
+    suffix.count = 0;
     if (r->unit_len) suffix = parse_unit_suffix(r, unit_ok);
 
     const uint32_t t = r->in_force.type;
@@ -233,7 +234,7 @@ bool complete_value(tvlr_reader *r) {
         if (!unit_ok) return fail(r, TVL_ERR_UNIT_ILLEGAL);
         if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
             return fail(r, TVL_ERR_UNIT_MISMATCH);
-        r->in_force.unit = suffix;
+        copy_unit(r->in_force.unit, suffix);
     }
     return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
@@ -366,7 +367,7 @@ bool complete_array_start(tvlr_reader *r) {
     ArrayLevel &level = r->array_stack[r->array_depth];
     level.elements = r->elements;
     level.row_length = r->row_length;
-    level.in_force = r->in_force;
+    copy_in_force(level.in_force, r->in_force);
     r->elements = 1;
     r->row_length = level.row_break_seen ? level.closed_row_length : 0;
     ArrayLevel &next = r->array_stack[r->array_depth + 1];
@@ -392,7 +393,7 @@ bool complete_element_sep(tvlr_reader *r) {
     ++r->elements;
     clear_number_state(r);
     r->array_stack[r->array_depth].row_break_seen = false;
-    r->in_force = r->array_stack[r->array_depth - 1].in_force;
+    copy_in_force(r->in_force, r->array_stack[r->array_depth - 1].in_force);
     r->token_kind = TK_null;
     r->state = S_after_comma;
     return true;
@@ -413,7 +414,7 @@ bool complete_array_end(tvlr_reader *r) {
     level.closed_row_length = r->row_length;
     r->elements = level.elements + 1;
     r->row_length = level.row_length;
-    r->in_force = level.in_force;
+    copy_in_force(r->in_force, level.in_force);
     r->in_array = r->array_depth > member_array_base(r);
     clear_number_state(r);
     r->state = S_after_array;

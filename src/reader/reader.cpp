@@ -227,7 +227,7 @@ void reset_value_state(tvlr_reader *r) {
     r->has_point = r->has_exponent = r->is_special = false;
     r->token_kind = TK_nothing;
     r->in_force.type = r->in_force.bits = r->in_force.base = 0;
-    r->in_force.unit = kNeutralUnit;
+    set_neutral_unit(r->in_force.unit);
     r->annotation = {};
     if (member_array_base(r) == 0) {
         if (r->array_stack)
@@ -247,7 +247,7 @@ bool close_member_arrays(tvlr_reader *r) {
     while (r->array_depth > base) {
         if (!emit(r, TVLR_EV_ARRAY_END, 0, nullptr, 0)) return false;
         --r->array_depth;
-        r->in_force = r->array_stack[r->array_depth].in_force;
+        copy_in_force(r->in_force, r->array_stack[r->array_depth].in_force);
         r->elements = r->array_stack[r->array_depth].elements + 1;
         r->row_length = r->array_stack[r->array_depth].row_length;
     }

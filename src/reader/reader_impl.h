@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/annotation.h"
+#include "core/unit_value.h"
 #include "tvlr.h"
 
 namespace tvl::rd {
@@ -249,6 +250,14 @@ bool close_member_arrays(tvlr_reader *r);
 
 inline uint32_t member_array_base(const tvlr_reader *r) {
     return r->struct_depth ? r->struct_stack[r->struct_depth - 1].array_depth : 0;
+}
+
+// Copies a type in force, writing only the unit slots in use.
+inline void copy_in_force(TypeInForce &dst, const TypeInForce &src) {
+    dst.type = src.type;
+    dst.bits = src.bits;
+    dst.base = src.base;
+    copy_unit(dst.unit, src.unit);
 }
 
 // Sets the error code alone (the position is filled in by the scanner).

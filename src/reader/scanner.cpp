@@ -162,7 +162,7 @@ bool skip_close(tvlr_reader *r, uint8_t b) {
         r->text_len = r->type_len = r->unit_len = 0;
         r->has_point = r->has_exponent = r->is_special = false;
         r->token_kind = TK_nothing;
-        r->in_force = r->array_stack[r->array_depth - 1].in_force;
+        copy_in_force(r->in_force, r->array_stack[r->array_depth - 1].in_force);
         r->state = 71;
     }
     return true;
