@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bigint_support.h"
+#include "bignum/bigint.h"
 
 namespace {
 
@@ -566,6 +567,48 @@ TEST(BigIntDivrem, Failures) {
     ASSERT_TRUE(tvl_int_divrem(&q3.n, &r3.n, wide.get(), div.get()));
     EXPECT_EQ(limbs(&q3.n), Limbs({2, 0x80000002u, 2}));
     EXPECT_EQ(limbs(&r3.n), Limbs({3, 0x80000004u, 1}));
+}
+
+// ---------------------------------------------------------------------------------------
+// Limb operations of the internal interface (shared with the big float)
+// ---------------------------------------------------------------------------------------
+
+TEST(BigIntLimbs, CarriesBorrowsAndShifts) {
+    Limbs a = {0xFFFFFFFFu, 0xFFFFFFFFu, 7};
+    EXPECT_EQ(tvl::add(a, Limbs{1}), 0u);
+    EXPECT_EQ(a, Limbs({0, 0, 8}));
+    Limbs full = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    EXPECT_EQ(tvl::add(full, Limbs{1, 0}), 1u) << "carry out of the top";
+    EXPECT_EQ(full, Limbs({0, 0}));
+    EXPECT_EQ(tvl::sub(full, Limbs{1}), 1u) << "borrow out of the top";
+    EXPECT_EQ(full, Limbs({0xFFFFFFFFu, 0xFFFFFFFFu}));
+    Limbs b = {0, 0, 8};
+    EXPECT_EQ(tvl::sub(b, Limbs{1, 0, 1}), 0u);
+    EXPECT_EQ(b, Limbs({0xFFFFFFFFu, 0xFFFFFFFFu, 6}));
+
+    Limbs empty;
+    EXPECT_EQ(tvl::add_small(empty, 9), 9u) << "an empty magnitude passes the addend on";
+    Limbs m = {0x80000000u, 1};
+    EXPECT_EQ(tvl::mul_add_small(m, 4, 3), 0u);
+    EXPECT_EQ(m, Limbs({3, 6}));
+    EXPECT_EQ(tvl::mul_add_small(m, 0x80000000u), 3u);  // 0x6_00000003 << 31
+    EXPECT_EQ(m, Limbs({0x80000000u, 1}));
+    EXPECT_EQ(tvl::div_small(m, 10), 4u);  // 6442450944 = 10 * 644245094 + 4
+    EXPECT_EQ(m, Limbs({644245094u, 0}));
+
+    Limbs src = {0x80000001u, 0xC0000000u};
+    Limbs dst(2);
+    EXPECT_EQ(tvl::shift_left(dst, src, 1), 1u);
+    EXPECT_EQ(dst, Limbs({2, 0x80000001u}));
+    tvl::shift_right(dst, dst, 1);
+    EXPECT_EQ(dst, Limbs({0x80000001u, 0x40000000u}));
+    EXPECT_EQ(tvl::shift_left(src, src, 0), 0u);
+    EXPECT_EQ(src, Limbs({0x80000001u, 0xC0000000u}));
+
+    EXPECT_EQ(tvl::compare(Limbs{5, 0, 0}, Limbs{5}), 0) << "zero top limbs do not count";
+    EXPECT_EQ(tvl::compare(Limbs{0, 1}, Limbs{0xFFFFFFFFu}), 1);
+    EXPECT_EQ(tvl::bit_length(Limbs{0, 0x10, 0}), 37u);
+    EXPECT_EQ(tvl::normalized_size(Limbs{1, 0, 0}), 1u);
 }
 
 // ---------------------------------------------------------------------------------------
