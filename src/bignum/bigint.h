@@ -8,6 +8,7 @@
 // unusable rather than trusting it.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,12 +32,7 @@ inline constexpr std::uint32_t kMaxBits = kMaxLimbs * kLimbBits;
 
 // Bit length of one limb (0 for 0).
 constexpr std::uint32_t limb_bit_length(Limb x) {
-    std::uint32_t n = 0;
-    while (x != 0) {
-        ++n;
-        x >>= 1;
-    }
-    return n;
+    return static_cast<std::uint32_t>(std::bit_width(x));
 }
 
 // Length of a without its zero top limbs.
@@ -52,7 +48,7 @@ std::uint32_t bit_length(ConstLimbSpan a);
 // Compares two magnitudes of any lengths (zero top limbs allowed): -1, 0 or 1.
 int compare(ConstLimbSpan a, ConstLimbSpan b);
 
-// a += v; returns the carry out of the top limb (0 or 1).
+// a += v; returns what is carried out of the top limb: 0 or 1, or v itself when a is empty.
 Limb add_small(LimbSpan a, Limb v);
 
 // a = a * m + add; returns the limb carried out of the top.
