@@ -32,8 +32,8 @@ static bool print_event(void *user, uint32_t kind, tvlr_event *e) {
     return true;
 }
 
-static void print_error(void *user, uint32_t code, uint64_t line, uint64_t column,
-                        uint32_t byte, uint64_t offset) {
+static void print_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_t byte,
+                        uint64_t offset) {
     (void)user;
     fprintf(stderr, "error %u (%s) at line %llu, column %llu (byte 0x%02X, offset %llu)\n",
             (unsigned)code, tvl_error_to_string(code), (unsigned long long)line,

@@ -22,10 +22,12 @@ std::string typical_document(size_t min_bytes) {
         doc += ".rec" + std::to_string(i) + " = {\n";
         doc += "    .id = " + std::to_string(rng()) + ";\n";
         doc += "    .name = \"user name " + std::to_string(rng() % 1000) + " with some text\";\n";
-        doc += "    .score = " + std::to_string(rng() % 100000) + "." + std::to_string(rng() % 1000) + ";\n";
+        doc += "    .score = " + std::to_string(rng() % 100000) + "." +
+               std::to_string(rng() % 1000) + ";\n";
         doc += "    .active = " + std::string(rng() & 1 ? "true" : "false") + ";\n";
         doc += "    .tags = [alpha, beta, gamma];\n";
-        doc += "    .point = [" + std::to_string(rng() % 1000) + ", " + std::to_string(rng() % 1000) + "];\n";
+        doc += "    .point = [" + std::to_string(rng() % 1000) + ", " +
+               std::to_string(rng() % 1000) + "];\n";
         doc += "};\n";
     }
     return doc;
@@ -61,8 +63,12 @@ void read_doc(benchmark::State &state, const std::string &doc, const tvlr_reader
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
 }
 
-void BM_ReadTypicalNoCallbacks(benchmark::State &state) { read_doc(state, typical(), nullptr); }
-void BM_ReadStringsNoCallbacks(benchmark::State &state) { read_doc(state, strings(), nullptr); }
+void BM_ReadTypicalNoCallbacks(benchmark::State &state) {
+    read_doc(state, typical(), nullptr);
+}
+void BM_ReadStringsNoCallbacks(benchmark::State &state) {
+    read_doc(state, strings(), nullptr);
+}
 
 void BM_ReadTypicalCounting(benchmark::State &state) {
     uint64_t events = 0;
@@ -110,7 +116,7 @@ void BM_ReadPipeOneGiB(benchmark::State &state) {
         close(fds[0]);
         if (!ok) state.SkipWithError("read failed");
     }
-    struct rusage ru{};
+    struct rusage ru {};
     getrusage(RUSAGE_SELF, &ru);
     state.counters["peak_rss_MiB"] = static_cast<double>(ru.ru_maxrss) / 1024.0;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * block.size() * total_blocks));

@@ -20,7 +20,9 @@ void clear_token(tvlr_reader *r) {
     r->token_kind = TK_nothing;
 }
 
-void clear_number_state(tvlr_reader *r) { r->has_point = r->has_exponent = r->is_special = false; }
+void clear_number_state(tvlr_reader *r) {
+    r->has_point = r->has_exponent = r->is_special = false;
+}
 
 void clear_type_in_force(tvlr_reader *r) {
     r->in_force.type = r->in_force.bits = r->in_force.base = 0;
@@ -32,7 +34,9 @@ bool text_is(const tvlr_reader *r, const char *word, uint32_t len) {
     return r->text_len == len && std::memcmp(r->text, word, len) == 0;
 }
 
-const uint8_t *bytes_of(const char *s) { return reinterpret_cast<const uint8_t *>(s); }
+const uint8_t *bytes_of(const char *s) {
+    return reinterpret_cast<const uint8_t *>(s);
+}
 
 // ---------------------------------------------------------------------------
 // Caches
@@ -76,8 +80,8 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
             if (e.key_len == len && std::memcmp(e.key, text, len) == 0) return e.parse;
         }
     }
-    AnnotationParse &slot = cacheable ? r->annotation_cache[r->annotation_cache_next].parse
-                                      : r->annotation_scratch;
+    AnnotationParse &slot =
+        cacheable ? r->annotation_cache[r->annotation_cache_next].parse : r->annotation_scratch;
     parse_type_annotation(text, len, slot);
     if (cacheable && slot.unit_text_len <= kAnnotationKeyMax) {
         AnnotationCacheEntry &e = r->annotation_cache[r->annotation_cache_next];
@@ -313,7 +317,8 @@ bool complete_annotation_end(tvlr_reader *r) {
     // The first callback sees type_start before the annotation is read.
     if (deliver) {
         TypeInForce before{0, 0, 0, kNeutralUnit};
-        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, before, kFirst)) return false;
+        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, before, kFirst))
+            return false;
     }
     const AnnotationParse &p = parse_annotation(r);
     if (!p.ok) return fail(r, TVL_ERR_ILLEGAL_VALUE_TYPE);
@@ -327,9 +332,9 @@ bool complete_annotation_end(tvlr_reader *r) {
             return false;
         if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
         if (a.bits && !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0)) return false;
-        if (a.base && !emit(r, TVLR_EV_TYPE_PARAM,
-                            a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE,
-                            nullptr, 0))
+        if (a.base &&
+            !emit(r, TVLR_EV_TYPE_PARAM,
+                  a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE, nullptr, 0))
             return false;
         if (p.unit_text_len &&
             !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, bytes_of(p.unit_text), p.unit_text_len))

@@ -1,10 +1,11 @@
 // The reader object: creation, sources, opening, the read loop with its
 // chunking and octet streams, event delivery, error reporting, recovery and
 // the getters.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "core/unit_value.h"
 #include "reader/reader_impl.h"
@@ -41,7 +42,9 @@ bool fd_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
     }
 }
 
-bool is_mem_source(const tvlr_reader *r) { return r->source.read == &mem_read; }
+bool is_mem_source(const tvlr_reader *r) {
+    return r->source.read == &mem_read;
+}
 
 // ---------------------------------------------------------------------------
 // Opening
@@ -55,7 +58,10 @@ void release(tvlr_reader *r) {
     r->caches_off = caches_off;
 }
 
-template <typename T> T or_default(T value, T fallback) { return value ? value : fallback; }
+template <typename T>
+T or_default(T value, T fallback) {
+    return value ? value : fallback;
+}
 
 // ---------------------------------------------------------------------------
 // Reading
@@ -108,7 +114,9 @@ struct Chunk {
 // Bytes taken from the source so far: what was read less what is still
 // unscanned in the chunk. Errors of octet streams are reported at this
 // offset, so that it does not depend on how the input was chunked.
-uint64_t consumed(const tvlr_reader *r, const Chunk &c) { return r->bytes_read - (c.len - c.pos); }
+uint64_t consumed(const tvlr_reader *r, const Chunk &c) {
+    return r->bytes_read - (c.len - c.pos);
+}
 
 // Reads exactly n bytes of an octet stream into dst: first what is left of
 // the chunk, then straight from the source.
@@ -161,12 +169,15 @@ bool read_octets(tvlr_reader *r, Chunk &c) {
 bool input_complete(const tvlr_reader *r) {
     if (r->struct_depth != 0) return false;
     switch (r->state) {
-    case scan::S_start:
-    case scan::S_before_member:
-    case scan::S_after_member: return true;
-    case scan::S_comment_first:
-    case scan::S_comment: return r->comment_state == scan::S_after_member;
-    default: return false;
+        case scan::S_start:
+        case scan::S_before_member:
+        case scan::S_after_member:
+            return true;
+        case scan::S_comment_first:
+        case scan::S_comment:
+            return r->comment_state == scan::S_after_member;
+        default:
+            return false;
     }
 }
 
@@ -197,7 +208,8 @@ bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
             e.text = kEmptyText;
             e.text_len = 0;
         }
-        if (!r->on_event_after(r->user_data, kind, &e)) return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+        if (!r->on_event_after(r->user_data, kind, &e))
+            return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
     }
     return true;
 }
@@ -209,7 +221,9 @@ bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *tex
     return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
 }
 
-void set_caches_enabled(tvlr_reader *r, bool enabled) { r->caches_off = !enabled; }
+void set_caches_enabled(tvlr_reader *r, bool enabled) {
+    r->caches_off = !enabled;
+}
 
 void report_error(tvlr_reader *r, uint32_t code, uint32_t byte, uint64_t offset) {
     r->error = code;
@@ -320,7 +334,8 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
     r->max_struct_depth = or_default<uint32_t>(o->max_struct_depth, 64);
     r->max_array_depth = or_default<uint32_t>(o->max_array_depth, 64);
 
-    r->array_stack = static_cast<ArrayLevel *>(std::calloc(r->max_array_depth + 1, sizeof(ArrayLevel)));
+    r->array_stack =
+        static_cast<ArrayLevel *>(std::calloc(r->max_array_depth + 1, sizeof(ArrayLevel)));
     r->token_mem = static_cast<uint8_t *>(std::malloc(kTokenBytes));
     if (src->read != &mem_read) r->chunk_mem = static_cast<uint8_t *>(std::malloc(kReadChunk));
     if (!r->array_stack || !r->token_mem || (src->read != &mem_read && !r->chunk_mem)) {
@@ -382,11 +397,23 @@ bool tvlr_read(tvlr_reader *r) {
     return emit(r, TVLR_EV_DOC_END, 0, nullptr, 0);
 }
 
-uint32_t tvlr_reader_get_error(const tvlr_reader *r) { return r ? r->error : 0; }
-uint64_t tvlr_reader_get_error_line(const tvlr_reader *r) { return r ? r->error_line : 0; }
-uint64_t tvlr_reader_get_error_column(const tvlr_reader *r) { return r ? r->error_column : 0; }
-uint32_t tvlr_reader_get_error_byte(const tvlr_reader *r) { return r ? r->error_byte : 0; }
-uint64_t tvlr_reader_get_error_offset(const tvlr_reader *r) { return r ? r->error_offset : 0; }
-uint64_t tvlr_reader_get_recovery_count(const tvlr_reader *r) { return r ? r->recovery_count : 0; }
+uint32_t tvlr_reader_get_error(const tvlr_reader *r) {
+    return r ? r->error : 0;
+}
+uint64_t tvlr_reader_get_error_line(const tvlr_reader *r) {
+    return r ? r->error_line : 0;
+}
+uint64_t tvlr_reader_get_error_column(const tvlr_reader *r) {
+    return r ? r->error_column : 0;
+}
+uint32_t tvlr_reader_get_error_byte(const tvlr_reader *r) {
+    return r ? r->error_byte : 0;
+}
+uint64_t tvlr_reader_get_error_offset(const tvlr_reader *r) {
+    return r ? r->error_offset : 0;
+}
+uint64_t tvlr_reader_get_recovery_count(const tvlr_reader *r) {
+    return r ? r->recovery_count : 0;
+}
 
 }  // extern "C"

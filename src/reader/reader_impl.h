@@ -45,7 +45,7 @@ struct TypeInForce {
 // array is open, and the row bookkeeping of arrays closed at that level.
 struct ArrayLevel {
     uint64_t elements;
-    uint64_t row_length;         // expected row length, 0 = not yet known
+    uint64_t row_length;  // expected row length, 0 = not yet known
     TypeInForce in_force;
     uint64_t closed_row_length;  // length of the array just closed here
     bool row_break_seen;
@@ -154,8 +154,8 @@ struct tvlr_reader {
     uint32_t array_depth;
     bool in_array;
     uint64_t array_items;
-    uint64_t elements;    // element count of the innermost array
-    uint64_t row_length;  // its expected row length (0 = unknown)
+    uint64_t elements;                 // element count of the innermost array
+    uint64_t row_length;               // its expected row length (0 = unknown)
     tvl::rd::ArrayLevel *array_stack;  // max_array_depth + 1 entries
     // Per open struct: the array context it was opened in, restored at `}`.
     tvl::rd::StructLevel struct_stack[256];
@@ -172,7 +172,7 @@ struct tvlr_reader {
     tvl::rd::UnitCacheEntry unit_cache[tvl::rd::kCacheEntries];
     uint32_t unit_cache_used;
     uint32_t unit_cache_next;
-    bool caches_off;  // tests compare results with and without the caches
+    bool caches_off;                          // tests compare results with and without the caches
     tvl::AnnotationParse annotation_scratch;  // parse of an annotation not cached
 
     // Chunk buffer of sources that are not read in place.

@@ -133,7 +133,8 @@ bool bom_byte(tvlr_reader *r, uint8_t b) {
         r->state = S_bom;
         return true;
     }
-    if (r->bom_bytes[0] == 0xEF && r->bom_bytes[1] == 0xBB && b == 0xBF && r->bom_state == S_start) {
+    if (r->bom_bytes[0] == 0xEF && r->bom_bytes[1] == 0xBB && b == 0xBF &&
+        r->bom_state == S_start) {
         r->bom_count = 0;
         r->state = S_before_member;
         return true;
@@ -191,228 +192,233 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
         return true;
     }
     switch (a) {
-    case A_comment_start:
-        r->comment_state = r->state;
-        r->state = S_comment_first;
-        return true;
-    case A_comment_end:
-        r->state = r->comment_state == S_after_special  ? S_after_number
-                   : r->comment_state == S_after_string ? S_after_string_ws
-                                                         : r->comment_state;
-        return true;
-    case A_lead_comment:
-        r->state = S_lead_comment;
-        return true;
-    case A_lead_comment_byte:
-        if (b == 0xEF) {
-            r->state = S_lead_comment_ef;
-        } else if (r->state == S_lead_comment_ef && b == 0xBB) {
-            r->state = S_lead_comment_efbb;
-        } else if (r->state == S_lead_comment_efbb && b == 0xBF) {
-            return fail(r, TVL_ERR_INVALID_BYTE_ORDER_MARK);
-        } else {
+        case A_comment_start:
+            r->comment_state = r->state;
+            r->state = S_comment_first;
+            return true;
+        case A_comment_end:
+            r->state = r->comment_state == S_after_special  ? S_after_number
+                       : r->comment_state == S_after_string ? S_after_string_ws
+                                                            : r->comment_state;
+            return true;
+        case A_lead_comment:
             r->state = S_lead_comment;
-        }
-        return true;
-    case A_lead_comment_end:
-        r->state = S_before_member;
-        return true;
-    case A_bom_byte:
-        return bom_byte(r, b);
-    case A_name_start:
-        r->text_len = 0;
-        r->token_kind = TK_member_name;
-        r->state = S_name_first;
-        return true;
-    case A_name_append:
-        if (!append_text(r, b, r->max_identifier_len, TVL_ERR_IDENTIFIER_TOO_LONG)) return false;
-        r->state = S_name;
-        return true;
-    case A_annotation_start:
-        r->token_kind = TK_annotation;
-        r->type_len = 0;
-        r->state = S_type_open;
-        return true;
-    case A_type_word_uint:
-        type_word(r, "uint", 4);
-        return true;
-    case A_type_word_sint:
-        type_word(r, "sint", 4);
-        return true;
-    case A_type_word_float:
-        type_word(r, "float", 5);
-        return true;
-    case A_type_word_utf8:
-        type_word(r, "utf8", 4);
-        return true;
-    case A_type_word_bool:
-        type_word(r, "bool", 4);
-        return true;
-    case A_type_append:
-        if (r->type_len == kTypeCap - 1) return fail(r, TVL_ERR_TYPE_TOO_LONG);
-        r->type_text[r->type_len++] = b;
-        r->state = S_type_text;
-        return true;
-    case A_number_sign:
-        return number_byte(r, b, 38);
-    case A_int_digit:
-        return number_byte(r, b, 40);
-    case A_zero_digit:
-        return number_byte(r, b, 39);
-    case A_point:
-        r->has_point = true;
-        return number_byte(r, b, 41);
-    case A_lead_point:
-        r->has_point = true;
-        return number_byte(r, b, 42);
-    case A_exponent_mark:
-        r->has_exponent = true;
-        return number_byte(r, b, 45);
-    case A_fraction_digit:
-        if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
-        r->state = 43;
-        return true;
-    case A_exponent_sign:
-        if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
-        r->state = 46;
-        return true;
-    case A_exponent_digit:
-        if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
-        r->state = 47;
-        return true;
-    case A_special_start:
-    case A_element_special_start:
-        r->text_len = 0;
-        // After an annotation inside an array a special number is an
-        // element like any other.
-        r->token_kind = a == A_element_special_start || r->in_array ? TK_array_number : TK_number;
-        r->state = 48;
-        return true;
-    case A_special_nan:
-        return special_word(r, "nan", 3);
-    case A_special_inf:
-        return special_word(r, "inf", 3);
-    case A_special_minus_inf:
-        return special_word(r, "-inf", 4);
-    case A_string_start:
-        r->token_kind = r->in_array ? TK_array_string : TK_string;
-        r->state = S_string_opened;
-        return true;
-    case A_element_string_start:
-        r->token_kind = TK_array_string;
-        r->state = S_string_opened;
-        return true;
-    case A_string_append:
-        if (!append_text(r, b, r->max_string_len, TVL_ERR_STRING_TOO_LONG)) return false;
-        r->state = S_string;
-        return true;
-    case A_escape_append:
-        if (!append_text(r, kEscapeReplacement[b], r->max_string_len, TVL_ERR_STRING_TOO_LONG))
-            return false;
-        r->state = S_string;
-        return true;
-    case A_symbol_start:
-        r->token_kind = TK_symbol;
-        r->text[0] = b;
-        r->text_len = 1;
-        r->state = S_symbol;
-        return true;
-    case A_symbol_append:
-        if (!append_text(r, b, r->max_symbol_len, TVL_ERR_SYMBOL_TOO_LONG)) return false;
-        r->state = S_symbol;
-        return true;
-    case A_reference_start:
-        r->text_len = 0;
-        r->token_kind = TK_reference;
-        r->state = 59;
-        return true;
-    case A_reference_point:
-        if (!append_text(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG)) return false;
-        r->state = 60;
-        return true;
-    case A_reference_append:
-        if (!append_text(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG)) return false;
-        r->state = S_reference;
-        return true;
-    case A_octets_start:
-        if (!emit(r, TVLR_EV_OCTETS_START, 0, nullptr, 0)) return false;
-        r->token_kind = TK_octets;
-        r->state = S_octets;
-        return true;
-    case A_struct_open:
-        if (r->struct_depth == r->max_struct_depth) return fail(r, TVL_ERR_STRUCT_NESTING_TOO_HIGH);
-        if (!emit(r, TVLR_EV_STRUCT_START, 0, nullptr, 0)) return false;
-        open_struct_level(r);
-        ++r->struct_depth;
-        r->token_kind = TK_struct_opened;
-        r->state = S_struct_open;
-        return true;
-    case A_struct_close:
-        if (r->struct_depth == 0) return fail(r, TVL_ERR_ILLEGAL_STRUCT_CLOSE);
-        --r->struct_depth;
-        close_struct_level(r);
-        if (!emit(r, TVLR_EV_STRUCT_END, 0, nullptr, 0)) return false;
-        r->state = 71;
-        return true;
-    case A_unit_start:
-        if (r->in_array) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-        r->unit_text[0] = b;
-        r->unit_len = 1;
-        r->state = S_unit;
-        return true;
-    case A_unit_append:
-        if (r->unit_len == kUnitCap - 1) return fail(r, TVL_ERR_UNIT_TOO_LONG);
-        r->unit_text[r->unit_len++] = b;
-        r->state = S_unit;
-        return true;
-    case A_unit_end:
-        r->state = S_after_unit;
-        return true;
-    case A_assign:
-        return complete_assign(r);
-    case A_terminate:
-        return complete_terminate(r);
-    case A_annotation_end:
-        return complete_annotation_end(r);
-    case A_annotated_terminate:
-        return complete_annotated_terminate(r);
-    case A_annotated_element_sep:
-        return complete_annotated_element_sep(r);
-    case A_annotated_array_end:
-        return complete_annotated_array_end(r);
-    case A_array_start:
-        return complete_array_start(r);
-    case A_element_sep:
-        return complete_element_sep(r);
-    case A_array_end:
-        return complete_array_end(r);
-    case A_row_break:
-        return complete_row_break(r);
-    case A_skip:
-    case A_skip_string_end:
-    case A_skip_comment_end:
-        r->state = S_skip;
-        return true;
-    case A_skip_open:
-        if (b == '[') ++r->skip_brackets;
-        else ++r->skip_braces;
-        r->state = S_skip;
-        return true;
-    case A_skip_close:
-        return skip_close(r, b);
-    case A_skip_string:
-        r->state = S_skip_string;
-        return true;
-    case A_skip_escape:
-        r->state = S_skip_escape;
-        return true;
-    case A_skip_comment:
-        r->state = S_skip_comment;
-        return true;
-    case A_resync:
-        return resync(r);
-    default:
-        return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
+            return true;
+        case A_lead_comment_byte:
+            if (b == 0xEF) {
+                r->state = S_lead_comment_ef;
+            } else if (r->state == S_lead_comment_ef && b == 0xBB) {
+                r->state = S_lead_comment_efbb;
+            } else if (r->state == S_lead_comment_efbb && b == 0xBF) {
+                return fail(r, TVL_ERR_INVALID_BYTE_ORDER_MARK);
+            } else {
+                r->state = S_lead_comment;
+            }
+            return true;
+        case A_lead_comment_end:
+            r->state = S_before_member;
+            return true;
+        case A_bom_byte:
+            return bom_byte(r, b);
+        case A_name_start:
+            r->text_len = 0;
+            r->token_kind = TK_member_name;
+            r->state = S_name_first;
+            return true;
+        case A_name_append:
+            if (!append_text(r, b, r->max_identifier_len, TVL_ERR_IDENTIFIER_TOO_LONG))
+                return false;
+            r->state = S_name;
+            return true;
+        case A_annotation_start:
+            r->token_kind = TK_annotation;
+            r->type_len = 0;
+            r->state = S_type_open;
+            return true;
+        case A_type_word_uint:
+            type_word(r, "uint", 4);
+            return true;
+        case A_type_word_sint:
+            type_word(r, "sint", 4);
+            return true;
+        case A_type_word_float:
+            type_word(r, "float", 5);
+            return true;
+        case A_type_word_utf8:
+            type_word(r, "utf8", 4);
+            return true;
+        case A_type_word_bool:
+            type_word(r, "bool", 4);
+            return true;
+        case A_type_append:
+            if (r->type_len == kTypeCap - 1) return fail(r, TVL_ERR_TYPE_TOO_LONG);
+            r->type_text[r->type_len++] = b;
+            r->state = S_type_text;
+            return true;
+        case A_number_sign:
+            return number_byte(r, b, 38);
+        case A_int_digit:
+            return number_byte(r, b, 40);
+        case A_zero_digit:
+            return number_byte(r, b, 39);
+        case A_point:
+            r->has_point = true;
+            return number_byte(r, b, 41);
+        case A_lead_point:
+            r->has_point = true;
+            return number_byte(r, b, 42);
+        case A_exponent_mark:
+            r->has_exponent = true;
+            return number_byte(r, b, 45);
+        case A_fraction_digit:
+            if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
+            r->state = 43;
+            return true;
+        case A_exponent_sign:
+            if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
+            r->state = 46;
+            return true;
+        case A_exponent_digit:
+            if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
+            r->state = 47;
+            return true;
+        case A_special_start:
+        case A_element_special_start:
+            r->text_len = 0;
+            // After an annotation inside an array a special number is an
+            // element like any other.
+            r->token_kind =
+                a == A_element_special_start || r->in_array ? TK_array_number : TK_number;
+            r->state = 48;
+            return true;
+        case A_special_nan:
+            return special_word(r, "nan", 3);
+        case A_special_inf:
+            return special_word(r, "inf", 3);
+        case A_special_minus_inf:
+            return special_word(r, "-inf", 4);
+        case A_string_start:
+            r->token_kind = r->in_array ? TK_array_string : TK_string;
+            r->state = S_string_opened;
+            return true;
+        case A_element_string_start:
+            r->token_kind = TK_array_string;
+            r->state = S_string_opened;
+            return true;
+        case A_string_append:
+            if (!append_text(r, b, r->max_string_len, TVL_ERR_STRING_TOO_LONG)) return false;
+            r->state = S_string;
+            return true;
+        case A_escape_append:
+            if (!append_text(r, kEscapeReplacement[b], r->max_string_len, TVL_ERR_STRING_TOO_LONG))
+                return false;
+            r->state = S_string;
+            return true;
+        case A_symbol_start:
+            r->token_kind = TK_symbol;
+            r->text[0] = b;
+            r->text_len = 1;
+            r->state = S_symbol;
+            return true;
+        case A_symbol_append:
+            if (!append_text(r, b, r->max_symbol_len, TVL_ERR_SYMBOL_TOO_LONG)) return false;
+            r->state = S_symbol;
+            return true;
+        case A_reference_start:
+            r->text_len = 0;
+            r->token_kind = TK_reference;
+            r->state = 59;
+            return true;
+        case A_reference_point:
+            if (!append_text(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG)) return false;
+            r->state = 60;
+            return true;
+        case A_reference_append:
+            if (!append_text(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG)) return false;
+            r->state = S_reference;
+            return true;
+        case A_octets_start:
+            if (!emit(r, TVLR_EV_OCTETS_START, 0, nullptr, 0)) return false;
+            r->token_kind = TK_octets;
+            r->state = S_octets;
+            return true;
+        case A_struct_open:
+            if (r->struct_depth == r->max_struct_depth)
+                return fail(r, TVL_ERR_STRUCT_NESTING_TOO_HIGH);
+            if (!emit(r, TVLR_EV_STRUCT_START, 0, nullptr, 0)) return false;
+            open_struct_level(r);
+            ++r->struct_depth;
+            r->token_kind = TK_struct_opened;
+            r->state = S_struct_open;
+            return true;
+        case A_struct_close:
+            if (r->struct_depth == 0) return fail(r, TVL_ERR_ILLEGAL_STRUCT_CLOSE);
+            --r->struct_depth;
+            close_struct_level(r);
+            if (!emit(r, TVLR_EV_STRUCT_END, 0, nullptr, 0)) return false;
+            r->state = 71;
+            return true;
+        case A_unit_start:
+            if (r->in_array) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
+            r->unit_text[0] = b;
+            r->unit_len = 1;
+            r->state = S_unit;
+            return true;
+        case A_unit_append:
+            if (r->unit_len == kUnitCap - 1) return fail(r, TVL_ERR_UNIT_TOO_LONG);
+            r->unit_text[r->unit_len++] = b;
+            r->state = S_unit;
+            return true;
+        case A_unit_end:
+            r->state = S_after_unit;
+            return true;
+        case A_assign:
+            return complete_assign(r);
+        case A_terminate:
+            return complete_terminate(r);
+        case A_annotation_end:
+            return complete_annotation_end(r);
+        case A_annotated_terminate:
+            return complete_annotated_terminate(r);
+        case A_annotated_element_sep:
+            return complete_annotated_element_sep(r);
+        case A_annotated_array_end:
+            return complete_annotated_array_end(r);
+        case A_array_start:
+            return complete_array_start(r);
+        case A_element_sep:
+            return complete_element_sep(r);
+        case A_array_end:
+            return complete_array_end(r);
+        case A_row_break:
+            return complete_row_break(r);
+        case A_skip:
+        case A_skip_string_end:
+        case A_skip_comment_end:
+            r->state = S_skip;
+            return true;
+        case A_skip_open:
+            if (b == '[')
+                ++r->skip_brackets;
+            else
+                ++r->skip_braces;
+            r->state = S_skip;
+            return true;
+        case A_skip_close:
+            return skip_close(r, b);
+        case A_skip_string:
+            r->state = S_skip_string;
+            return true;
+        case A_skip_escape:
+            r->state = S_skip_escape;
+            return true;
+        case A_skip_comment:
+            r->state = S_skip_comment;
+            return true;
+        case A_resync:
+            return resync(r);
+        default:
+            return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     }
 }
 
@@ -458,15 +464,21 @@ inline bool step(tvlr_reader *r, uint8_t b) {
 // Limit of the buffer that a run in state s fills.
 inline uint32_t run_limit(const tvlr_reader *r, uint32_t s) {
     switch (s) {
-    case S_name: return r->max_identifier_len;
-    case S_type_text:
-    case S_unit: return kTypeCap - 1;
-    case S_int_digits:
-    case S_fraction:
-    case S_exponent: return r->max_number_len;
-    case S_symbol: return r->max_symbol_len;
-    case S_reference: return r->max_reference_len;
-    default: return 0;
+        case S_name:
+            return r->max_identifier_len;
+        case S_type_text:
+        case S_unit:
+            return kTypeCap - 1;
+        case S_int_digits:
+        case S_fraction:
+        case S_exponent:
+            return r->max_number_len;
+        case S_symbol:
+            return r->max_symbol_len;
+        case S_reference:
+            return r->max_reference_len;
+        default:
+            return 0;
     }
 }
 
@@ -514,18 +526,18 @@ inline size_t token_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
     uint8_t *buf;
     uint32_t *len;
     switch (kRunStates[s].buffer) {
-    case RunBuffer::text:
-        buf = r->text;
-        len = &r->text_len;
-        break;
-    case RunBuffer::type:
-        buf = r->type_text;
-        len = &r->type_len;
-        break;
-    default:
-        buf = r->unit_text;
-        len = &r->unit_len;
-        break;
+        case RunBuffer::text:
+            buf = r->text;
+            len = &r->text_len;
+            break;
+        case RunBuffer::type:
+            buf = r->type_text;
+            len = &r->type_len;
+            break;
+        default:
+            buf = r->unit_text;
+            len = &r->unit_len;
+            break;
     }
     uint32_t limit = run_limit(r, s);
     if (*len >= limit) return 0;

@@ -85,7 +85,9 @@ enum Action : uint8_t {
 };
 static_assert(kActionEnd <= 256);
 
-constexpr uint8_t go(int state) { return static_cast<uint8_t>(kGotoBase + state); }
+constexpr uint8_t go(int state) {
+    return static_cast<uint8_t>(kGotoBase + state);
+}
 
 // Named states used by the code around the table.
 enum State : uint32_t {
@@ -143,7 +145,9 @@ constexpr void range(Row &r, int lo, int hi, uint8_t code) {
 constexpr void bytes(Row &r, const char *s, uint8_t code) {
     for (; *s; ++s) r[static_cast<uint8_t>(*s)] = code;
 }
-constexpr void white(Row &r, uint8_t code) { bytes(r, "\t\n\v\f\r ", code); }
+constexpr void white(Row &r, uint8_t code) {
+    bytes(r, "\t\n\v\f\r ", code);
+}
 // A-Z _ a-z
 constexpr void letters(Row &r, uint8_t code) {
     range(r, 'A', 'Z', code);

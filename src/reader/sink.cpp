@@ -1,8 +1,9 @@
 // The byte sinks: a caller's memory buffer and a file descriptor. The
 // reader's echo, the writer and the canonical observer write through them.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "tvlr.h"
 
@@ -35,7 +36,9 @@ bool fd_write(tvlr_sink *sink, const uint8_t *data, uint32_t len) {
     return true;
 }
 
-bool finish_nothing(tvlr_sink *) { return true; }
+bool finish_nothing(tvlr_sink *) {
+    return true;
+}
 
 // Clears every field after the two callbacks.
 void clear_fields(tvlr_sink *sink) {
@@ -69,6 +72,8 @@ void tvlr_sink_to_fd(tvlr_sink *sink, int32_t fd) {
     sink->fd = fd;
 }
 
-uint64_t tvlr_sink_bytes_written(const tvlr_sink *sink) { return sink ? sink->delivered : 0; }
+uint64_t tvlr_sink_bytes_written(const tvlr_sink *sink) {
+    return sink ? sink->delivered : 0;
+}
 
 }  // extern "C"

@@ -46,8 +46,8 @@ std::vector<std::string> handwritten_corpus() {
 void expect_same_under_chunking(const std::string &doc, const tvlr_reader_options *o,
                                 bool with_pipe) {
     auto base = read_trace(doc, o, Feed::memory);
-    std::vector<std::pair<Feed, uint32_t>> feeds = {{Feed::one_byte, 0}, {Feed::random, 1},
-                                                    {Feed::random, 2}, {Feed::random, 3}};
+    std::vector<std::pair<Feed, uint32_t>> feeds = {
+        {Feed::one_byte, 0}, {Feed::random, 1}, {Feed::random, 2}, {Feed::random, 3}};
     if (with_pipe) feeds.push_back({Feed::descriptor, 0});
     for (auto [feed, seed] : feeds) {
         auto other = read_trace(doc, o, feed, seed);

@@ -48,7 +48,7 @@ TEST(ReaderApi, OpenRefusesMissingArguments) {
     EXPECT_FALSE(tvlr_open_read_source(nullptr, &src, nullptr, nullptr));
     EXPECT_FALSE(tvlr_open_read_source(r, nullptr, nullptr, nullptr));
     EXPECT_FALSE(tvlr_open_read_source(r, &src, nullptr, nullptr));  // no read callback
-    EXPECT_FALSE(tvlr_read(r));  // never opened
+    EXPECT_FALSE(tvlr_read(r));                                      // never opened
     EXPECT_FALSE(tvlr_open_read_mem(nullptr, "x", 1, nullptr, 0, nullptr));
     tvlr_reader_destroy(r);
 }
@@ -86,8 +86,8 @@ TEST(ReaderApi, RefusedEventsStopWithError26) {
     // doc_start, doc_end, octets_end and octet blocks end the read without
     // an error callback; other events are reported like scanning errors.
     const Case cases[] = {
-        {TVLR_EV_DOC_START, ".a = 1;", 0},  {TVLR_EV_DOC_END, ".a = 1;", 0},
-        {TVLR_EV_MEMBER_NAME, ".a = 1;", 1}, {TVLR_EV_VALUE, ".a = 1;", 1},
+        {TVLR_EV_DOC_START, ".a = 1;", 0},     {TVLR_EV_DOC_END, ".a = 1;", 0},
+        {TVLR_EV_MEMBER_NAME, ".a = 1;", 1},   {TVLR_EV_VALUE, ".a = 1;", 1},
         {TVLR_EV_STRUCT_START, ".s = {};", 1}, {TVLR_EV_ARRAY_END, ".a = [1];", 1},
     };
     for (const auto &k : cases) {
@@ -148,7 +148,8 @@ TEST(ReaderApi, DocStartRecordIsEmpty) {
 }
 
 TEST(ReaderApi, EchoCopiesEveryConsumedByte) {
-    const std::string doc = "# c\n.a = \"x\";\n.o = " + std::string("\0\1\2\0ab\0;", 8) + " .b = 2;";
+    const std::string doc =
+        "# c\n.a = \"x\";\n.o = " + std::string("\0\1\2\0ab\0;", 8) + " .b = 2;";
     std::vector<char> echo(doc.size() + 10, '?');
     tvlr_reader *r = tvlr_reader_create();
     ASSERT_TRUE(tvlr_open_read_mem(r, doc.data(), doc.size(), echo.data(), echo.size(), nullptr));
@@ -292,6 +293,41 @@ TEST(Recovery, SkipsToTheNextMember) {
     res = read_trace(".a = !", &o);
     EXPECT_FALSE(res.ok);
     EXPECT_EQ(res.error, 18u);
+}
+
+}  // namespace
+
+namespace {
+
+// The first callback sees type_start before the annotation is read (type 0,
+// neutral unit); the second sees the parsed type and unit.
+TEST(ReaderApi, TypeStartRecordsDifferBetweenCallbacks) {
+    struct Seen {
+        std::string first, second;
+    } seen;
+    tvlr_reader_options o{};
+    o.user_data = &seen;
+    o.on_event = [](void *u, uint32_t kind, tvlr_event *e) {
+        if (kind == TVLR_EV_TYPE_START)
+            static_cast<Seen *>(u)->first = tvltest::render_event(kind, *e) + "@" +
+                                            std::to_string(e->value_type) + "~" +
+                                            tvltest::trace_unit(e->unit);
+        return true;
+    };
+    o.on_event_after = [](void *u, uint32_t kind, tvlr_event *e) {
+        if (kind == TVLR_EV_TYPE_START)
+            static_cast<Seen *>(u)->second = tvltest::render_event(kind, *e) + "@" +
+                                             std::to_string(e->value_type) + "~" +
+                                             tvltest::trace_unit(e->unit);
+        return true;
+    };
+    tvlr_reader *r = tvlr_reader_create();
+    const char doc[] = ".a = <uint:8,m> 5;";
+    ASSERT_TRUE(tvlr_open_read_mem(r, doc, sizeof doc - 1, nullptr, 0, &o));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(seen.first, "<\"uint:8,m\"@0~");
+    EXPECT_EQ(seen.second, "<\"uint:8,m\"@3~4");
+    tvlr_reader_destroy(r);
 }
 
 }  // namespace

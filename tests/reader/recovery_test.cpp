@@ -18,7 +18,9 @@ struct Case {
     uint64_t recoveries;
 };
 
-void PrintTo(const Case &c, std::ostream *os) { *os << '"' << c.input << '"'; }
+void PrintTo(const Case &c, std::ostream *os) {
+    *os << '"' << c.input << '"';
+}
 
 class RecoveryTrace : public ::testing::TestWithParam<Case> {};
 
@@ -35,21 +37,41 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RecoveryTrace,
     ::testing::Values(
         Case{".a = !; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
-        Case{".a = [1, !, 3]; .b = x;", "S .a [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 !15@1:10#9 ] .b v3\"x\" E -> ok", 1},
+        Case{".a = [1, !, 3]; .b = x;",
+             "S .a [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 !15@1:10#9 ] "
+             ".b v3\"x\" E -> ok",
+             1},
         Case{".s = { .x = !; }; .t = x;", "S .s { .x !15@1:13#12 } .t v3\"x\" E -> ok", 1},
         Case{".a = ! \"x;y\" [;] ; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
-        Case{".a = 1;; .b = x; .c = y;", "S .a <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 !15@1:8#7 .c v3\"y\" E -> ok", 1},
+        Case{".a = 1;; .b = x; .c = y;",
+             "S .a <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 !15@1:8#7 .c "
+             "v3\"y\" E -> ok",
+             1},
         Case{".a = !", "S .a !15@1:6#5 !18@1:6#6 -> fail 18", 1},
         Case{".a = ! # ; comment\n ; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
-        Case{".a = [{.x = 1;}, {.x = !}, {.y = z;}]; .b = x;", "S .a [ { .x <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 } { .x !15@1:24#23 } { .y v3\"z\" } ] .b v3\"x\" E -> ok", 1},
-        Case{".a = [{.x = [1, !]}, w]; .b = x;", "S .a [ { .x [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 !15@1:17#16 ] } v3\"w\" ] .b v3\"x\" E -> ok", 1},
-        Case{".a = [{.s = {.x = !}; .y = z;}]; .b = x;", "S .a [ { .s { .x !15@1:19#18 } .y v3\"z\" } ] .b v3\"x\" E -> ok", 1},
+        Case{".a = [{.x = 1;}, {.x = !}, {.y = z;}]; .b = x;",
+             "S .a [ { .x <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 } { .x "
+             "!15@1:24#23 } { .y v3\"z\" } ] .b v3\"x\" E -> ok",
+             1},
+        Case{".a = [{.x = [1, !]}, w]; .b = x;",
+             "S .a [ { .x [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 "
+             "!15@1:17#16 ] } v3\"w\" ] .b v3\"x\" E -> ok",
+             1},
+        Case{".a = [{.s = {.x = !}; .y = z;}]; .b = x;",
+             "S .a [ { .s { .x !15@1:19#18 } .y v3\"z\" } ] .b v3\"x\" E -> ok", 1},
         Case{".a = [{.x = ! [ }, w]; .b = x;", "S .a [ { .x !15@1:13#12 } ] .b v3\"x\" E -> ok", 1},
         Case{".s = { .x = ! }; .t = x;", "S .s { .x !15@1:13#12 } .t v3\"x\" E -> ok", 1},
-        Case{".a = [[1, 2], [3 !]]; .b = x;", "S .a [ [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 v5\"2\"@3:64 ] [ !15@1:18#17 ] ] .b v3\"x\" E -> ok", 1},
+        Case{".a = [[1, 2], [3 !]]; .b = x;",
+             "S .a [ [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 "
+             "v5\"2\"@3:64 ] [ !15@1:18#17 ] ] .b v3\"x\" E -> ok",
+             1},
         Case{".a = \"\xC3;\"; .b = x;", "S .a !19@1:8#7 !15@1:9#8 .b v3\"x\" E -> ok", 2},
         Case{".a = !; .b = !; .c = x;", "S .a !15@1:6#5 .b !15@1:14#13 .c v3\"x\" E -> ok", 2},
-        Case{".a = <uint:8> 300; .b = <bool> 1; .c = [1] / [2, 3]; .d = x;", "S .a <\"uint:8\" T3:8 p12:8 >@3:8 !35@1:18#17 .c [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 ] / [ v5\"2\"@3:64 !2@1:48#47 ]@3:64 .d v3\"x\" E -> ok", 2}));
+        Case{".a = <uint:8> 300; .b = <bool> 1; .c = [1] / [2, 3]; .d = x;",
+             "S .a <\"uint:8\" T3:8 p12:8 >@3:8 !35@1:18#17 .c [ <\"uint\" T3:64 p12:64 p13:0 "
+             "p11\"no_unit\" >@3:64 v5\"1\"@3:64 ] / [ v5\"2\"@3:64 !2@1:48#47 ]@3:64 .d v3\"x\" E "
+             "-> ok",
+             2}));
 
 // With recovery on, the callback and the count agree, and a refused event
 // other than the document's own is recovered from like any error.

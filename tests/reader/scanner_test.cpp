@@ -17,7 +17,9 @@ struct TraceCase {
     const char *expected;
 };
 
-void PrintTo(const TraceCase &c, std::ostream *os) { *os << '"' << c.input << '"'; }
+void PrintTo(const TraceCase &c, std::ostream *os) {
+    *os << '"' << c.input << '"';
+}
 
 class ScannerTrace : public ::testing::TestWithParam<TraceCase> {};
 
@@ -28,8 +30,7 @@ TEST_P(ScannerTrace, MatchesExpectedEvents) {
 INSTANTIATE_TEST_SUITE_P(
     Constructs, ScannerTrace,
     ::testing::Values(
-        TraceCase{"", "S E -> ok"},
-        TraceCase{"  \n\t ", "S E -> ok"},
+        TraceCase{"", "S E -> ok"}, TraceCase{"  \n\t ", "S E -> ok"},
         TraceCase{".a=1;",
                   "S .a <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 E -> ok"},
         TraceCase{".a = ;", "S .a v9\"\" E -> ok"},
@@ -42,8 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         TraceCase{".t = \"a\\tb\\\"\";", "S .t <\"utf8\" T1:0 >@1:0 v1\"a\\x09b\\\"\"@1:0 E -> ok"},
         TraceCase{".s = { .x = ; };", "S .s { .x v9\"\" } E -> ok"},
         TraceCase{".e = [];", "S .e [ v9\"\" ] E -> ok"},
-        TraceCase{".x = $nan;",
-                  "S .x <\"float\" T4:64 p12:64 p13:0 p11\"no_unit\" >@4:64 v2\"nan\"@4:64 E -> ok"},
+        TraceCase{
+            ".x = $nan;",
+            "S .x <\"float\" T4:64 p12:64 p13:0 p11\"no_unit\" >@4:64 v2\"nan\"@4:64 E -> ok"},
         TraceCase{"# lead\n.a = ; # done", "S .a v9\"\" E -> ok"},
         TraceCase{"\xEF\xBB\xBF.a = ;", "S .a v9\"\" E -> ok"},
         TraceCase{".o = \x00\x01\x03\x00xyz\x00;"sv, "S .o O{ v8\"xyz\" O} E -> ok"},
@@ -60,7 +62,9 @@ struct ErrorCase {
     uint32_t byte;
 };
 
-void PrintTo(const ErrorCase &c, std::ostream *os) { *os << '"' << c.input << '"'; }
+void PrintTo(const ErrorCase &c, std::ostream *os) {
+    *os << '"' << c.input << '"';
+}
 
 class ScannerError : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -79,40 +83,25 @@ TEST_P(ScannerError, ReportsCodeAndPosition) {
 INSTANTIATE_TEST_SUITE_P(
     Refusals, ScannerError,
     ::testing::Values(
-        ErrorCase{".a = 10m;", 15, 1, 8, 7, 'm'},
-        ErrorCase{".a=1", 18, 1, 4, 4, 0},
-        ErrorCase{"\xEF\xBB\x41", 19, 1, 2, 2, 0x41},
-        ErrorCase{"\xEF\xBF\xBF", 20, 1, 1, 2, 0xBF},
-        ErrorCase{"# \xEF\xBB\xBF\n", 20, 1, 3, 4, 0xBF},
-        ErrorCase{"# \xC0\n", 19, 1, 3, 2, 0xC0},
+        ErrorCase{".a = 10m;", 15, 1, 8, 7, 'm'}, ErrorCase{".a=1", 18, 1, 4, 4, 0},
+        ErrorCase{"\xEF\xBB\x41", 19, 1, 2, 2, 0x41}, ErrorCase{"\xEF\xBF\xBF", 20, 1, 1, 2, 0xBF},
+        ErrorCase{"# \xEF\xBB\xBF\n", 20, 1, 3, 4, 0xBF}, ErrorCase{"# \xC0\n", 19, 1, 3, 2, 0xC0},
         ErrorCase{"# ok\n.a = 1; # \xF5\n", 19, 2, 11, 15, 0xF5},
-        ErrorCase{".abcd\t!", 15, 1, 9, 6, '!'},
-        ErrorCase{"\t!", 15, 1, 5, 1, '!'},
-        ErrorCase{"\r\n\r\n!", 15, 3, 1, 4, '!'},
-        ErrorCase{"\n\r!", 15, 3, 1, 2, '!'},
-        ErrorCase{".a\xC3\xA9!", 15, 1, 4, 4, '!'},
-        ErrorCase{".s = \"a\\q\";", 15, 1, 9, 8, 'q'},
+        ErrorCase{".abcd\t!", 15, 1, 9, 6, '!'}, ErrorCase{"\t!", 15, 1, 5, 1, '!'},
+        ErrorCase{"\r\n\r\n!", 15, 3, 1, 4, '!'}, ErrorCase{"\n\r!", 15, 3, 1, 2, '!'},
+        ErrorCase{".a\xC3\xA9!", 15, 1, 4, 4, '!'}, ErrorCase{".s = \"a\\q\";", 15, 1, 9, 8, 'q'},
         ErrorCase{".s = \"ab\x7F\";", 15, 1, 9, 8, 0x7F},
         ErrorCase{".s = \"abcdefghijklmnopqrstuvwxyz\x7F\";", 15, 1, 33, 32, 0x7F},
-        ErrorCase{".s = \"a\nb\x01\";", 15, 2, 2, 9, 0x01},
-        ErrorCase{"# note", 18, 1, 6, 6, 0},
-        ErrorCase{".a = ;}", 7, 1, 7, 6, '}'},
-        ErrorCase{"}", 15, 1, 1, 0, '}'},
-        ErrorCase{". = 1;", 15, 1, 2, 1, ' '},
-        ErrorCase{".a. = 1;", 15, 1, 3, 2, '.'},
-        ErrorCase{".1a = 1;", 15, 1, 2, 1, '1'},
-        ErrorCase{".a = 1.;x", 15, 1, 9, 8, 'x'},
-        ErrorCase{".a = 1e;", 15, 1, 8, 7, ';'},
-        ErrorCase{".a = -;", 15, 1, 7, 6, ';'},
-        ErrorCase{".a = $nam;", 15, 1, 9, 8, 'm'},
-        ErrorCase{".a = &a;", 15, 1, 7, 6, 'a'},
-        ErrorCase{".a = [1] 2;", 15, 1, 10, 9, '2'},
-        ErrorCase{".a = [1] / 2;", 15, 1, 12, 11, '2'},
-        ErrorCase{".a = 1 m 2;", 15, 1, 10, 9, '2'},
-        ErrorCase{".a = <int> 1;", 15, 1, 7, 6, 'i'},
+        ErrorCase{".s = \"a\nb\x01\";", 15, 2, 2, 9, 0x01}, ErrorCase{"# note", 18, 1, 6, 6, 0},
+        ErrorCase{".a = ;}", 7, 1, 7, 6, '}'}, ErrorCase{"}", 15, 1, 1, 0, '}'},
+        ErrorCase{". = 1;", 15, 1, 2, 1, ' '}, ErrorCase{".a. = 1;", 15, 1, 3, 2, '.'},
+        ErrorCase{".1a = 1;", 15, 1, 2, 1, '1'}, ErrorCase{".a = 1.;x", 15, 1, 9, 8, 'x'},
+        ErrorCase{".a = 1e;", 15, 1, 8, 7, ';'}, ErrorCase{".a = -;", 15, 1, 7, 6, ';'},
+        ErrorCase{".a = $nam;", 15, 1, 9, 8, 'm'}, ErrorCase{".a = &a;", 15, 1, 7, 6, 'a'},
+        ErrorCase{".a = [1] 2;", 15, 1, 10, 9, '2'}, ErrorCase{".a = [1] / 2;", 15, 1, 12, 11, '2'},
+        ErrorCase{".a = 1 m 2;", 15, 1, 10, 9, '2'}, ErrorCase{".a = <int> 1;", 15, 1, 7, 6, 'i'},
         ErrorCase{".a = \"x\" m,", 15, 1, 11, 10, ','},
-        ErrorCase{".a = { .b = 1; ", 18, 1, 15, 15, 0},
-        ErrorCase{".a = \"open", 18, 1, 10, 10, 0},
+        ErrorCase{".a = { .b = 1; ", 18, 1, 15, 15, 0}, ErrorCase{".a = \"open", 18, 1, 10, 10, 0},
         ErrorCase{".o = \x00\x02;"sv, 14, 1, 6, 7, 0},
         ErrorCase{".o = \x00\x01\x05\x00xy"sv, 13, 1, 6, 11, 0},
         ErrorCase{".o = \x00\x01"sv, 13, 1, 6, 7, 0}));

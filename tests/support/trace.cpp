@@ -1,12 +1,12 @@
 #include "support/trace.h"
 
-#include "reader/reader_impl.h"
-
 #include <unistd.h>
 
 #include <cstring>
 #include <random>
 #include <thread>
+
+#include "reader/reader_impl.h"
 
 namespace tvltest {
 namespace {
@@ -41,21 +41,29 @@ bool on_event(void *user, uint32_t kind, tvlr_event *e) {
     if (!rec->out.empty()) rec->out += ' ';
     rec->out += render_event(kind, *e);
     switch (kind) {
-    case TVLR_EV_STRUCT_START: rec->open.push_back('{'); break;
-    case TVLR_EV_ARRAY_START: rec->open.push_back('['); break;
-    case TVLR_EV_STRUCT_END:
-    case TVLR_EV_ARRAY_END: {
-        char want = kind == TVLR_EV_STRUCT_END ? '{' : '[';
-        if (rec->open.empty() || rec->open.back() != want) rec->nesting_ok = false;
-        else rec->open.pop_back();
-        break;
-    }
-    default: break;
+        case TVLR_EV_STRUCT_START:
+            rec->open.push_back('{');
+            break;
+        case TVLR_EV_ARRAY_START:
+            rec->open.push_back('[');
+            break;
+        case TVLR_EV_STRUCT_END:
+        case TVLR_EV_ARRAY_END: {
+            char want = kind == TVLR_EV_STRUCT_END ? '{' : '[';
+            if (rec->open.empty() || rec->open.back() != want)
+                rec->nesting_ok = false;
+            else
+                rec->open.pop_back();
+            break;
+        }
+        default:
+            break;
     }
     return true;
 }
 
-void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_t, uint64_t offset) {
+void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_t,
+              uint64_t offset) {
     auto *rec = static_cast<Recorder *>(user);
     ++rec->error_calls;
     if (!rec->out.empty()) rec->out += ' ';
@@ -97,7 +105,8 @@ std::string trace_unit(const tvl_unit &u) {
         if (i) s += '.';
         s += std::to_string(f.base);
         if (f.exponent != 1) s += "^" + std::to_string(f.exponent);
-        if (f.prefix.index) s += "(" + std::to_string(f.prefix.kind) + "," + std::to_string(f.prefix.index) + ")";
+        if (f.prefix.index)
+            s += "(" + std::to_string(f.prefix.kind) + "," + std::to_string(f.prefix.index) + ")";
     }
     return s;
 }
@@ -105,33 +114,63 @@ std::string trace_unit(const tvl_unit &u) {
 std::string render_event(uint32_t kind, const tvlr_event &e) {
     std::string s;
     switch (kind) {
-    case TVLR_EV_DOC_START: s = "S"; break;
-    case TVLR_EV_DOC_END: s = "E"; break;
-    case TVLR_EV_MEMBER_NAME: s = "." + std::string(e.text, e.text_len); break;
-    case TVLR_EV_OCTETS_START: s = "O{"; break;
-    case TVLR_EV_OCTETS_END: s = "O}"; break;
-    case TVLR_EV_STRUCT_START: s = "{"; break;
-    case TVLR_EV_STRUCT_END: s = "}"; break;
-    case TVLR_EV_ARRAY_START: s = "["; break;
-    case TVLR_EV_ARRAY_END: s = "]"; break;
-    case TVLR_EV_ROW_BREAK: s = "/"; break;
-    case TVLR_EV_TYPE_START: s = "<"; append_text(s, e.text, e.text_len); break;
-    case TVLR_EV_TYPE_END: s = ">"; break;
-    case TVLR_EV_TYPE_NAME:
-        s = "T" + std::to_string(e.value_type) + ":" + std::to_string(e.bits);
-        if (e.base) s += ":b" + std::to_string(e.base);
-        return s + (trace_unit(e.unit).empty() ? "" : "~" + trace_unit(e.unit));
-    case TVLR_EV_TYPE_PARAM:
-        s = "p" + std::to_string(e.value_kind);
-        if (e.value_kind == TVL_VK_BITS) s += ":" + std::to_string(e.bits);
-        else if (e.value_kind == TVL_VK_BASE || e.value_kind == TVL_VK_FRACTION) s += ":" + std::to_string(e.base);
-        else append_text(s, e.text, e.text_len);
-        return s;
-    case TVLR_EV_VALUE:
-        s = "v" + std::to_string(e.value_kind);
-        append_text(s, e.text, e.text_len);
-        break;
-    default: s = "?" + std::to_string(kind); break;
+        case TVLR_EV_DOC_START:
+            s = "S";
+            break;
+        case TVLR_EV_DOC_END:
+            s = "E";
+            break;
+        case TVLR_EV_MEMBER_NAME:
+            s = "." + std::string(e.text, e.text_len);
+            break;
+        case TVLR_EV_OCTETS_START:
+            s = "O{";
+            break;
+        case TVLR_EV_OCTETS_END:
+            s = "O}";
+            break;
+        case TVLR_EV_STRUCT_START:
+            s = "{";
+            break;
+        case TVLR_EV_STRUCT_END:
+            s = "}";
+            break;
+        case TVLR_EV_ARRAY_START:
+            s = "[";
+            break;
+        case TVLR_EV_ARRAY_END:
+            s = "]";
+            break;
+        case TVLR_EV_ROW_BREAK:
+            s = "/";
+            break;
+        case TVLR_EV_TYPE_START:
+            s = "<";
+            append_text(s, e.text, e.text_len);
+            break;
+        case TVLR_EV_TYPE_END:
+            s = ">";
+            break;
+        case TVLR_EV_TYPE_NAME:
+            s = "T" + std::to_string(e.value_type) + ":" + std::to_string(e.bits);
+            if (e.base) s += ":b" + std::to_string(e.base);
+            return s + (trace_unit(e.unit).empty() ? "" : "~" + trace_unit(e.unit));
+        case TVLR_EV_TYPE_PARAM:
+            s = "p" + std::to_string(e.value_kind);
+            if (e.value_kind == TVL_VK_BITS)
+                s += ":" + std::to_string(e.bits);
+            else if (e.value_kind == TVL_VK_BASE || e.value_kind == TVL_VK_FRACTION)
+                s += ":" + std::to_string(e.base);
+            else
+                append_text(s, e.text, e.text_len);
+            return s;
+        case TVLR_EV_VALUE:
+            s = "v" + std::to_string(e.value_kind);
+            append_text(s, e.text, e.text_len);
+            break;
+        default:
+            s = "?" + std::to_string(kind);
+            break;
     }
     if (kind != TVLR_EV_TYPE_START && (e.value_type || e.bits || e.base)) {
         s += "@" + std::to_string(e.value_type) + ":" + std::to_string(e.bits);
@@ -211,15 +250,35 @@ ReadResult read_trace(std::string_view input, const tvlr_reader_options *options
     return res;
 }
 
-std::string trace(std::string_view input) { return read_trace(input).trace; }
+std::string trace(std::string_view input) {
+    return read_trace(input).trace;
+}
 
 std::string generated_document(std::mt19937 &rng) {
     static const char *fragments[] = {
-        ".a = 1;", ".b = -12;", ".c = 1.5;", ".d = \"str\";", ".e = sym;", ".f = &.x.y;",
-        ".g = [1, 2, 3];", ".h = [[1], [2, 3]];", ".i = [1, 2] / [3, 4];", ".j = { .k = 1; };",
-        ".l = <uint:16> 7;", ".m = 3 m/s;", ".n = \"x\" \"y\";", ".o = $nan;", ".p = true;",
-        " # comment\n", "\n", "\t", ".q = \"\xC3\xA9\xE2\x82\xAC\";", ".r = [\"a\", \"b\"];",
-        ".s = { .t = [ {.u = 1;}, {.u = 2;} ]; };", ".v = ;", ".w = [];",
+        ".a = 1;",
+        ".b = -12;",
+        ".c = 1.5;",
+        ".d = \"str\";",
+        ".e = sym;",
+        ".f = &.x.y;",
+        ".g = [1, 2, 3];",
+        ".h = [[1], [2, 3]];",
+        ".i = [1, 2] / [3, 4];",
+        ".j = { .k = 1; };",
+        ".l = <uint:16> 7;",
+        ".m = 3 m/s;",
+        ".n = \"x\" \"y\";",
+        ".o = $nan;",
+        ".p = true;",
+        " # comment\n",
+        "\n",
+        "\t",
+        ".q = \"\xC3\xA9\xE2\x82\xAC\";",
+        ".r = [\"a\", \"b\"];",
+        ".s = { .t = [ {.u = 1;}, {.u = 2;} ]; };",
+        ".v = ;",
+        ".w = [];",
     };
     std::string doc;
     int n = std::uniform_int_distribution<int>(1, 12)(rng);
@@ -230,13 +289,18 @@ std::string generated_document(std::mt19937 &rng) {
         size_t pos = std::uniform_int_distribution<size_t>(0, doc.size() - 1)(rng);
         auto byte = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
         switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
-        case 0: doc[pos] = byte; break;
-        case 1: doc.insert(pos, 1, byte); break;
-        default: doc.erase(pos, 1); break;
+            case 0:
+                doc[pos] = byte;
+                break;
+            case 1:
+                doc.insert(pos, 1, byte);
+                break;
+            default:
+                doc.erase(pos, 1);
+                break;
         }
     }
     return doc;
 }
-
 
 }  // namespace tvltest

@@ -28,10 +28,10 @@ namespace tvltest {
 
 // How the input reaches the reader.
 enum class Feed {
-    memory,       // tvlr_open_read_mem, scanned in place
-    one_byte,     // a custom source that delivers one byte per call
-    random,       // a custom source with random chunk sizes (seeded)
-    descriptor,   // a pipe read through tvlr_source_from_fd
+    memory,      // tvlr_open_read_mem, scanned in place
+    one_byte,    // a custom source that delivers one byte per call
+    random,      // a custom source with random chunk sizes (seeded)
+    descriptor,  // a pipe read through tvlr_source_from_fd
 };
 
 struct ReadResult {
