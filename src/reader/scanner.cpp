@@ -153,7 +153,9 @@ bool skip_close(tvlr_reader *r, uint8_t b) {
         return true;
     }
     if (r->struct_depth == 0) return true;
-    // An unmatched `}` closes the struct that the error occurred in.
+    // An unmatched `}` closes the struct that the error occurred in, after
+    // the arrays that its members still hold open.
+    if (!close_member_arrays(r)) return false;
     --r->struct_depth;
     close_struct_level(r);
     if (!emit(r, TVLR_EV_STRUCT_END, 0, nullptr, 0)) return false;
