@@ -104,11 +104,16 @@ inline bool append_text(tvlr_reader *r, uint8_t b, uint32_t limit, uint32_t code
     return true;
 }
 
-inline bool number_byte(tvlr_reader *r, uint8_t b, uint32_t next) {
-    if (r->text_len == 0) r->token_kind = r->in_array ? TK_array_number : TK_number;
-    if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
+// Appends b to the text buffer and moves to state next.
+inline bool append_then(tvlr_reader *r, uint8_t b, uint32_t limit, uint32_t code, uint32_t next) {
+    if (!append_text(r, b, limit, code)) return false;
     r->state = next;
     return true;
+}
+
+inline bool number_byte(tvlr_reader *r, uint8_t b, uint32_t next) {
+    if (r->text_len == 0) r->token_kind = r->in_array ? TK_array_number : TK_number;
+    return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, next);
 }
 
 inline bool special_word(tvlr_reader *r, const char *word, uint32_t len) {
@@ -228,10 +233,7 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             r->state = S_name_first;
             return true;
         case A_name_append:
-            if (!append_text(r, b, r->max_identifier_len, TVL_ERR_IDENTIFIER_TOO_LONG))
-                return false;
-            r->state = S_name;
-            return true;
+            return append_then(r, b, r->max_identifier_len, TVL_ERR_IDENTIFIER_TOO_LONG, S_name);
         case A_annotation_start:
             r->token_kind = TK_annotation;
             r->type_len = 0;
@@ -273,17 +275,11 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             r->has_exponent = true;
             return number_byte(r, b, 45);
         case A_fraction_digit:
-            if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
-            r->state = 43;
-            return true;
+            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, 43);
         case A_exponent_sign:
-            if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
-            r->state = 46;
-            return true;
+            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, 46);
         case A_exponent_digit:
-            if (!append_text(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG)) return false;
-            r->state = 47;
-            return true;
+            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, 47);
         case A_special_start:
         case A_element_special_start:
             r->text_len = 0;
@@ -308,14 +304,10 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             r->state = S_string_opened;
             return true;
         case A_string_append:
-            if (!append_text(r, b, r->max_string_len, TVL_ERR_STRING_TOO_LONG)) return false;
-            r->state = S_string;
-            return true;
+            return append_then(r, b, r->max_string_len, TVL_ERR_STRING_TOO_LONG, S_string);
         case A_escape_append:
-            if (!append_text(r, kEscapeReplacement[b], r->max_string_len, TVL_ERR_STRING_TOO_LONG))
-                return false;
-            r->state = S_string;
-            return true;
+            return append_then(r, kEscapeReplacement[b], r->max_string_len, TVL_ERR_STRING_TOO_LONG,
+                               S_string);
         case A_symbol_start:
             r->token_kind = TK_symbol;
             r->text[0] = b;
@@ -323,22 +315,16 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             r->state = S_symbol;
             return true;
         case A_symbol_append:
-            if (!append_text(r, b, r->max_symbol_len, TVL_ERR_SYMBOL_TOO_LONG)) return false;
-            r->state = S_symbol;
-            return true;
+            return append_then(r, b, r->max_symbol_len, TVL_ERR_SYMBOL_TOO_LONG, S_symbol);
         case A_reference_start:
             r->text_len = 0;
             r->token_kind = TK_reference;
             r->state = 59;
             return true;
         case A_reference_point:
-            if (!append_text(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG)) return false;
-            r->state = 60;
-            return true;
+            return append_then(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG, 60);
         case A_reference_append:
-            if (!append_text(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG)) return false;
-            r->state = S_reference;
-            return true;
+            return append_then(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG, S_reference);
         case A_octets_start:
             if (!emit(r, TVLR_EV_OCTETS_START, 0, nullptr, 0)) return false;
             r->token_kind = TK_octets;
