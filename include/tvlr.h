@@ -412,6 +412,69 @@ typedef struct tvlr_writer_options {
 } tvlr_writer_options;
 
 /* @@section writer: writer object, events, typed writers, observer @@ */
+typedef struct tvlr_writer tvlr_writer;
+
+/* A new zeroed writer, or null when memory is short. */
+TVLR_API tvlr_writer *tvlr_writer_create(void);
+TVLR_API void tvlr_writer_destroy(tvlr_writer *writer);
+
+/* Opens (and clears) the writer over a copy of the sink; pretty selects tabs
+ * and line feeds. options may be null (depth limits 64). False, with the
+ * writer untouched, for a null writer, a null sink or a sink without write. */
+TVLR_API bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink,
+                                   bool pretty,
+                                   const tvlr_writer_options *options);
+/* Opens over a memory sink on the buffer; false for a null writer or buffer. */
+TVLR_API bool tvlr_open_write_mem(tvlr_writer *writer, void *buffer,
+                                  uint64_t capacity, bool pretty,
+                                  const tvlr_writer_options *options);
+
+/* Writes the pending ';', hands the buffered bytes to the sink and calls its
+ * finish callback. False with error 18 while structs or arrays are open. */
+TVLR_API bool tvlr_write_finish(tvlr_writer *writer);
+
+/* The first error (28 for a null writer), its byte offset, the byte count
+ * (bytes delivered to the sink plus bytes buffered) and the unit flags. */
+TVLR_API uint32_t tvlr_writer_get_error(const tvlr_writer *writer);
+TVLR_API uint64_t tvlr_writer_get_error_offset(const tvlr_writer *writer);
+TVLR_API uint64_t tvlr_writer_bytes_written(const tvlr_writer *writer);
+TVLR_API uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer);
+
+/* Checks one event, writes it and passes it to on_event. False means the
+ * writer now holds an error; the first error sticks. A refused event leaves
+ * the output as it was. Every event that is accepted gives text that the
+ * reader reads back with the same values; a unit that no annotation declares
+ * is written as a suffix after a number or string outside arrays. */
+TVLR_API bool tvlr_write_event(tvlr_writer *writer, uint32_t kind,
+                               const tvlr_event *event);
+
+/* Convenience calls: a member name, then one value (string, bare symbol,
+ * null, boolean) or struct_start; and struct_end. */
+TVLR_API bool tvlr_write_string(tvlr_writer *writer, const char *name,
+                                const char *text);
+TVLR_API bool tvlr_write_plain(tvlr_writer *writer, const char *name,
+                               const char *text);
+TVLR_API bool tvlr_write_null(tvlr_writer *writer, const char *name);
+TVLR_API bool tvlr_write_bool(tvlr_writer *writer, const char *name,
+                              bool value);
+TVLR_API bool tvlr_write_struct_start(tvlr_writer *writer, const char *name);
+TVLR_API bool tvlr_write_struct_end(tvlr_writer *writer);
+
+/* The canonical observer: install tvlr_canon_observer_on_event as a
+ * reader's on_event with the observer as user_data; every event is written
+ * in canonical form into a copy of the sink. */
+typedef struct tvlr_canon_observer tvlr_canon_observer;
+
+/* Null for a null sink, a sink without write, or when memory is short. */
+TVLR_API tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink,
+                                                         bool pretty);
+/* False only when the sink failed; true for a null observer. */
+TVLR_API bool tvlr_canon_observer_on_event(void *observer, uint32_t kind,
+                                           tvlr_event *event);
+/* Writes the pending ';' and hands the buffered bytes to the sink; true for
+ * a null observer. Does not call the sink's finish callback. */
+TVLR_API bool tvlr_canon_observer_finish(tvlr_canon_observer *observer);
+TVLR_API void tvlr_canon_observer_destroy(tvlr_canon_observer *observer);
 /* @@end writer @@ */
 
 /* @@section dom: document tree @@ */

@@ -1,0 +1,164 @@
+// The canonical observer: an event callback that re-writes what a reader reads through the
+// writer's output step, without checks, into a sink.
+//
+// One thing sets it apart from a plain output step. A reader adds an annotation run to an
+// untyped number ("uint", "sint", "float" or "float_dec" with width, base and unit parameters)
+// without checking the number against it: `.p = 18446744073709551616;` reads as a uint of 64
+// bits. Written out as `<uint:64,_10,no_unit> 18446744073709551616` that value would be refused
+// when read again, and an annotation run around a long unit suffix may not fit the annotation's
+// 255 bytes. So such a run is held back until the event after it is known; when a reader would
+// refuse the value under the run as written, the run is left out and the value is written bare
+// (with its unit as a suffix), which reads back with the very run that the reader added.
+#include <cstdlib>
+#include <cstring>
+
+#include "core/annotation.h"
+#include "writer/checks.h"
+#include "writer/output.h"
+
+namespace {
+
+constexpr uint32_t kMaxHeldEvents = 8;  // type_start, type_name, up to 5 parameters, type_end
+
+struct HeldEvent {
+    uint32_t kind;
+    tvlr_event event;
+};
+
+}  // namespace
+
+struct tvlr_canon_observer {
+    tvl::wr::Output out;  // first: the sink copy is the start of the object
+    bool holding;
+    bool run_complete;    // the held run's type_end has arrived
+    uint32_t held_count;
+    HeldEvent held[kMaxHeldEvents];
+    char held_word[16];   // text of the held type_start
+    char held_unit[256];  // text of the held unit parameter
+};
+
+namespace {
+
+using tvl::wr::output_event;
+
+bool is_bare_number_word(const tvlr_event &e) {
+    if (e.text == nullptr) return false;
+    for (uint32_t t : {TVLR_TYPE_UINT, TVLR_TYPE_SINT, TVLR_TYPE_FLOAT, TVLR_TYPE_FLOAT_DEC}) {
+        const tvl::TypeWord w = tvl::type_word(t);
+        if (e.text_len == w.len && std::memcmp(e.text, w.text, w.len) == 0) return true;
+    }
+    return false;
+}
+
+// Keeps a copy of one event of the run; false when it cannot be kept.
+bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    if (obs->held_count == kMaxHeldEvents) return false;
+    HeldEvent &h = obs->held[obs->held_count];
+    h.kind = kind;
+    h.event = e;
+    if (kind == TVLR_EV_TYPE_START) {
+        std::memcpy(obs->held_word, e.text, e.text_len);
+        h.event.text = obs->held_word;
+    } else if (kind == TVLR_EV_TYPE_PARAM && e.value_kind == TVL_VK_UNIT) {
+        if (e.text == nullptr || e.text_len >= sizeof obs->held_unit) return false;
+        std::memcpy(obs->held_unit, e.text, e.text_len);
+        h.event.text = obs->held_unit;
+    } else {
+        h.event.text = "";  // the output reads no other text of a run
+        h.event.text_len = 0;
+    }
+    ++obs->held_count;
+    if (kind == TVLR_EV_TYPE_END) obs->run_complete = true;
+    return true;
+}
+
+bool replay(tvlr_canon_observer *obs) {
+    const uint32_t n = obs->held_count;
+    obs->holding = false;
+    obs->held_count = 0;
+    for (uint32_t i = 0; i < n; ++i)
+        if (!output_event(obs->out, obs->held[i].kind, obs->held[i].event, nullptr)) return false;
+    return true;
+}
+
+// True when a reader would refuse the value after the held run written out: the value does not
+// pass the run's type, or the run's text is longer than an annotation may be.
+bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &value) {
+    uint32_t type = 0, bits = 0, base = 0, text_len = 0, params = 0;
+    for (uint32_t i = 0; i < obs->held_count; ++i) {
+        const HeldEvent &h = obs->held[i];
+        if (h.kind == TVLR_EV_TYPE_NAME) {
+            type = h.event.value_type;
+            text_len += tvl::type_word(type).len;
+        }
+        if (h.kind != TVLR_EV_TYPE_PARAM) continue;
+        ++params;
+        switch (h.event.value_kind) {
+        case TVL_VK_BITS:
+            bits = tvl::wr::written_bits(h.event);
+            text_len += 1 + tvl::wr::decimal_digits(bits);
+            break;
+        case TVL_VK_BASE:
+            base = tvl::wr::written_base(h.event);
+            text_len += 2 + tvl::wr::decimal_digits(base);
+            break;
+        case TVL_VK_FRACTION:
+            base = tvl::wr::written_fraction(h.event);
+            text_len += 2 + tvl::wr::decimal_digits(base);
+            break;
+        case TVL_VK_UNIT: text_len += 1 + h.event.text_len; break;
+        default: break;
+        }
+    }
+    // A run without parameters was written so in the input: it is kept as it is.
+    if (params == 0) return false;
+    if (text_len > tvl::wr::kMaxAnnotationText) return true;
+    return tvl::wr::check_value(value.value_kind, value.text, value.text_len, type, bits, base) != 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink, bool pretty) {
+    if (sink == nullptr || sink->write == nullptr) return nullptr;
+    auto *obs = static_cast<tvlr_canon_observer *>(std::calloc(1, sizeof(tvlr_canon_observer)));
+    if (obs == nullptr) return nullptr;
+    tvl::wr::output_open(obs->out, *sink, pretty);
+    return obs;
+}
+
+void tvlr_canon_observer_destroy(tvlr_canon_observer *observer) { std::free(observer); }
+
+bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *event) {
+    auto *obs = static_cast<tvlr_canon_observer *>(observer);
+    if (obs == nullptr || event == nullptr) return true;
+    const tvlr_event &e = *event;
+    if (obs->holding) {
+        const bool run_event = kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM ||
+                               kind == TVLR_EV_TYPE_END;
+        if (run_event && !obs->run_complete && hold(obs, kind, e)) return true;
+        if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
+            obs->holding = false;
+            obs->held_count = 0;
+        } else if (!replay(obs)) {
+            return false;
+        }
+    }
+    if (kind == TVLR_EV_TYPE_START && is_bare_number_word(e)) {
+        obs->holding = true;
+        obs->run_complete = false;
+        obs->held_count = 0;
+        hold(obs, kind, e);
+        return true;
+    }
+    return output_event(obs->out, kind, e, nullptr);
+}
+
+bool tvlr_canon_observer_finish(tvlr_canon_observer *observer) {
+    if (observer == nullptr) return true;
+    if (observer->holding && !replay(observer)) return false;
+    return tvl::wr::close_statement(observer->out) && tvl::wr::flush(observer->out);
+}
+
+}  // extern "C"

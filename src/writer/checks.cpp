@@ -1,0 +1,316 @@
+// The writer's checks of names, values, units and annotation parameters. Texts are checked in
+// place as spans; nothing is copied, so no check allocates.
+#include "writer/checks.h"
+
+#include <cstring>
+
+#include "core/annotation.h"
+#include "core/number_text.h"
+#include "core/text_tokens.h"
+#include "core/utf8.h"
+
+namespace tvl::wr {
+namespace {
+
+constexpr size_t kMaxOctetBlock = 65536;
+
+constexpr bool is_numeric_type(uint32_t t) {
+    return t >= TVLR_TYPE_SINT && t <= TVLR_TYPE_FLOAT_DEC;
+}
+constexpr bool is_integer_type(uint32_t t) { return t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT; }
+constexpr bool is_number_kind(uint32_t k) { return k == TVL_VK_NUMBER || k == TVL_VK_ARRAY_NUMBER; }
+constexpr bool is_string_kind(uint32_t k) { return k == TVL_VK_STRING || k == TVL_VK_ARRAY_STRING; }
+
+bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
+    return len == word_len && std::memcmp(text, word, len) == 0;
+}
+
+bool contains(const char *text, size_t len, char c) {
+    return len != 0 && std::memchr(text, c, len) != nullptr;
+}
+
+bool has_exponent_letter(const char *text, size_t len) {
+    return contains(text, len, 'e') || contains(text, len, 'E');
+}
+
+// Which value kinds a declared type admits; null goes with every type.
+uint32_t kind_fits_type(uint32_t kind, uint32_t type) {
+    if (kind == TVL_VK_NULL) return 0;
+    switch (type) {
+    case TVLR_TYPE_UTF8: return is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    case TVLR_TYPE_BOOL: return kind == TVL_VK_BOOL ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    default:
+        if (!is_numeric_type(type)) return 0;
+        return is_number_kind(kind) || is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    }
+}
+
+// The base of the writer's rules: 10 when none is declared, and for float_fix (whose base
+// field holds fraction bits) and float_dec.
+uint32_t declared_base(uint32_t type, uint32_t base) {
+    return base == 0 || type == TVLR_TYPE_FLOAT_FIX || type == TVLR_TYPE_FLOAT_DEC ? 10 : base;
+}
+
+// The bases with which a reader checks a value: b is the declared base (10 for none); digits
+// are looked up in b for integers and binary floats, in base 10 for float_fix and float_dec.
+struct ReaderBases {
+    uint32_t b;
+    uint32_t syntax;
+};
+
+ReaderBases reader_bases(uint32_t type, uint32_t base) {
+    const uint32_t b = base == 0 ? 10 : base;
+    return {b, is_integer_type(type) || type == TVLR_TYPE_FLOAT ? b : 10};
+}
+
+bool fits_width(uint32_t type, const char *text, size_t len, uint32_t bits, uint32_t base) {
+    return type == TVLR_TYPE_UINT ? uint_text_in_range(text, len, bits, base)
+                                  : sint_text_in_range(text, len, bits, base);
+}
+
+// The digits of a number token in base b, as a reader checks them: a leading '-' and the point
+// are no digits, and below base 15 the exponent marker ends the digits.
+bool number_token_digits_ok(const char *text, size_t len, uint32_t base) {
+    for (size_t i = text[0] == '-' ? 1 : 0; i < len; ++i) {
+        const char c = text[i];
+        if (c == '.') continue;
+        if ((c == 'e' || c == 'E') && base < 15) return true;
+        if (char_to_digit(static_cast<uint8_t>(c), base) >= base) return false;
+    }
+    return true;
+}
+
+// A number value: written bare (`$` before the special numbers), so it must also read back as
+// one number token under the type in force.
+uint32_t check_number(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
+    if (len == 0) return 0;  // written as nothing: the member or element reads as null
+    if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
+    if (len > kMaxTokenLen) return TVL_ERR_NUMBER_TOO_LONG;
+    const bool numeric = is_numeric_type(type);
+    if (is_special_number(text, len)) {
+        return type == TVLR_TYPE_PLAIN || numeric ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    }
+    const bool point = contains(text, len, '.');
+    const bool exponent = has_exponent_letter(text, len);
+
+    // The writer's rules for the declared type.
+    const uint32_t B = declared_base(type, base);
+    if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
+    if (numeric && B != 10) {
+        if (!is_number_in_base(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    } else {
+        if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
+        if ((point || exponent) && type != TVLR_TYPE_FLOAT &&
+            (is_integer_type(type) || type > TVLR_TYPE_BOOL)) {
+            return TVL_ERR_TYPE_VALUE_MISMATCH;
+        }
+    }
+    if (is_integer_type(type) && bits != 0 && !fits_width(type, text, len, bits, B))
+        return TVL_ERR_VALUE_OUT_OF_RANGE;
+
+    // The reader's rules: the text must scan as one number token (anything else reads as a
+    // symbol or not at all), and the token must pass the reader's type checks.
+    if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
+    if (!numeric) return 0;
+    const ReaderBases rb = reader_bases(type, base);
+    const bool integer = is_integer_type(type);
+    if (integer && (point || (exponent && rb.b < 15))) return TVL_ERR_TYPE_VALUE_MISMATCH;
+    if (!number_token_digits_ok(text, len, rb.syntax)) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    if (!integer) return 0;
+    if (text[0] == '-' && type == TVLR_TYPE_UINT) return TVL_ERR_VALUE_OUT_OF_RANGE;
+    return fits_width(type, text, len, bits != 0 ? bits : 64, rb.b) ? 0
+                                                                    : TVL_ERR_VALUE_OUT_OF_RANGE;
+}
+
+// A string value: any content a literal can carry; under a numeric type it holds a number.
+uint32_t check_string(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
+    const bool numeric = is_numeric_type(type);
+    // A reader finds no number in an empty string.
+    if (len == 0) return numeric ? TVL_ERR_DIGIT_NOT_IN_BASE : 0;
+    if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
+    if (len > kMaxTokenLen) return TVL_ERR_STRING_TOO_LONG;
+    if (const uint32_t code = check_string_content(text, len)) return code;
+    if (!numeric) return 0;
+
+    // The writer's rules for a number in a string.
+    const uint32_t B = declared_base(type, base);
+    const bool integer = is_integer_type(type);
+    if (!integer) {
+        if (!is_number_in_base(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    } else {
+        if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
+        const size_t first = text[0] == '+' || text[0] == '-' ? 1 : 0;
+        if (first == len) return TVL_ERR_DIGIT_NOT_IN_BASE;
+        for (size_t i = first; i < len; ++i)
+            if (char_to_digit(static_cast<uint8_t>(text[i]), B) >= B)
+                return TVL_ERR_DIGIT_NOT_IN_BASE;
+        if (bits != 0 && !fits_width(type, text, len, bits, B)) return TVL_ERR_VALUE_OUT_OF_RANGE;
+    }
+
+    // The reader's rules: only '-' is a sign before integer digits, and the whole text must be
+    // a number in the base (where '+', '-' and '.' are signs and points, never digits).
+    const ReaderBases rb = reader_bases(type, base);
+    if (integer) {
+        for (size_t i = text[0] == '-' ? 1 : 0; i < len; ++i)
+            if (char_to_digit(static_cast<uint8_t>(text[i]), rb.b) >= rb.b)
+                return TVL_ERR_DIGIT_NOT_IN_BASE;
+    }
+    if (!is_number_in_base(text, len, rb.syntax)) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    if (!integer) return 0;
+    if (text[0] == '-' && type == TVLR_TYPE_UINT) return TVL_ERR_VALUE_OUT_OF_RANGE;
+    return fits_width(type, text, len, bits != 0 ? bits : 64, rb.b) ? 0
+                                                                    : TVL_ERR_VALUE_OUT_OF_RANGE;
+}
+
+uint32_t check_bool(const char *text, size_t len) {
+    if (text == nullptr) return TVL_ERR_TYPE_VALUE_MISMATCH;
+    const bool word = text_is(text, len, "true", 4) || text_is(text, len, "false", 5) ||
+                      text_is(text, len, "on", 2) || text_is(text, len, "off", 3);
+    return word ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+}
+
+uint32_t check_symbol(const char *text, size_t len) {
+    if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
+    if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
+    if (len > kMaxTokenLen) return TVL_ERR_SYMBOL_TOO_LONG;
+    if (!is_identifier(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
+    // These words read back as booleans and null, not as symbols.
+    const bool reserved = text_is(text, len, "null", 4) || text_is(text, len, "true", 4) ||
+                          text_is(text, len, "false", 5) || text_is(text, len, "on", 2) ||
+                          text_is(text, len, "off", 3);
+    return reserved ? TVL_ERR_TYPE_VALUE_MISMATCH : 0;
+}
+
+uint32_t check_reference(const char *text, size_t len) {
+    if (text == nullptr || len == 0) return TVL_ERR_INVALID_ARGUMENT;
+    if (len > kMaxTokenLen) return TVL_ERR_REFERENCE_TOO_LONG;
+    return is_reference(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+}
+
+// Bytes that may stand in an annotation parameter: the reader's annotation bytes without the
+// parameter separator ',' (white space is skipped by the reader and so cannot be written).
+constexpr bool is_annotation_param_byte(uint8_t b) {
+    return b == '%' || (b >= '*' && b <= ':' && b != ',') || (b >= 'A' && b <= 'Z') || b == '^' ||
+           b == '_' || (b >= 'a' && b <= 'z') || b == '~' || (b >= 0x80 && b <= 0xBF) ||
+           (b >= 0xC2 && b <= 0xF4);
+}
+
+constexpr bool is_dec_digit(uint8_t b) { return b >= '0' && b <= '9'; }
+
+// True when the two units are the same unit: equal records, or (for a unit that a named unit
+// replaced in the text) a conversion by exactly 1 without an offset.
+bool same_unit(const tvl_unit &value, const tvl_unit &declared) {
+    if (tvl_unit_equal(value, declared)) return true;
+    if (!unit_present(declared)) return false;
+    bool ok = false, affine = false;
+    const double factor = tvl_unit_convert_factor(&ok, &affine, value, declared);
+    return ok && !affine && factor == 1.0;
+}
+
+uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_unit &declared) {
+    const InForce &a = o.annotation;
+    if (text == nullptr || len == 0) return TVL_ERR_INVALID_ARGUMENT;
+    if (o.annotation_len + 1 + len > kMaxAnnotationText) return TVL_ERR_TYPE_TOO_LONG;
+    if (a.type == TVLR_TYPE_BOOL) return TVL_ERR_ILLEGAL_VALUE_TYPE;
+    // A parameter that starts like a width, a base or a fraction count is read as one.
+    const auto first = static_cast<uint8_t>(text[0]);
+    if (is_dec_digit(first) || first == '_' ||
+        (first == 'q' && len > 1 && is_dec_digit(static_cast<uint8_t>(text[1])))) {
+        return TVL_ERR_ILLEGAL_VALUE_TYPE;
+    }
+    for (size_t i = 0; i < len; ++i)
+        if (!is_annotation_param_byte(static_cast<uint8_t>(text[i])))
+            return TVL_ERR_UNEXPECTED_INPUT_BYTE;
+    if (!utf8_valid(text, len)) return TVL_ERR_INVALID_UTF8_BYTE;
+    if (text_is(text, len, "no_unit", 7)) {
+        declared = tvl_unit{};
+        return 0;
+    }
+    bool ok = false;
+    declared = tvl_parse_unit_n(text, static_cast<uint32_t>(len), &ok);
+    // A utf8 annotation keeps a unit text that is no unit; every other type needs a unit.
+    return ok || a.type == TVLR_TYPE_UTF8 ? 0 : TVL_ERR_UNIT_ILLEGAL;
+}
+
+}  // namespace
+
+uint32_t check_member_name(const char *text, size_t len) {
+    if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
+    if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
+    if (len > kMaxTokenLen) return TVL_ERR_IDENTIFIER_TOO_LONG;
+    return is_identifier(text, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
+}
+
+uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
+                     uint32_t base) {
+    if (const uint32_t code = kind_fits_type(kind, type)) return code;
+    switch (kind) {
+    case TVL_VK_NULL: return 0;
+    case TVL_VK_STRING:
+    case TVL_VK_ARRAY_STRING: return check_string(text, len, type, bits, base);
+    case TVL_VK_NUMBER:
+    case TVL_VK_ARRAY_NUMBER: return check_number(text, len, type, bits, base);
+    case TVL_VK_BOOL: return check_bool(text, len);
+    case TVL_VK_SYMBOL: return check_symbol(text, len);
+    case TVL_VK_REFERENCE: return check_reference(text, len);
+    case TVL_VK_OCTETS:
+        return text != nullptr && len >= 1 && len <= kMaxOctetBlock ? 0
+                                                                    : TVL_ERR_INVALID_ARGUMENT;
+    default: return TVL_ERR_INVALID_ARGUMENT;  // no value kind: nothing would read back
+    }
+}
+
+uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e) {
+    // Octet blocks carry no unit of their own in the text.
+    if (kind == TVL_VK_OCTETS || !unit_present(e.unit)) return 0;
+    if (!tvl_unit_valid(e.unit)) return TVL_ERR_UNIT_ILLEGAL;
+    const InForce &in_force = next_in_force(o);
+    if (in_force.declared_unit) return same_unit(e.unit, in_force.unit) ? 0 : TVL_ERR_UNIT_MISMATCH;
+    // Only a number or string outside an array takes a unit suffix.
+    if (!unit_suffix_due(o, kind, e)) return TVL_ERR_UNEXPECTED_INPUT_BYTE;
+    char text[512];
+    const int n = tvl_unit_to_string(text, sizeof text, e.unit);
+    if (n <= 0) return TVL_ERR_UNIT_ILLEGAL;
+    if (n > static_cast<int>(kMaxAnnotationText)) return TVL_ERR_UNIT_TOO_LONG;
+    bool ok = false;
+    const tvl_unit back = tvl_parse_unit_n(text, static_cast<uint32_t>(n), &ok);
+    return ok && tvl_unit_equal(back, e.unit) ? 0 : TVL_ERR_UNIT_ILLEGAL;
+}
+
+uint32_t check_type_name(const Output &o, const tvlr_event &e) {
+    if (!o.in_annotation) return 0;
+    if (e.value_type < TVLR_TYPE_UTF8 || e.value_type > TVLR_TYPE_BOOL)
+        return TVL_ERR_ILLEGAL_VALUE_TYPE;  // "plain" is no type word of the text
+    return o.annotation_len + type_word(e.value_type).len > kMaxAnnotationText
+               ? TVL_ERR_TYPE_TOO_LONG
+               : 0;
+}
+
+uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared) {
+    if (!o.in_annotation) return 0;
+    const InForce &a = o.annotation;
+    uint32_t bits = a.bits, base = a.base, len = 0;
+    switch (e.value_kind) {
+    case TVL_VK_BITS:
+        bits = written_bits(e);
+        len = 1 + decimal_digits(bits);
+        break;
+    case TVL_VK_BASE:
+        base = written_base(e);
+        len = 2 + decimal_digits(base);
+        if (a.type == TVLR_TYPE_FLOAT_FIX || a.type == TVLR_TYPE_FLOAT_DEC || !is_valid_base(base))
+            return TVL_ERR_ILLEGAL_VALUE_TYPE;
+        break;
+    case TVL_VK_FRACTION:
+        base = written_fraction(e);
+        len = 2 + decimal_digits(base);
+        if (a.type != TVLR_TYPE_FLOAT_FIX || base > 256) return TVL_ERR_ILLEGAL_VALUE_TYPE;
+        break;
+    case TVL_VK_UNIT: return check_unit_param(o, e.text, e.text_len, declared);
+    default: return 0;  // other parameter kinds write nothing
+    }
+    if (o.annotation_len + len > kMaxAnnotationText) return TVL_ERR_TYPE_TOO_LONG;
+    return annotation_fields_valid(a.type, bits, base) ? 0 : TVL_ERR_ILLEGAL_VALUE_TYPE;
+}
+
+}  // namespace tvl::wr

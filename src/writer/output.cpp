@@ -1,0 +1,355 @@
+// The output step: text for every event kind, the separators and statement ends around it, and
+// the buffered or direct hand-over of the bytes to the sink.
+#include "writer/output.h"
+
+#include "core/annotation.h"
+#include "core/number_text.h"
+#include "core/text_tokens.h"
+
+namespace tvl::wr {
+namespace {
+
+constexpr uint32_t kMaxBlock = 65536;  // longest octet block; its length field 0 stands for it
+
+bool put_byte(Output &o, char c) { return put(o, &c, 1); }
+
+bool put_text(Output &o, const char *s, size_t n) { return n == 0 || put(o, s, n); }
+
+// A separator character and, in pretty mode, the space after it.
+bool put_separator(Output &o, char c) {
+    const char text[2] = {c, ' '};
+    return put(o, text, o.pretty ? 2 : 1);
+}
+
+bool put_decimal(Output &o, uint32_t v) {
+    char digits[10];
+    uint32_t n = 0;
+    do {
+        digits[9 - n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    return put(o, digits + 10 - n, n);
+}
+
+bool put_statement_end(Output &o) { return o.pretty ? put(o, ";\n", 2) : put_byte(o, ';'); }
+
+bool indent(Output &o, uint32_t depth) {
+    if (!o.pretty) return true;
+    static constexpr char kTabs[64] = {
+        '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t',
+        '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t',
+        '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t',
+        '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t',
+        '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t', '\t'};
+    while (depth > 0) {
+        const uint32_t n = depth < 64 ? depth : 64;
+        if (!put(o, kTabs, n)) return false;
+        depth -= n;
+    }
+    return true;
+}
+
+// No type in force. The unit is read only where declared_unit is set, so it is left as it is.
+void clear_in_force(InForce &f) {
+    f.type = f.bits = f.base = 0;
+    f.declared_unit = false;
+}
+
+ArrayLevel *directly_open(Output &o) {
+    return const_cast<ArrayLevel *>(directly_open_level(o));
+}
+
+// Before an item: the comma between array elements, unless an annotation stands between. The
+// comma also brings back the array's own type in force, as the reader's comma does.
+bool separator(Output &o, bool after_annotation_suppresses) {
+    if (after_annotation_suppresses && o.after_annotation) {
+        o.after_annotation = false;
+        return true;
+    }
+    ArrayLevel *level = directly_open(o);
+    if (level == nullptr || !level->separator_due) return true;
+    level->separator_due = false;
+    o.in_force = level->saved;
+    return put_separator(o, ',');
+}
+
+void end_value(Output &o) {
+    o.statement_open = true;
+    if (ArrayLevel *level = directly_open(o)) level->separator_due = true;
+}
+
+// The canonical string literal: each unescaped run is one piece.
+bool put_string_literal(Output &o, const char *text, size_t len) {
+    if (!put_byte(o, '"')) return false;
+    size_t run = 0;
+    for (size_t i = 0; i < len; ++i) {
+        const uint8_t letter = kEscapeLetter[static_cast<uint8_t>(text[i])];
+        if (letter == 0) continue;
+        const char escape[2] = {'\\', static_cast<char>(letter)};
+        if (!put_text(o, text + run, i - run) || !put(o, escape, 2)) return false;
+        run = i + 1;
+    }
+    return put_text(o, text + run, len - run) && put_byte(o, '"');
+}
+
+// Octet blocks: marker 1, the length as 16-bit little endian (0 for 65536), then the bytes.
+// Longer data is split into several blocks; empty data writes no block.
+bool put_octets(Output &o, const char *data, size_t len) {
+    while (len > 0) {
+        const size_t n = len < kMaxBlock ? len : kMaxBlock;
+        const uint8_t header[3] = {1, static_cast<uint8_t>(n & 0xFF),
+                                   static_cast<uint8_t>((n >> 8) & 0xFF)};
+        if (!put(o, header, 3) || !put(o, data, n)) return false;
+        data += n;
+        len -= n;
+    }
+    return true;
+}
+
+bool put_value_text(Output &o, uint32_t kind, const char *text, size_t len) {
+    switch (kind) {
+    case TVL_VK_NUMBER:
+    case TVL_VK_ARRAY_NUMBER:
+        if (is_special_number(text, len) && !put_byte(o, '$')) return false;
+        return put_text(o, text, len);
+    case TVL_VK_STRING:
+    case TVL_VK_ARRAY_STRING: return put_string_literal(o, text, len);
+    case TVL_VK_BOOL: {
+        const bool yes = (len == 4 && std::memcmp(text, "true", 4) == 0) ||
+                         (len == 2 && std::memcmp(text, "on", 2) == 0);
+        return yes ? put(o, "true", 4) : put(o, "false", 5);
+    }
+    case TVL_VK_SYMBOL: return put_text(o, text, len);
+    case TVL_VK_REFERENCE: return put_byte(o, '&') && put_text(o, text, len);
+    case TVL_VK_OCTETS: return put_octets(o, text, len);
+    default: return true;  // null and anything else: no text
+    }
+}
+
+// The prefix of an annotation parameter: ':' for the first, ',' for the others.
+bool put_param_prefix(Output &o) {
+    const char c = o.param_written ? ',' : ':';
+    o.param_written = true;
+    return put_byte(o, c);
+}
+
+bool output_param(Output &o, const tvlr_event &e, const char *text, size_t len,
+                  const tvl_unit *declared_unit) {
+    InForce &a = o.annotation;
+    switch (e.value_kind) {
+    case TVL_VK_BITS: {
+        const uint32_t bits = written_bits(e);
+        a.bits = bits;
+        o.annotation_len += 1 + decimal_digits(bits);
+        return put_param_prefix(o) && put_decimal(o, bits);
+    }
+    case TVL_VK_BASE: {
+        const uint32_t base = written_base(e);
+        a.base = base;
+        o.annotation_len += 2 + decimal_digits(base);
+        return put_param_prefix(o) && put_byte(o, '_') && put_decimal(o, base);
+    }
+    case TVL_VK_FRACTION: {
+        const uint32_t fraction = written_fraction(e);
+        a.base = fraction;
+        o.annotation_len += 2 + decimal_digits(fraction);
+        return put_param_prefix(o) && put_byte(o, 'q') && put_decimal(o, fraction);
+    }
+    case TVL_VK_UNIT:
+        a.declared_unit = true;
+        a.unit = declared_unit ? *declared_unit : tvl_unit{};
+        o.annotation_len += static_cast<uint32_t>(1 + len);
+        return put_param_prefix(o) && put_text(o, text, len);
+    default: return true;
+    }
+}
+
+}  // namespace
+
+void output_open(Output &o, const tvlr_sink &sink, bool pretty) {
+    // Everything but the buffer, whose contents do not matter while fill is 0.
+    std::memset(static_cast<void *>(&o), 0, offsetof(Output, buffer));
+    o.sink = sink;
+    o.pretty = pretty;
+}
+
+bool put_slow(Output &o, const uint8_t *data, size_t len) {
+    if (len == 0) return true;
+    if (o.sink.direct) {
+        // A direct sink takes each piece whole; pieces beyond 32 bits of length are split.
+        while (len > 0) {
+            const size_t n = len < (size_t{1} << 31) ? len : (size_t{1} << 31);
+            if (!o.sink.write(&o.sink, data, static_cast<uint32_t>(n))) return false;
+            data += n;
+            len -= n;
+        }
+        return true;
+    }
+    while (len > 0) {
+        // A buffer left full by an earlier failure is handed over again first.
+        if (o.fill == kBufferSize) {
+            if (!o.sink.write(&o.sink, o.buffer, kBufferSize)) return false;
+            o.fill = 0;
+        }
+        const size_t room = kBufferSize - o.fill;
+        const size_t n = len < room ? len : room;
+        std::memcpy(o.buffer + o.fill, data, n);
+        o.fill += static_cast<uint32_t>(n);
+        data += n;
+        len -= n;
+        if (o.fill == kBufferSize) {
+            if (!o.sink.write(&o.sink, o.buffer, kBufferSize)) return false;
+            o.fill = 0;
+        }
+    }
+    return true;
+}
+
+bool close_statement(Output &o) {
+    if (!o.statement_open) return true;
+    if (!put_statement_end(o)) return false;
+    o.statement_open = false;
+    return true;
+}
+
+bool flush(Output &o) {
+    if (o.fill == 0) return true;
+    if (!o.sink.write(&o.sink, o.buffer, o.fill)) return false;
+    o.fill = 0;
+    return true;
+}
+
+const ArrayLevel *directly_open_level(const Output &o) {
+    if (o.array_depth == 0 || o.array_depth > kArrayLevels) return nullptr;
+    const ArrayLevel &level = o.levels[o.array_depth - 1];
+    return level.opened_at_struct_depth == o.struct_depth ? &level : nullptr;
+}
+
+const InForce &next_in_force(const Output &o) {
+    const ArrayLevel *level = directly_open_level(o);
+    if (level != nullptr && level->separator_due && !o.after_annotation) return level->saved;
+    return o.in_force;
+}
+
+bool unit_present(const tvl_unit &u) {
+    if (u.count == 0) return false;
+    if (u.count != 1) return true;
+    const tvl_unit_factor &f = u.factors[0];
+    return !(f.base == 0 && f.exponent == 1 && f.prefix.kind == 0 && f.prefix.index == 0);
+}
+
+bool unit_suffix_due(const Output &o, uint32_t kind, const tvlr_event &e) {
+    const bool number = kind == TVL_VK_NUMBER || kind == TVL_VK_ARRAY_NUMBER;
+    const bool string = kind == TVL_VK_STRING || kind == TVL_VK_ARRAY_STRING;
+    if (!number && !string) return false;
+    if (number && (e.text == nullptr || e.text_len == 0)) return false;  // written as null
+    if (!unit_present(e.unit) || directly_open_level(o) != nullptr) return false;
+    return !next_in_force(o).declared_unit;
+}
+
+int unit_suffix_text(const tvl_unit &u, char (&text)[512]) {
+    if (u.count > TVL_UNIT_MAX_FACTORS) return -1;
+    const int n = tvl_unit_to_string(text, sizeof text, u);
+    return n > 0 && n <= static_cast<int>(kMaxAnnotationText) ? n : -1;
+}
+
+uint32_t written_bits(const tvlr_event &e) { return e.bits != 0 ? e.bits : 64; }
+
+uint32_t written_base(const tvlr_event &e) {
+    const bool decimal_only = e.value_type == TVLR_TYPE_FLOAT_FIX ||
+                              e.value_type == TVLR_TYPE_FLOAT_DEC;
+    return e.base == 0 || decimal_only ? 10 : e.base;
+}
+
+uint32_t written_fraction(const tvlr_event &e) {
+    return e.value_type == TVLR_TYPE_FLOAT_FIX ? e.base : 0;
+}
+
+bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit *declared_unit) {
+    // A record without text counts as an empty text.
+    const char *text = e.text != nullptr ? e.text : "";
+    const size_t len = e.text != nullptr ? e.text_len : 0;
+    switch (kind) {
+    case TVLR_EV_MEMBER_NAME:
+        if (o.statement_open && !put_statement_end(o)) return false;
+        if (!indent(o, o.struct_depth) || !put_byte(o, '.') || !put_text(o, text, len)) return false;
+        if (!(o.pretty ? put(o, " = ", 3) : put_byte(o, '='))) return false;
+        o.statement_open = o.after_annotation = o.param_written = false;
+        clear_in_force(o.in_force);
+        return true;
+    case TVLR_EV_STRUCT_START:
+        if (!separator(o, true)) return false;
+        if (!(o.pretty ? put(o, "{\n", 2) : put_byte(o, '{'))) return false;
+        ++o.struct_depth;
+        o.statement_open = false;
+        return true;
+    case TVLR_EV_STRUCT_END: {
+        const uint32_t depth = o.struct_depth > 0 ? o.struct_depth - 1 : 0;
+        if (o.statement_open && !put_statement_end(o)) return false;
+        if (!indent(o, depth) || !put_byte(o, '}')) return false;
+        o.statement_open = true;
+        o.struct_depth = depth;
+        if (ArrayLevel *level = directly_open(o)) level->separator_due = true;
+        return true;
+    }
+    case TVLR_EV_ARRAY_START:
+        if (!separator(o, true)) return false;
+        if (o.array_depth < kArrayLevels)
+            o.levels[o.array_depth] = ArrayLevel{false, o.struct_depth, o.in_force};
+        if (!put_byte(o, '[')) return false;
+        ++o.array_depth;
+        return true;
+    case TVLR_EV_ARRAY_END:
+        if (o.array_depth > 0) {
+            --o.array_depth;
+            // The array's type stays in force: the next row of a matrix starts with it.
+            if (o.array_depth < kArrayLevels) o.in_force = o.levels[o.array_depth].saved;
+        }
+        if (!put_byte(o, ']')) return false;
+        end_value(o);
+        return true;
+    case TVLR_EV_ROW_BREAK:
+        if (!(o.pretty ? put(o, " / ", 3) : put_byte(o, '/'))) return false;
+        if (ArrayLevel *level = directly_open(o)) level->separator_due = false;
+        return true;
+    case TVLR_EV_VALUE: {
+        const bool suffix = unit_suffix_due(o, e.value_kind, e);
+        if (e.value_kind != TVL_VK_OCTETS && !separator(o, true)) return false;
+        if (!put_value_text(o, e.value_kind, text, len)) return false;
+        if (suffix) {
+            char unit[512];
+            const int n = unit_suffix_text(e.unit, unit);
+            if (n > 0 && (!put_byte(o, ' ') || !put(o, unit, static_cast<size_t>(n)))) return false;
+        }
+        end_value(o);
+        return true;
+    }
+    case TVLR_EV_OCTETS_START: return separator(o, true) && put_byte(o, '\0');
+    case TVLR_EV_OCTETS_END:
+        if (!put_byte(o, '\0')) return false;
+        end_value(o);
+        return true;
+    case TVLR_EV_TYPE_START:
+        if (!separator(o, false)) return false;
+        o.after_annotation = true;
+        o.param_written = false;
+        o.in_annotation = true;
+        clear_in_force(o.annotation);
+        o.annotation_len = 0;
+        return put_byte(o, '<');
+    case TVLR_EV_TYPE_NAME: {
+        const TypeWord word = type_word(e.value_type);
+        o.annotation.type = e.value_type;
+        o.annotation_len += word.len;
+        return put(o, word.text, word.len);
+    }
+    case TVLR_EV_TYPE_PARAM: return output_param(o, e, text, len, declared_unit);
+    case TVLR_EV_TYPE_END:
+        o.in_annotation = false;
+        o.in_force = o.annotation;
+        return o.pretty ? put(o, "> ", 2) : put_byte(o, '>');
+    default: return true;  // doc_start, doc_end and unknown kinds write nothing
+    }
+}
+
+}  // namespace tvl::wr

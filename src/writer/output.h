@@ -1,0 +1,125 @@
+// The output step shared by the writer and the canonical observer: it turns one event into
+// text (separators, indentation, statement ends, value texts, annotations) and hands the bytes
+// to a sink through a 64 KiB buffer, or straight to the sink when the sink is `direct`.
+//
+// The step also follows the type that a reader of the text would see in force for the next
+// item (the annotation in force, restored per array element as the reader restores it). The
+// writer's checks use it to refuse what the reader would refuse, and the step itself uses it to
+// decide whether a value's unit must be written as a suffix: a unit that no annotation declared
+// is written after the value (`5 m`), so that the text carries every unit of the events.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "tvlr.h"
+
+namespace tvl::wr {
+
+inline constexpr uint32_t kBufferSize = 65536;
+// Array levels with bookkeeping: enough for the deepest nesting any reader allows (255).
+inline constexpr uint32_t kArrayLevels = 256;
+// The longest annotation text (between '<' and '>') that a reader accepts.
+inline constexpr uint32_t kMaxAnnotationText = 255;
+
+// The type that a reader sees in force for an item: the last annotation's type, width and base
+// (the base field holds fraction bits for float_fix), whether it declared a unit, and that unit
+// (filled only by the writer, which parses the unit text; all zero otherwise).
+struct InForce {
+    uint32_t type;
+    uint32_t bits;
+    uint32_t base;
+    bool declared_unit;
+    tvl_unit unit;
+};
+
+struct ArrayLevel {
+    bool separator_due;               // an element was written; the next needs a comma
+    uint32_t opened_at_struct_depth;  // struct depth when the array was opened
+    InForce saved;                    // in force at '[': every element starts with it
+};
+
+// Output state. The sink copy comes first: sink callbacks receive a pointer to it and the
+// objects that embed this state put it at their very start.
+struct Output {
+    tvlr_sink sink;
+    bool pretty;
+    bool statement_open;    // a value was written and its ';' is still due
+    bool after_annotation;  // the next item follows an annotation and writes no separator
+    bool param_written;     // the next annotation parameter is preceded by ',' not ':'
+    bool in_annotation;     // between type_start and type_end
+    uint32_t struct_depth;
+    uint32_t array_depth;
+    uint32_t annotation_len;  // bytes of the annotation text written so far
+    InForce annotation;       // the annotation being written
+    InForce in_force;         // what a reader has in force for the next item
+    ArrayLevel levels[kArrayLevels];
+    uint32_t fill;
+    uint8_t buffer[kBufferSize];
+};
+
+// Clears the state (not the buffer contents) and takes a copy of the sink.
+void output_open(Output &o, const tvlr_sink &sink, bool pretty);
+
+// Bytes that reached the sink plus the bytes waiting in the buffer.
+inline uint64_t output_count(const Output &o) { return o.sink.delivered + o.fill; }
+
+// Hands a piece of bytes to the sink: at once for a direct sink, otherwise through the buffer,
+// which goes to the sink whenever it is exactly full. False when the sink refused.
+bool put_slow(Output &o, const uint8_t *data, size_t len);
+
+inline bool put(Output &o, const void *data, size_t len) {
+    // Common case: a small piece that fits the buffer without filling it.
+    if (!o.sink.direct && len < kBufferSize - o.fill) {
+        std::memcpy(o.buffer + o.fill, data, len);
+        o.fill += static_cast<uint32_t>(len);
+        return true;
+    }
+    return put_slow(o, static_cast<const uint8_t *>(data), len);
+}
+
+// Writes the pending ';' (and a line feed in pretty mode) and clears statement_open.
+bool close_statement(Output &o);
+
+// Hands the buffered bytes to the sink in one call.
+bool flush(Output &o);
+
+// The innermost array level when it is directly open (no struct opened inside it), else null.
+const ArrayLevel *directly_open_level(const Output &o);
+
+// What a reader has in force for the item that comes next: the array's own type when a
+// separator is due before that item, otherwise the current one.
+const InForce &next_in_force(const Output &o);
+
+// True for a unit with factors other than the single neutral one.
+bool unit_present(const tvl_unit &u);
+
+// True when the value event's unit goes into the text as a suffix after the value: a number
+// or string outside an array whose unit no annotation declared.
+bool unit_suffix_due(const Output &o, uint32_t kind, const tvlr_event &e);
+
+// The suffix text of a unit: the canonical unit text, NUL-terminated, at most 255 bytes.
+// Returns its length, or -1 when the unit cannot be printed within that.
+int unit_suffix_text(const tvl_unit &u, char (&text)[512]);
+
+// The output of one event. declared_unit, when given, is the parsed unit of a vk_unit
+// parameter and becomes the unit of the annotation in force. False when the sink refused.
+bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit *declared_unit);
+
+// The number written for an annotation parameter (`:64`, `_10`, `q8`), as the output writes it.
+uint32_t written_bits(const tvlr_event &e);
+uint32_t written_base(const tvlr_event &e);
+uint32_t written_fraction(const tvlr_event &e);
+
+// Count of decimal digits of v.
+constexpr uint32_t decimal_digits(uint32_t v) {
+    uint32_t n = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace tvl::wr

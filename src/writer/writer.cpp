@@ -1,0 +1,233 @@
+// The writer object: opening over a sink, the event call with its checks, the convenience
+// calls, finishing, and the error and byte-count getters.
+#include <cstdlib>
+#include <cstring>
+
+#include "core/annotation.h"
+#include "writer/checks.h"
+#include "writer/writer_impl.h"
+
+namespace tvl::wr {
+namespace {
+
+constexpr uint8_t kDefaultDepth = 64;
+
+// The checks of one event against the writer's state. For a unit parameter, declared receives
+// the parsed unit and declared_ptr points at it.
+uint32_t check_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e, tvl_unit &declared,
+                     const tvl_unit *&declared_ptr) {
+    const Output &o = w->out;
+    switch (kind) {
+    case TVLR_EV_DOC_START:
+        if (w->started) return TVL_ERR_INVALID_ARGUMENT;
+        w->started = true;
+        return 0;
+    case TVLR_EV_MEMBER_NAME:
+        w->started = true;
+        return check_member_name(e.text, e.text_len);
+    case TVLR_EV_STRUCT_START:
+        w->started = true;
+        return o.struct_depth < w->max_struct_depth ? 0 : TVL_ERR_STRUCT_NESTING_TOO_HIGH;
+    case TVLR_EV_STRUCT_END:
+        w->started = true;
+        return o.struct_depth > 0 ? 0 : TVL_ERR_ILLEGAL_STRUCT_CLOSE;
+    case TVLR_EV_ARRAY_START:
+        w->started = true;
+        return o.array_depth < w->max_array_depth ? 0 : TVL_ERR_ARRAY_NESTING_TOO_HIGH;
+    case TVLR_EV_VALUE: {
+        w->started = true;
+        const uint32_t k = e.value_kind;
+        uint32_t code = check_value(k, e.text, e.text_len, e.value_type, e.bits, e.base);
+        if (code != 0) return code;
+        // The reader checks the value against the annotation written before it, which may
+        // differ from what the event declares. Octet blocks are not checked by type.
+        const InForce &f = next_in_force(o);
+        if (k != TVL_VK_OCTETS &&
+            (f.type != e.value_type || f.bits != e.bits || f.base != e.base)) {
+            code = check_value(k, e.text, e.text_len, f.type, f.bits, f.base);
+            if (code != 0) return code;
+        }
+        return check_value_unit(o, k, e);
+    }
+    case TVLR_EV_TYPE_START:
+        w->started = true;
+        return annotation_fields_valid(e.value_type, e.bits, e.base) ? 0
+                                                                     : TVL_ERR_ILLEGAL_VALUE_TYPE;
+    case TVLR_EV_TYPE_NAME: return check_type_name(o, e);
+    case TVLR_EV_TYPE_PARAM: {
+        const uint32_t code = check_type_param(o, e, declared);
+        if (code == 0 && e.value_kind == TVL_VK_UNIT) declared_ptr = &declared;
+        return code;
+    }
+    case TVLR_EV_TYPE_END:
+    case TVLR_EV_DOC_END: return 0;
+    default:  // octet stream bounds, array end, row break and unknown kinds
+        w->started = true;
+        return 0;
+    }
+}
+
+// Check, output and on_event for one event on a writer that is ready.
+bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+    tvl_unit declared;
+    const tvl_unit *declared_ptr = nullptr;
+    if (const uint32_t code = check_event(w, kind, e, declared, declared_ptr))
+        return writer_fail(w, code);
+    if (!output_event(w->out, kind, e, declared_ptr)) return writer_fail(w, sink_error(w));
+    if (w->on_event != nullptr) {
+        tvlr_event copy = e;  // the callback takes a mutable record; the caller's stays as it is
+        if (!w->on_event(w->user_data, kind, &copy))
+            return writer_fail(w, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    }
+    return true;
+}
+
+// An event built from zero with only the value kind and a NUL-terminated text.
+bool write_text_event(tvlr_writer *w, uint32_t kind, uint32_t value_kind, const char *text) {
+    tvlr_event e{};
+    e.value_kind = value_kind;
+    e.text = text;
+    const size_t len = std::strlen(text);
+    if (len > UINT32_MAX) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    e.text_len = static_cast<uint32_t>(len);
+    return write_checked(w, kind, e);
+}
+
+// The member name of a convenience call; a null name is refused before anything is written.
+bool write_member(tvlr_writer *w, const char *name) {
+    if (!writer_ready(w)) return false;
+    if (name == nullptr) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    return write_text_event(w, TVLR_EV_MEMBER_NAME, 0, name);
+}
+
+}  // namespace
+
+bool writer_fail(tvlr_writer *w, uint32_t code) {
+    if (w->error == 0) {
+        w->error = code;
+        w->error_offset = output_count(w->out);
+    }
+    return false;
+}
+
+bool writer_ready(tvlr_writer *w) {
+    if (w == nullptr || w->error != 0) return false;
+    if (w->finished) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    return true;
+}
+
+}  // namespace tvl::wr
+
+using tvl::wr::write_checked;
+using tvl::wr::writer_fail;
+using tvl::wr::writer_ready;
+
+extern "C" {
+
+tvlr_writer *tvlr_writer_create(void) {
+    return static_cast<tvlr_writer *>(std::calloc(1, sizeof(tvlr_writer)));
+}
+
+void tvlr_writer_destroy(tvlr_writer *writer) { std::free(writer); }
+
+bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool pretty,
+                          const tvlr_writer_options *options) {
+    if (writer == nullptr || sink == nullptr || sink->write == nullptr) return false;
+    tvl::wr::output_open(writer->out, *sink, pretty);
+    writer->finished = false;
+    writer->started = false;
+    writer->max_struct_depth = tvl::wr::kDefaultDepth;
+    writer->max_array_depth = tvl::wr::kDefaultDepth;
+    writer->user_data = nullptr;
+    writer->on_event = nullptr;
+    writer->unit_flags = 0;
+    if (options != nullptr) {
+        if (options->max_struct_depth != 0) writer->max_struct_depth = options->max_struct_depth;
+        if (options->max_array_depth != 0) writer->max_array_depth = options->max_array_depth;
+        writer->user_data = options->user_data;
+        writer->on_event = options->on_event;
+        writer->unit_flags = options->unit_flags;
+    }
+    writer->error = 0;
+    writer->error_offset = 0;
+    return true;
+}
+
+bool tvlr_open_write_mem(tvlr_writer *writer, void *buffer, uint64_t capacity, bool pretty,
+                         const tvlr_writer_options *options) {
+    if (writer == nullptr || buffer == nullptr) return false;
+    tvlr_sink sink;
+    tvlr_sink_to_mem(&sink, buffer, capacity);
+    return tvlr_open_write_sink(writer, &sink, pretty, options);
+}
+
+bool tvlr_write_finish(tvlr_writer *writer) {
+    if (writer == nullptr || writer->error != 0) return false;
+    tvl::wr::Output &o = writer->out;
+    if (o.struct_depth > 0 || o.array_depth > 0)
+        return writer_fail(writer, TVL_ERR_INCOMPLETE_TVLR_STREAM);
+    if (!tvl::wr::close_statement(o) || !tvl::wr::flush(o))
+        return writer_fail(writer, tvl::wr::sink_error(writer));
+    if (o.sink.finish != nullptr && !o.sink.finish(&o.sink)) return false;
+    writer->finished = true;
+    return true;
+}
+
+uint32_t tvlr_writer_get_error(const tvlr_writer *writer) {
+    return writer != nullptr ? writer->error : uint32_t{TVL_ERR_INVALID_ARGUMENT};
+}
+
+uint64_t tvlr_writer_get_error_offset(const tvlr_writer *writer) {
+    return writer != nullptr ? writer->error_offset : 0;
+}
+
+uint64_t tvlr_writer_bytes_written(const tvlr_writer *writer) {
+    return writer != nullptr ? tvl::wr::output_count(writer->out) : 0;
+}
+
+uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer) {
+    return writer != nullptr ? writer->unit_flags : 0;
+}
+
+bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *event) {
+    if (writer == nullptr || writer->error != 0) return false;
+    if (event == nullptr || writer->finished)
+        return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
+    return write_checked(writer, kind, *event);
+}
+
+bool tvlr_write_string(tvlr_writer *writer, const char *name, const char *text) {
+    if (!tvl::wr::write_member(writer, name)) return false;
+    if (text == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
+    return tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_STRING, text);
+}
+
+bool tvlr_write_plain(tvlr_writer *writer, const char *name, const char *text) {
+    if (!tvl::wr::write_member(writer, name)) return false;
+    if (text == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
+    return tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_SYMBOL, text);
+}
+
+bool tvlr_write_null(tvlr_writer *writer, const char *name) {
+    return tvl::wr::write_member(writer, name) &&
+           tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_NULL, "");
+}
+
+bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value) {
+    return tvl::wr::write_member(writer, name) &&
+           tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_BOOL, value ? "true" : "false");
+}
+
+bool tvlr_write_struct_start(tvlr_writer *writer, const char *name) {
+    if (!tvl::wr::write_member(writer, name)) return false;
+    const tvlr_event e{};
+    return write_checked(writer, TVLR_EV_STRUCT_START, e);
+}
+
+bool tvlr_write_struct_end(tvlr_writer *writer) {
+    if (!writer_ready(writer)) return false;
+    const tvlr_event e{};
+    return write_checked(writer, TVLR_EV_STRUCT_END, e);
+}
+
+}  // extern "C"

@@ -1,0 +1,39 @@
+// The writer object and the internal calls that the typed writers build on.
+#pragma once
+
+#include <cstdint>
+
+#include "tvlr.h"
+#include "writer/output.h"
+
+struct tvlr_writer {
+    // The output state comes first and begins with the sink copy: sink callbacks receive a
+    // pointer to that copy, which is also the start of the writer.
+    tvl::wr::Output out;
+    bool finished;  // tvlr_write_finish succeeded; later events are refused
+    bool started;   // an event other than the annotation tail and doc_end was accepted
+    uint8_t max_struct_depth;
+    uint8_t max_array_depth;
+    void *user_data;
+    tvlr_event_fn on_event;
+    uint32_t unit_flags;
+    uint32_t error;
+    uint64_t error_offset;
+};
+
+namespace tvl::wr {
+
+// The error code of a refusal of the writer's sink: 31 for a direct (memory) sink, else 30.
+inline uint32_t sink_error(const tvlr_writer *w) {
+    return w->out.sink.direct ? TVL_ERR_SINK_BUFFER_EXHAUSTED : TVL_ERR_WRITING_TO_SINK;
+}
+
+// Records the first error with the byte count as its offset and returns false. A later error
+// does not replace it.
+bool writer_fail(tvlr_writer *w, uint32_t code);
+
+// True when the writer may take another event: it exists, holds no error and is not finished
+// (a finished writer records error 28). Typed writers call it before they do anything.
+bool writer_ready(tvlr_writer *w);
+
+}  // namespace tvl::wr
