@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "support/json_to_tvlr.h"
 #include "tvlr.h"
 
 namespace {
@@ -122,8 +123,39 @@ void BM_ReadPipeOneGiB(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * block.size() * total_blocks));
 }
 
+// The JSON benchmark documents, converted once to tvlr text.
+void BM_ReadJsonCorpus(benchmark::State &state, const char *file, bool counting) {
+    std::string tvlr;
+    if (!tvlbench::json_to_tvlr(tvlbench::read_bench_file(file), tvlr) || tvlr.empty()) {
+        state.SkipWithError("benchmark data missing or not convertible");
+        return;
+    }
+    uint64_t events = 0;
+    tvlr_reader_options o{};
+    if (counting) {
+        o.user_data = &events;
+        o.on_event = [](void *u, uint32_t, tvlr_event *) {
+            ++*static_cast<uint64_t *>(u);
+            return true;
+        };
+    }
+    read_doc(state, tvlr, &o);
+    state.counters["tvlr_bytes"] = static_cast<double>(tvlr.size());
+    if (counting)
+        state.counters["events/s"] =
+            benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_ReadJsonCorpus, twitter, "twitter.json", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadJsonCorpus, citm_catalog, "citm_catalog.json", false)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadJsonCorpus, canada, "canada.json", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadJsonCorpus, twitter_counting, "twitter.json", true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadJsonCorpus, canada_counting, "canada.json", true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTypicalNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadStringsNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTypicalCounting)->Unit(benchmark::kMillisecond);
