@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/escape.h"
+#include "core/utf8.h"
 #include "reader/reader_impl.h"
 #include "reader/scanner_table.h"
 
@@ -40,23 +41,11 @@ inline bool utf8_column(tvlr_reader *r, uint8_t b, bool &was_continuation) {
         return true;
     }
     ++r->column;
-    uint8_t pending = 0, lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        pending = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        pending = 2;
-        if (b == 0xE0) lo = 0xA0;
-        if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        pending = 3;
-        if (b == 0xF0) lo = 0x90;
-        if (b == 0xF4) hi = 0x8F;
-    } else {
-        return false;
-    }
-    r->utf8_pending = pending;
-    r->utf8_lo = lo;
-    r->utf8_hi = hi;
+    const Utf8Lead lead = utf8_lead(b);
+    if (!lead.valid) return false;
+    r->utf8_pending = lead.pending;
+    r->utf8_lo = lead.lo;
+    r->utf8_hi = lead.hi;
     return true;
 }
 
@@ -67,32 +56,6 @@ inline void count_line(tvlr_reader *r, uint8_t b) {
     } else if (b == '\n') {
         r->column = 0;
     }
-}
-
-// Length of the complete, valid UTF-8 character starting at p (first byte
-// at least 0x80) whose bytes all lie before end; 0 when there is none.
-inline size_t utf8_char_len(const uint8_t *p, const uint8_t *end) {
-    uint8_t b = p[0];
-    size_t n;
-    uint8_t lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        n = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        n = 3;
-        if (b == 0xE0) lo = 0xA0;
-        if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        n = 4;
-        if (b == 0xF0) lo = 0x90;
-        if (b == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (static_cast<size_t>(end - p) < n) return 0;
-    if (p[1] < lo || p[1] > hi) return 0;
-    for (size_t i = 2; i < n; ++i)
-        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
-    return n;
 }
 
 // ---------------------------------------------------------------------------
@@ -541,7 +504,7 @@ inline size_t token_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
             if (!stay[b]) break;
             ++q;
         } else {
-            size_t n = utf8_char_len(q, end);
+            size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
             if (n == 0) break;
             bool all = true;
             for (size_t i = 0; i < n; ++i) all = all && stay[q[i]];
@@ -577,7 +540,7 @@ inline size_t string_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
             if (!kStringRun[b]) break;
             ++q;
         } else {
-            size_t n = utf8_char_len(q, end);
+            size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
             if (n == 0) break;
             q += n;
         }
