@@ -525,6 +525,20 @@ inline size_t token_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
     return n;
 }
 
+// True when the 8 bytes at p are all plain string bytes below 0x80: no
+// control byte, no `"`, no `\`, no 0x7F (bit tricks on one 64-bit word).
+inline bool plain_ascii8(const uint8_t *p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    auto has_zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    const uint64_t below_space = (v - kOnes * 0x20) & ~v & kHigh;
+    const uint64_t special =
+        has_zero(v ^ (kOnes * '"')) | has_zero(v ^ (kOnes * '\\')) | has_zero(v ^ (kOnes * 0x7F));
+    return ((v & kHigh) | below_space | special) == 0;
+}
+
 // Bulk string run: plain string bytes appended at once.
 inline size_t string_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
     if (r->text_len >= r->max_string_len) return 0;
@@ -535,6 +549,12 @@ inline size_t string_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
     const uint8_t *q = p;
     uint64_t chars = 0;
     while (q < end) {
+        // Eight plain ASCII bytes at a time while there are any.
+        while (end - q >= 8 && plain_ascii8(q)) {
+            q += 8;
+            chars += 8;
+        }
+        if (q == end) break;
         uint8_t b = *q;
         if (b < 0x80) {
             if (!kStringRun[b]) break;

@@ -123,3 +123,31 @@ TEST(Chunking, LongTokensCrossChunkBoundaries) {
 }
 
 }  // namespace
+
+namespace {
+
+// Strings are scanned eight bytes at a time when the chunk allows: a byte
+// that needs attention at any position of such a block must give the same
+// result as the byte-by-byte path (one-byte reads never take the fast path).
+TEST(Chunking, SpecialBytesAtEveryPositionOfAStringBlock) {
+    const std::string specials[] = {"\x01",     "\x1F",     "\"", "\\t",  "\\q", "\x7F",
+                                    "\xC3\xA9", "\xE2\x82", "\t", "\x80", "\n",  " "};
+    for (const auto &special : specials) {
+        for (size_t pos = 0; pos < 20; ++pos) {
+            std::string body = std::string(pos, 'a') + special + std::string(20, 'b');
+            std::string doc = ".s = \"" + body + "\"; .t = 1;";
+            SCOPED_TRACE(doc);
+            for (uint8_t recover : {uint8_t{0}, uint8_t{1}}) {
+                tvlr_reader_options o{};
+                o.recover = recover;
+                auto fast = read_trace(doc, &o, Feed::memory);
+                auto slow = read_trace(doc, &o, Feed::one_byte);
+                ASSERT_EQ(fast.trace, slow.trace);
+                ASSERT_EQ(fast.offset, slow.offset);
+                ASSERT_EQ(fast.column, slow.column);
+            }
+        }
+    }
+}
+
+}  // namespace
