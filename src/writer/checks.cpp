@@ -21,7 +21,7 @@ constexpr bool is_integer_type(uint32_t t) { return t == TVLR_TYPE_SINT || t == 
 constexpr bool is_number_kind(uint32_t k) { return k == TVL_VK_NUMBER || k == TVL_VK_ARRAY_NUMBER; }
 constexpr bool is_string_kind(uint32_t k) { return k == TVL_VK_STRING || k == TVL_VK_ARRAY_STRING; }
 
-bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
+constexpr bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
     return len == word_len && std::memcmp(text, word, len) == 0;
 }
 
@@ -80,41 +80,45 @@ bool number_token_digits_ok(const char *text, size_t len, uint32_t base) {
     return true;
 }
 
-// A number value: written bare (`$` before the special numbers), so it must also read back as
-// one number token under the type in force.
-uint32_t check_number(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
-    if (len == 0) return 0;  // written as nothing: the member or element reads as null
+// The writer's rules for a number under its declared type.
+uint32_t number_rules(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
+    if (len == 0) return 0;
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
-    if (len > kMaxTokenLen) return TVL_ERR_NUMBER_TOO_LONG;
     const bool numeric = is_numeric_type(type);
     if (is_special_number(text, len)) {
         return type == TVLR_TYPE_PLAIN || numeric ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
     }
-    const bool point = contains(text, len, '.');
-    const bool exponent = has_exponent_letter(text, len);
-
-    // The writer's rules for the declared type.
     const uint32_t B = declared_base(type, base);
     if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
     if (numeric && B != 10) {
         if (!is_number_in_base(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
     } else {
         if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
-        if ((point || exponent) && type != TVLR_TYPE_FLOAT &&
-            (is_integer_type(type) || type > TVLR_TYPE_BOOL)) {
+        const bool point = contains(text, len, '.') || has_exponent_letter(text, len);
+        if (point && type == TVLR_TYPE_FLOAT) return 0;
+        if (point && (is_integer_type(type) || type > TVLR_TYPE_BOOL))
             return TVL_ERR_TYPE_VALUE_MISMATCH;
-        }
     }
     if (is_integer_type(type) && bits != 0 && !fits_width(type, text, len, bits, B))
         return TVL_ERR_VALUE_OUT_OF_RANGE;
+    return 0;
+}
 
-    // The reader's rules: the text must scan as one number token (anything else reads as a
-    // symbol or not at all), and the token must pass the reader's type checks.
+// A number as a reader reads it after the writer's rules passed: the text written must scan
+// as one number token (an empty one writes nothing and reads as null; other texts read as a
+// symbol or not at all), and the token must pass the reader's checks of the type in force.
+uint32_t number_as_read(const char *text, size_t len, uint32_t type, uint32_t bits,
+                        uint32_t base) {
+    if (len == 0) return TVL_ERR_TYPE_VALUE_MISMATCH;
+    if (len > kMaxTokenLen) return TVL_ERR_NUMBER_TOO_LONG;
+    if (is_special_number(text, len)) return 0;
     if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
-    if (!numeric) return 0;
+    if (!is_numeric_type(type)) return 0;
     const ReaderBases rb = reader_bases(type, base);
     const bool integer = is_integer_type(type);
-    if (integer && (point || (exponent && rb.b < 15))) return TVL_ERR_TYPE_VALUE_MISMATCH;
+    const bool exponent = has_exponent_letter(text, len);
+    if (integer && (contains(text, len, '.') || (exponent && rb.b < 15)))
+        return TVL_ERR_TYPE_VALUE_MISMATCH;
     if (!number_token_digits_ok(text, len, rb.syntax)) return TVL_ERR_DIGIT_NOT_IN_BASE;
     if (!integer) return 0;
     if (text[0] == '-' && type == TVLR_TYPE_UINT) return TVL_ERR_VALUE_OUT_OF_RANGE;
@@ -122,34 +126,35 @@ uint32_t check_number(const char *text, size_t len, uint32_t type, uint32_t bits
                                                                     : TVL_ERR_VALUE_OUT_OF_RANGE;
 }
 
-// A string value: any content a literal can carry; under a numeric type it holds a number.
-uint32_t check_string(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
-    const bool numeric = is_numeric_type(type);
-    // A reader finds no number in an empty string.
-    if (len == 0) return numeric ? TVL_ERR_DIGIT_NOT_IN_BASE : 0;
+// The writer's rules for a string: any content a literal can carry; under a numeric type it
+// holds a number.
+uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
+    if (len == 0) return 0;
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
-    if (len > kMaxTokenLen) return TVL_ERR_STRING_TOO_LONG;
     if (const uint32_t code = check_string_content(text, len)) return code;
-    if (!numeric) return 0;
-
-    // The writer's rules for a number in a string.
+    if (!is_numeric_type(type)) return 0;
     const uint32_t B = declared_base(type, base);
-    const bool integer = is_integer_type(type);
-    if (!integer) {
-        if (!is_number_in_base(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
-    } else {
-        if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
-        const size_t first = text[0] == '+' || text[0] == '-' ? 1 : 0;
-        if (first == len) return TVL_ERR_DIGIT_NOT_IN_BASE;
-        for (size_t i = first; i < len; ++i)
-            if (char_to_digit(static_cast<uint8_t>(text[i]), B) >= B)
-                return TVL_ERR_DIGIT_NOT_IN_BASE;
-        if (bits != 0 && !fits_width(type, text, len, bits, B)) return TVL_ERR_VALUE_OUT_OF_RANGE;
-    }
+    if (!is_integer_type(type))
+        return is_number_in_base(text, len, B) ? 0 : TVL_ERR_DIGIT_NOT_IN_BASE;
+    if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
+    const size_t first = text[0] == '+' || text[0] == '-' ? 1 : 0;
+    if (first == len) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    for (size_t i = first; i < len; ++i)
+        if (char_to_digit(static_cast<uint8_t>(text[i]), B) >= B) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    if (bits != 0 && !fits_width(type, text, len, bits, B)) return TVL_ERR_VALUE_OUT_OF_RANGE;
+    return 0;
+}
 
-    // The reader's rules: only '-' is a sign before integer digits, and the whole text must be
-    // a number in the base (where '+', '-' and '.' are signs and points, never digits).
+// A string as a reader reads it after the writer's rules passed: only '-' is a sign before
+// integer digits, and the whole text must be a number in the base (where '+', '-' and '.' are
+// signs and points, never digits); an empty string holds no number.
+uint32_t string_as_read(const char *text, size_t len, uint32_t type, uint32_t bits,
+                        uint32_t base) {
+    if (len > kMaxTokenLen) return TVL_ERR_STRING_TOO_LONG;
+    if (!is_numeric_type(type)) return 0;
+    if (len == 0) return TVL_ERR_DIGIT_NOT_IN_BASE;
     const ReaderBases rb = reader_bases(type, base);
+    const bool integer = is_integer_type(type);
     if (integer) {
         for (size_t i = text[0] == '-' ? 1 : 0; i < len; ++i)
             if (char_to_digit(static_cast<uint8_t>(text[i]), rb.b) >= rb.b)
@@ -162,6 +167,12 @@ uint32_t check_string(const char *text, size_t len, uint32_t type, uint32_t bits
                                                                     : TVL_ERR_VALUE_OUT_OF_RANGE;
 }
 
+constexpr bool is_reserved_word(const char *text, size_t len) {
+    return text_is(text, len, "null", 4) || text_is(text, len, "true", 4) ||
+           text_is(text, len, "false", 5) || text_is(text, len, "on", 2) ||
+           text_is(text, len, "off", 3);
+}
+
 uint32_t check_bool(const char *text, size_t len) {
     if (text == nullptr) return TVL_ERR_TYPE_VALUE_MISMATCH;
     const bool word = text_is(text, len, "true", 4) || text_is(text, len, "false", 5) ||
@@ -171,19 +182,11 @@ uint32_t check_bool(const char *text, size_t len) {
 
 uint32_t check_symbol(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
-    if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
-    if (len > kMaxTokenLen) return TVL_ERR_SYMBOL_TOO_LONG;
-    if (!is_identifier(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
-    // These words read back as booleans and null, not as symbols.
-    const bool reserved = text_is(text, len, "null", 4) || text_is(text, len, "true", 4) ||
-                          text_is(text, len, "false", 5) || text_is(text, len, "on", 2) ||
-                          text_is(text, len, "off", 3);
-    return reserved ? TVL_ERR_TYPE_VALUE_MISMATCH : 0;
+    return is_identifier(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
 uint32_t check_reference(const char *text, size_t len) {
     if (text == nullptr || len == 0) return TVL_ERR_INVALID_ARGUMENT;
-    if (len > kMaxTokenLen) return TVL_ERR_REFERENCE_TOO_LONG;
     return is_reference(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
@@ -241,21 +244,40 @@ uint32_t check_member_name(const char *text, size_t len) {
     return is_identifier(text, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
 }
 
-uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
+uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base) {
     if (const uint32_t code = kind_fits_type(kind, type)) return code;
     switch (kind) {
-    case TVL_VK_NULL: return 0;
     case TVL_VK_STRING:
-    case TVL_VK_ARRAY_STRING: return check_string(text, len, type, bits, base);
+    case TVL_VK_ARRAY_STRING: return string_rules(text, len, type, bits, base);
     case TVL_VK_NUMBER:
-    case TVL_VK_ARRAY_NUMBER: return check_number(text, len, type, bits, base);
+    case TVL_VK_ARRAY_NUMBER: return number_rules(text, len, type, bits, base);
     case TVL_VK_BOOL: return check_bool(text, len);
     case TVL_VK_SYMBOL: return check_symbol(text, len);
     case TVL_VK_REFERENCE: return check_reference(text, len);
     case TVL_VK_OCTETS:
         return text != nullptr && len >= 1 && len <= kMaxOctetBlock ? 0
                                                                     : TVL_ERR_INVALID_ARGUMENT;
+    default: return 0;  // null and kinds without text
+    }
+}
+
+uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
+                     uint32_t base) {
+    if (const uint32_t code = value_rules(kind, text, len, type, bits, base)) return code;
+    switch (kind) {
+    case TVL_VK_NULL:
+    case TVL_VK_BOOL:
+    case TVL_VK_OCTETS: return 0;
+    case TVL_VK_STRING:
+    case TVL_VK_ARRAY_STRING: return string_as_read(text, len, type, bits, base);
+    case TVL_VK_NUMBER:
+    case TVL_VK_ARRAY_NUMBER: return number_as_read(text, len, type, bits, base);
+    case TVL_VK_SYMBOL:
+        if (len > kMaxTokenLen) return TVL_ERR_SYMBOL_TOO_LONG;
+        // These words read back as booleans and null, not as symbols.
+        return is_reserved_word(text, len) ? TVL_ERR_TYPE_VALUE_MISMATCH : 0;
+    case TVL_VK_REFERENCE: return len > kMaxTokenLen ? TVL_ERR_REFERENCE_TOO_LONG : 0;
     default: return TVL_ERR_INVALID_ARGUMENT;  // no value kind: nothing would read back
     }
 }

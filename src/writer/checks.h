@@ -22,7 +22,13 @@ inline constexpr size_t kMaxTokenLen = 65535;
 // Member name: 4 when empty, 3 when longer than any reader accepts, 28 when not an identifier.
 uint32_t check_member_name(const char *text, size_t len);
 
-// A value of the given kind and text under a declared type, width and base.
+// The writer's own rules for a value of the given kind and text under a declared type, width
+// and base, without what the reader's view adds.
+uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
+                     uint32_t base);
+
+// A value of the given kind and text under a declared type, width and base: the writer's own
+// rules, then the reader's view of the text written for it.
 uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base);
 

@@ -1,0 +1,370 @@
+// The writer and the reader agree on generated values and annotations: a value that the writer
+// accepts reads back with the same value event, and a value whose text the reader refuses is
+// refused by the writer too, with the reader's code where the writer's own rules let it pass.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/annotation.h"
+#include "core/number_text.h"
+#include "writer/checks.h"
+#include "writer_support.h"
+
+using namespace wtest;
+
+namespace {
+
+// One generated case: a member `v` whose value stands alone or as an array element, after an
+// optional annotation.
+struct Case {
+    bool in_array = false;
+    bool annotated = false;
+    uint32_t type = 0, bits = 0, base = 0;  // the annotation; base holds fraction bits for fix
+    std::string unit_param;                 // "" for none
+    uint32_t kind = TVL_VK_NUMBER;
+    std::string text;
+    uint32_t ev_type = 0, ev_bits = 0, ev_base = 0;  // what the value event declares
+    tvl_unit unit{};                                 // the value event's unit
+};
+
+class CaseGenerator {
+public:
+    explicit CaseGenerator(uint32_t seed) : rng_(seed) {}
+
+    Case next() {
+        Case c;
+        c.in_array = chance(30);
+        c.annotated = chance(80);
+        if (c.annotated) {
+            c.type = static_cast<uint32_t>(uniform(1, 7));
+            c.bits = pick<uint32_t>({0, 0, 8, 16, 32, 64, 128, 12, 48, 65, 40000});
+            c.base = pick<uint32_t>({0, 0, 0, 10, 2, 8, 16, 36, 37, 62, 64, 85, 65, 1, 300});
+            if (chance(30))
+                c.unit_param = pick<const char *>({"m", "k~m/s", "no_unit", "foo", "N", "USD",
+                                                   "k m", "2m", "q5", "m,s", "\xC2\xB5~s"});
+        }
+        c.kind = pick<uint32_t>({TVL_VK_NUMBER, TVL_VK_NUMBER, TVL_VK_NUMBER, TVL_VK_STRING,
+                                 TVL_VK_STRING, TVL_VK_BOOL, TVL_VK_SYMBOL, TVL_VK_REFERENCE,
+                                 TVL_VK_NULL});
+        if (c.in_array && c.kind == TVL_VK_NUMBER) c.kind = TVL_VK_ARRAY_NUMBER;
+        if (c.in_array && c.kind == TVL_VK_STRING) c.kind = TVL_VK_ARRAY_STRING;
+        c.text = value_text(c.kind);
+        // Mostly the event declares what the annotation says; sometimes nothing or a mismatch.
+        const int declare = uniform(1, 10);
+        if (c.annotated && declare <= 8) {
+            c.ev_type = c.type;
+            c.ev_bits = c.bits;
+            c.ev_base = c.base;
+        } else if (declare == 10) {
+            c.ev_type = static_cast<uint32_t>(uniform(0, 7));
+            c.ev_bits = pick<uint32_t>({0, 8, 64});
+            c.ev_base = pick<uint32_t>({0, 16});
+        }
+        if (chance(25)) {
+            bool ok = false;
+            const char *u = c.unit_param.empty() || chance(30)
+                                ? pick<const char *>({"m", "s", "k~m/s", "EUR", "degC"})
+                                : c.unit_param.c_str();
+            c.unit = tvl_parse_unit(u, &ok);
+            if (!ok) c.unit = tvl_unit{};
+        }
+        return c;
+    }
+
+private:
+    std::mt19937 rng_;
+
+    int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    bool chance(int percent) { return uniform(1, 100) <= percent; }
+    template <class T>
+    T pick(std::initializer_list<T> items) {
+        return *(items.begin() + uniform(0, static_cast<int>(items.size()) - 1));
+    }
+
+    // Digits of a random value in a random base, as the number text writes them.
+    std::string digits_in_some_base() {
+        const uint32_t base = pick<uint32_t>({2, 8, 10, 16, 36, 62, 64, 85});
+        const uint64_t v = chance(50) ? static_cast<uint64_t>(uniform(0, 300))
+                                      : (uint64_t{rng_()} << 32) | rng_();
+        char buf[80];
+        const int n = tvl::format_uint64(buf, sizeof buf, v, base, 0);
+        std::string s(buf, n > 0 ? static_cast<size_t>(n) : 0);
+        return chance(20) ? "-" + s : s;
+    }
+
+    std::string random_chars() {
+        static const char set[] = "0123456789abefzAEFZ.-+eEpP!/~u";
+        std::string s;
+        const int n = uniform(1, 6);
+        for (int i = 0; i < n; ++i) s += set[uniform(0, static_cast<int>(sizeof set) - 2)];
+        return s;
+    }
+
+    std::string number_like() {
+        switch (uniform(0, 3)) {
+        case 0: return digits_in_some_base();
+        case 1: return random_chars();
+        default:
+            return pick<const char *>(
+                {"0", "1", "255", "256", "-1", "-128", "-129", "1.5", "1e5", "1e+5", "-.5", "ff",
+                 "7f", "-80", "A+", "+/", "18446744073709551615", "18446744073709551616",
+                 "-9223372036854775808", "-9223372036854775809", "nan", "inf", "-inf", "+1",
+                 "1.2.3", "", "1p3", "1.8p+2", "!u", "zz", "12", "1.", "1E3", "0x10", "-", "."});
+        }
+    }
+
+    std::string value_text(uint32_t kind) {
+        switch (kind) {
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER: return number_like();
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return chance(70) ? number_like()
+                              : pick<const char *>({"abc", "a\tb\"c\\", "\x01", "\xC3\x28",
+                                                    "\xC3\xA9", "\x7F", ""});
+        case TVL_VK_BOOL: return pick<const char *>({"true", "false", "on", "off", "yes"});
+        case TVL_VK_SYMBOL: return pick<const char *>({"sym", "true", "null", "1a", "a-b", ""});
+        case TVL_VK_REFERENCE: return pick<const char *>({".a.b", "a.b", ".", ".a..b", "._x"});
+        default: return "";
+        }
+    }
+};
+
+bool unit_present(const tvl_unit &u) {
+    return !(u.count == 0 || (u.count == 1 && u.factors[0].base == 0 &&
+                              u.factors[0].exponent == 1 && u.factors[0].prefix.index == 0));
+}
+
+std::string decimal(uint32_t v) { return std::to_string(v); }
+
+// The text that the writer writes for a boolean word; any other text stands as it is.
+std::string bool_text(const std::string &t) {
+    if (t == "true" || t == "on") return "true";
+    if (t == "false" || t == "off") return "false";
+    return t;
+}
+
+// The events of a case as the writer gets them.
+std::vector<Ev> case_events(const Case &c) {
+    std::vector<Ev> events{member("v")};
+    if (c.in_array) events = events + event(TVLR_EV_ARRAY_START);
+    if (c.annotated) events = events + annotation(c.type, c.bits, c.base, c.unit_param);
+    Ev v = value(c.kind, c.text, c.ev_type, c.ev_bits, c.ev_base);
+    v.e.unit = c.unit;
+    events = events + v;
+    if (c.in_array) events = events + event(TVLR_EV_ARRAY_END);
+    return events;
+}
+
+// The text of a case, rendered here by the notation's rules alone.
+std::string case_text(const Case &c) {
+    std::string s = ".v=";
+    if (c.in_array) s += "[";
+    bool declared_unit = false;
+    if (c.annotated) {
+        s += "<" + std::string(tvl::type_word(c.type).text);
+        char sep = ':';
+        auto param = [&](const std::string &p) {
+            s += sep + p;
+            sep = ',';
+        };
+        if (c.bits) param(decimal(c.bits));
+        if (c.base) {
+            if (c.type == TVLR_TYPE_FLOAT_FIX) {
+                param("q" + decimal(c.base));
+            } else {
+                const bool decimal_only = c.type == TVLR_TYPE_FLOAT_DEC;
+                param("_" + decimal(decimal_only ? 10 : c.base));
+            }
+        }
+        if (!c.unit_param.empty()) {
+            param(c.unit_param);
+            declared_unit = true;
+        }
+        s += ">";
+    }
+    const std::string &t = c.text;
+    switch (c.kind) {
+    case TVL_VK_NUMBER:
+    case TVL_VK_ARRAY_NUMBER:
+        if (t == "nan" || t == "inf" || t == "-inf") s += "$";
+        s += t;
+        break;
+    case TVL_VK_STRING:
+    case TVL_VK_ARRAY_STRING:
+        s += '"';
+        for (char ch : t) {
+            switch (ch) {
+            case '\t': s += "\\t"; break;
+            case '"': s += "\\\""; break;
+            case '\\': s += "\\\\"; break;
+            default: s += ch;
+            }
+        }
+        s += '"';
+        break;
+    case TVL_VK_BOOL: s += bool_text(t); break;
+    case TVL_VK_SYMBOL: s += t; break;
+    case TVL_VK_REFERENCE: s += "&" + t; break;
+    default: break;
+    }
+    const bool number = c.kind == TVL_VK_NUMBER || c.kind == TVL_VK_ARRAY_NUMBER;
+    const bool string = c.kind == TVL_VK_STRING || c.kind == TVL_VK_ARRAY_STRING;
+    if (!c.in_array && !declared_unit && unit_present(c.unit) && (string || (number && !t.empty()))) {
+        char unit[512];
+        const int n = tvl_unit_to_string(unit, sizeof unit, c.unit);
+        if (n > 0) s += " " + std::string(unit, static_cast<size_t>(n));
+    }
+    if (c.in_array) s += "]";
+    return s + ";";
+}
+
+// The value event that the case's text must read back as, rendered like read_values: the
+// kind and text, and the annotation's type with the unit it declares or the value's own.
+std::string expected_value(const Case &c) {
+    tvlr_event e{};
+    e.value_kind = c.kind;
+    std::string text = c.text;
+    if (c.kind == TVL_VK_BOOL) text = bool_text(c.text);
+    e.text = text.c_str();
+    e.text_len = static_cast<uint32_t>(text.size());
+    e.value_type = c.type;
+    e.bits = c.bits;
+    e.base = c.type == TVLR_TYPE_FLOAT_DEC ? 0 : c.base;
+    // The value's own unit, or else the unit its annotation declares.
+    if (unit_present(c.unit)) {
+        e.unit = c.unit;
+    } else if (!c.unit_param.empty() && c.unit_param != "no_unit") {
+        bool ok = false;
+        e.unit = tvl_parse_unit(c.unit_param.c_str(), &ok);
+    }
+    return render_value(e);
+}
+
+// What a read of a case's text gives: the value event rendered like read_values, and the
+// annotation run before it.
+struct ReadCase {
+    bool ok = false;
+    uint32_t error = 0;
+    std::string value;
+    bool annotated = false;
+    uint32_t type = 0, bits = 0, base = 0;
+    std::string unit_param;
+};
+
+bool record_case(void *user, uint32_t kind, tvlr_event *e) {
+    auto *rc = static_cast<ReadCase *>(user);
+    switch (kind) {
+    case TVLR_EV_TYPE_START:
+        rc->annotated = true;
+        rc->bits = rc->base = 0;
+        rc->unit_param.clear();
+        break;
+    case TVLR_EV_TYPE_NAME: rc->type = e->value_type; break;
+    case TVLR_EV_TYPE_PARAM:
+        if (e->value_kind == TVL_VK_BITS) rc->bits = e->bits;
+        if (e->value_kind == TVL_VK_BASE || e->value_kind == TVL_VK_FRACTION) rc->base = e->base;
+        if (e->value_kind == TVL_VK_UNIT) rc->unit_param.assign(e->text, e->text_len);
+        break;
+    case TVLR_EV_VALUE: rc->value = render_value(*e); break;
+    default: break;
+    }
+    return true;
+}
+
+ReadCase read_case(const std::string &text) {
+    ReadCase rc;
+    tvlr_reader_options o = widest_reader_options();
+    o.user_data = &rc;
+    o.on_event_after = &record_case;
+    tvlr_reader *r = tvlr_reader_create();
+    if (tvlr_open_read_mem(r, text.data(), text.size(), nullptr, 0, &o)) {
+        rc.ok = tvlr_read(r);
+        rc.error = tvlr_reader_get_error(r);
+    }
+    tvlr_reader_destroy(r);
+    return rc;
+}
+
+// True when the read gives back the case's annotation as written (an added annotation counts
+// as none).
+bool same_annotation(const Case &c, const ReadCase &rc) {
+    if (!c.annotated) return true;
+    const uint32_t base = c.type == TVLR_TYPE_FLOAT_DEC && c.base != 0 ? 10 : c.base;
+    return rc.annotated && rc.type == c.type && rc.bits == c.bits && rc.base == base &&
+           rc.unit_param == c.unit_param;
+}
+
+// True when the read-back value is the case's value: the same kind, text and unit, and with an
+// annotation also its type, width and base (without one the reader adds a type of its own).
+bool same_value(const Case &c, const std::string &got) {
+    const std::string want = expected_value(c);
+    if (c.annotated) return got == want;
+    // Rendered as v<kind>"<text>", then @<type> and ~<unit> when present.
+    auto split = [](const std::string &v, std::string &head, std::string &unit) {
+        const size_t quote = v.rfind('"');
+        if (quote == std::string::npos) return;
+        head = v.substr(0, quote + 1);
+        const size_t tilde = v.find('~', quote);
+        unit = tilde == std::string::npos ? "" : v.substr(tilde);
+    };
+    std::string got_head, got_unit, want_head, want_unit;
+    split(got, got_head, got_unit);
+    split(want, want_head, want_unit);
+    return !got.empty() && got_head == want_head && got_unit == want_unit;
+}
+
+TEST(Agreement, GeneratedValuesAndAnnotations) {
+    CaseGenerator gen(77);
+    int accepted = 0, refused_by_both = 0, refused_by_writer_only = 0, same_code = 0;
+    for (int i = 0; i < 40000 && !HasFailure(); ++i) {
+        const Case c = gen.next();
+        const std::string text = case_text(c);
+        SCOPED_TRACE(text);
+        const std::vector<Ev> events = case_events(c);
+        const WriteResult w = write_events(events, false);
+        const ReadCase r = read_case(text);
+        const bool at_value = w.accepted == events.size() - (c.in_array ? 2 : 1);
+        const bool declares_as_written =
+            c.ev_type == c.type && c.ev_bits == c.bits && c.ev_base == c.base;
+        const uint32_t own = tvl::wr::value_rules(c.kind, c.text.data(), c.text.size(), c.ev_type,
+                                                  c.ev_bits, c.ev_base);
+        if (w.ok) {
+            // Whatever the writer accepts reads back as the same annotation and value.
+            ++accepted;
+            EXPECT_EQ(w.out, text);
+            ASSERT_TRUE(r.ok) << "the reader refuses with " << r.error;
+            EXPECT_TRUE(same_annotation(c, r));
+            EXPECT_TRUE(same_value(c, r.value)) << r.value << " instead of " << expected_value(c);
+        } else if (!r.ok) {
+            // Where the writer's own rules let the value pass, the code is the reader's, unless
+            // the text did not scan as a value token at all (15: it reads as something else,
+            // and what follows decides where the reader stops).
+            ++refused_by_both;
+            if (at_value && declares_as_written && own == 0 && r.error != 15) {
+                EXPECT_EQ(w.error, r.error);
+                ++same_code;
+            }
+        } else {
+            // The writer refuses text that the reader takes only when the reader would not give
+            // back what the writer was given, or when the writer's own rules refuse it.
+            ++refused_by_writer_only;
+            if (declares_as_written && (!at_value || own == 0)) {
+                EXPECT_FALSE(same_annotation(c, r) && same_value(c, r.value))
+                    << "writer error " << w.error << ": " << r.value;
+            }
+        }
+    }
+    // The generator must exercise all three outcomes to mean anything.
+    EXPECT_GT(accepted, 5000);
+    EXPECT_GT(refused_by_both, 5000);
+    EXPECT_GT(same_code, 150);
+    EXPECT_GT(refused_by_writer_only, 500);
+    std::printf("accepted %d, refused by both %d (%d with the reader's code), by the writer only %d\n", accepted,
+                refused_by_both, same_code, refused_by_writer_only);
+}
+
+}  // namespace
