@@ -55,8 +55,48 @@ void clear_in_force(InForce &f) {
     f.declared_unit = false;
 }
 
+// Copies what is in force; the unit only where it is read, that is where a unit was declared.
+void copy_in_force(InForce &to, const InForce &from) {
+    to.type = from.type;
+    to.bits = from.bits;
+    to.base = from.base;
+    to.declared_unit = from.declared_unit;
+    if (from.declared_unit) to.unit = from.unit;
+}
+
 ArrayLevel *directly_open(Output &o) {
     return const_cast<ArrayLevel *>(directly_open_level(o));
+}
+
+// The start of a statement: the pending ';', the indentation, '.', the name and '='. Usually
+// one piece, so that a direct sink sees one write per member name.
+bool put_member_start(Output &o, const char *name, size_t len) {
+    char piece[256];
+    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t total = 2 + tabs + 1 + len + 3;
+    if (total > sizeof piece) {
+        if (o.statement_open && !put_statement_end(o)) return false;
+        if (!indent(o, o.struct_depth) || !put_byte(o, '.') || !put_text(o, name, len))
+            return false;
+        return o.pretty ? put(o, " = ", 3) : put_byte(o, '=');
+    }
+    size_t n = 0;
+    if (o.statement_open) {
+        piece[n++] = ';';
+        if (o.pretty) piece[n++] = '\n';
+    }
+    std::memset(piece + n, '\t', tabs);
+    n += tabs;
+    piece[n++] = '.';
+    std::memcpy(piece + n, name, len);
+    n += len;
+    if (o.pretty) {
+        std::memcpy(piece + n, " = ", 3);
+        n += 3;
+    } else {
+        piece[n++] = '=';
+    }
+    return put(o, piece, n);
 }
 
 // Before an item: the comma between array elements, unless an annotation stands between. The
@@ -69,7 +109,7 @@ bool separator(Output &o, bool after_annotation_suppresses) {
     ArrayLevel *level = directly_open(o);
     if (level == nullptr || !level->separator_due) return true;
     level->separator_due = false;
-    o.in_force = level->saved;
+    copy_in_force(o.in_force, level->saved);
     return put_separator(o, ',');
 }
 
@@ -271,9 +311,7 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
     const size_t len = e.text != nullptr ? e.text_len : 0;
     switch (kind) {
     case TVLR_EV_MEMBER_NAME:
-        if (o.statement_open && !put_statement_end(o)) return false;
-        if (!indent(o, o.struct_depth) || !put_byte(o, '.') || !put_text(o, text, len)) return false;
-        if (!(o.pretty ? put(o, " = ", 3) : put_byte(o, '='))) return false;
+        if (!put_member_start(o, text, len)) return false;
         o.statement_open = o.after_annotation = o.param_written = false;
         clear_in_force(o.in_force);
         return true;
@@ -294,8 +332,12 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
     }
     case TVLR_EV_ARRAY_START:
         if (!separator(o, true)) return false;
-        if (o.array_depth < kArrayLevels)
-            o.levels[o.array_depth] = ArrayLevel{false, o.struct_depth, o.in_force};
+        if (o.array_depth < kArrayLevels) {
+            ArrayLevel &level = o.levels[o.array_depth];
+            level.separator_due = false;
+            level.opened_at_struct_depth = o.struct_depth;
+            copy_in_force(level.saved, o.in_force);
+        }
         if (!put_byte(o, '[')) return false;
         ++o.array_depth;
         return true;
@@ -303,7 +345,7 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
         if (o.array_depth > 0) {
             --o.array_depth;
             // The array's type stays in force: the next row of a matrix starts with it.
-            if (o.array_depth < kArrayLevels) o.in_force = o.levels[o.array_depth].saved;
+            if (o.array_depth < kArrayLevels) copy_in_force(o.in_force, o.levels[o.array_depth].saved);
         }
         if (!put_byte(o, ']')) return false;
         end_value(o);
@@ -346,7 +388,7 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
     case TVLR_EV_TYPE_PARAM: return output_param(o, e, text, len, declared_unit);
     case TVLR_EV_TYPE_END:
         o.in_annotation = false;
-        o.in_force = o.annotation;
+        copy_in_force(o.in_force, o.annotation);
         return o.pretty ? put(o, "> ", 2) : put_byte(o, '>');
     default: return true;  // doc_start, doc_end and unknown kinds write nothing
     }

@@ -169,13 +169,13 @@ TEST(WriterSink, FailuresOfABufferedSink) {
 
     // A direct sink that refuses: 31.
     rec = Recording{};
-    rec.fail_from = 2;
+    rec.fail_from = 1;
     const tvlr_sink direct = recording_sink(&rec, true);
     ASSERT_TRUE(tvlr_open_write_sink(w, &direct, false, nullptr));
-    EXPECT_FALSE(tvlr_write_null(w, "name"));
+    EXPECT_FALSE(tvlr_write_string(w, "name", "x"));
     EXPECT_EQ(tvlr_writer_get_error(w), 31u);
-    EXPECT_EQ(tvlr_writer_get_error_offset(w), 5u);  // `.` and `name` arrived, `=` did not
-    EXPECT_EQ(rec.bytes, ".name");
+    EXPECT_EQ(tvlr_writer_get_error_offset(w), 6u);  // `.name=` arrived, the quote did not
+    EXPECT_EQ(rec.bytes, ".name=");
 
     // A finish callback that fails: false without an error code.
     rec = Recording{};
