@@ -74,7 +74,10 @@ std::vector<Ev> operator+(std::vector<Ev> a, const Ev &b) {
 WriteResult write_events(const std::vector<Ev> &events, bool pretty, bool finish,
                          const tvlr_writer_options *options) {
     WriteResult r;
-    std::vector<char> buffer(1 << 22);
+    // Room for every text twice over (escapes) and the structure around them.
+    size_t room = 4096;
+    for (const Ev &ev : events) room += 2 * ev.text.size() + 64;
+    std::vector<char> buffer(room);
     tvlr_writer *w = tvlr_writer_create();
     if (w == nullptr || !tvlr_open_write_mem(w, buffer.data(), buffer.size(), pretty, options)) {
         tvlr_writer_destroy(w);
