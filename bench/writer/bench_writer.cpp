@@ -20,7 +20,7 @@ struct OwnedEvent {
 };
 
 class EventList {
-public:
+  public:
     void add(uint32_t kind, uint32_t value_kind = 0, std::string text = {}, uint32_t type = 0,
              uint32_t bits = 0) {
         OwnedEvent e{kind, tvlr_event{}, std::move(text)};
@@ -41,7 +41,7 @@ public:
 
     std::vector<OwnedEvent> take() { return std::move(events_); }
 
-private:
+  private:
     std::vector<OwnedEvent> events_;
 };
 
@@ -119,9 +119,15 @@ void write_typical(benchmark::State &state, bool pretty, bool memory) {
         static_cast<double>(events.size() * state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_WriteTypicalToMemory(benchmark::State &state) { write_typical(state, false, true); }
-void BM_WriteTypicalPrettyToMemory(benchmark::State &state) { write_typical(state, true, true); }
-void BM_WriteTypicalBuffered(benchmark::State &state) { write_typical(state, false, false); }
+void BM_WriteTypicalToMemory(benchmark::State &state) {
+    write_typical(state, false, true);
+}
+void BM_WriteTypicalPrettyToMemory(benchmark::State &state) {
+    write_typical(state, true, true);
+}
+void BM_WriteTypicalBuffered(benchmark::State &state) {
+    write_typical(state, false, false);
+}
 
 // The typical document as text, as the reader benchmark builds it.
 const std::string &typical_text() {
@@ -177,7 +183,9 @@ void canonicalise(benchmark::State &state, const std::string &doc, bool pretty) 
         static_cast<double>(out) / static_cast<double>(state.iterations());
 }
 
-void BM_CanonicaliseTypical(benchmark::State &state) { canonicalise(state, typical_text(), false); }
+void BM_CanonicaliseTypical(benchmark::State &state) {
+    canonicalise(state, typical_text(), false);
+}
 void BM_CanonicaliseTypicalPretty(benchmark::State &state) {
     canonicalise(state, typical_text(), true);
 }

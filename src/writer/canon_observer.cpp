@@ -30,7 +30,7 @@ struct HeldEvent {
 struct tvlr_canon_observer {
     tvl::wr::Output out;  // first: the sink copy is the start of the object
     bool holding;
-    bool run_complete;    // the held run's type_end has arrived
+    bool run_complete;  // the held run's type_end has arrived
     uint32_t held_count;
     HeldEvent held[kMaxHeldEvents];
     char held_word[16];   // text of the held type_start
@@ -94,26 +94,30 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
         if (h.kind != TVLR_EV_TYPE_PARAM) continue;
         ++params;
         switch (h.event.value_kind) {
-        case TVL_VK_BITS:
-            bits = tvl::wr::written_bits(h.event);
-            text_len += 1 + tvl::wr::decimal_digits(bits);
-            break;
-        case TVL_VK_BASE:
-            base = tvl::wr::written_base(h.event);
-            text_len += 2 + tvl::wr::decimal_digits(base);
-            break;
-        case TVL_VK_FRACTION:
-            base = tvl::wr::written_fraction(h.event);
-            text_len += 2 + tvl::wr::decimal_digits(base);
-            break;
-        case TVL_VK_UNIT: text_len += 1 + h.event.text_len; break;
-        default: break;
+            case TVL_VK_BITS:
+                bits = tvl::wr::written_bits(h.event);
+                text_len += 1 + tvl::wr::decimal_digits(bits);
+                break;
+            case TVL_VK_BASE:
+                base = tvl::wr::written_base(h.event);
+                text_len += 2 + tvl::wr::decimal_digits(base);
+                break;
+            case TVL_VK_FRACTION:
+                base = tvl::wr::written_fraction(h.event);
+                text_len += 2 + tvl::wr::decimal_digits(base);
+                break;
+            case TVL_VK_UNIT:
+                text_len += 1 + h.event.text_len;
+                break;
+            default:
+                break;
         }
     }
     // A run without parameters was written so in the input: it is kept as it is.
     if (params == 0) return false;
     if (text_len > tvl::wr::kMaxAnnotationText) return true;
-    return tvl::wr::check_value(value.value_kind, value.text, value.text_len, type, bits, base) != 0;
+    return tvl::wr::check_value(value.value_kind, value.text, value.text_len, type, bits, base) !=
+           0;
 }
 
 }  // namespace
@@ -128,15 +132,17 @@ tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink, bool pret
     return obs;
 }
 
-void tvlr_canon_observer_destroy(tvlr_canon_observer *observer) { std::free(observer); }
+void tvlr_canon_observer_destroy(tvlr_canon_observer *observer) {
+    std::free(observer);
+}
 
 bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *event) {
     auto *obs = static_cast<tvlr_canon_observer *>(observer);
     if (obs == nullptr || event == nullptr) return true;
     const tvlr_event &e = *event;
     if (obs->holding) {
-        const bool run_event = kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM ||
-                               kind == TVLR_EV_TYPE_END;
+        const bool run_event =
+            kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
         if (run_event && !obs->run_complete && hold(obs, kind, e)) return true;
         if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
             obs->holding = false;

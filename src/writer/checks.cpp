@@ -17,9 +17,15 @@ constexpr size_t kMaxOctetBlock = 65536;
 constexpr bool is_numeric_type(uint32_t t) {
     return t >= TVLR_TYPE_SINT && t <= TVLR_TYPE_FLOAT_DEC;
 }
-constexpr bool is_integer_type(uint32_t t) { return t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT; }
-constexpr bool is_number_kind(uint32_t k) { return k == TVL_VK_NUMBER || k == TVL_VK_ARRAY_NUMBER; }
-constexpr bool is_string_kind(uint32_t k) { return k == TVL_VK_STRING || k == TVL_VK_ARRAY_STRING; }
+constexpr bool is_integer_type(uint32_t t) {
+    return t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT;
+}
+constexpr bool is_number_kind(uint32_t k) {
+    return k == TVL_VK_NUMBER || k == TVL_VK_ARRAY_NUMBER;
+}
+constexpr bool is_string_kind(uint32_t k) {
+    return k == TVL_VK_STRING || k == TVL_VK_ARRAY_STRING;
+}
 
 constexpr bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
     return len == word_len && std::memcmp(text, word, len) == 0;
@@ -37,11 +43,13 @@ bool has_exponent_letter(const char *text, size_t len) {
 uint32_t kind_fits_type(uint32_t kind, uint32_t type) {
     if (kind == TVL_VK_NULL) return 0;
     switch (type) {
-    case TVLR_TYPE_UTF8: return is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
-    case TVLR_TYPE_BOOL: return kind == TVL_VK_BOOL ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
-    default:
-        if (!is_numeric_type(type)) return 0;
-        return is_number_kind(kind) || is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+        case TVLR_TYPE_UTF8:
+            return is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+        case TVLR_TYPE_BOOL:
+            return kind == TVL_VK_BOOL ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+        default:
+            if (!is_numeric_type(type)) return 0;
+            return is_number_kind(kind) || is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
     }
 }
 
@@ -107,8 +115,7 @@ uint32_t number_rules(const char *text, size_t len, uint32_t type, uint32_t bits
 // A number as a reader reads it after the writer's rules passed: the text written must scan
 // as one number token (an empty one writes nothing and reads as null; other texts read as a
 // symbol or not at all), and the token must pass the reader's checks of the type in force.
-uint32_t number_as_read(const char *text, size_t len, uint32_t type, uint32_t bits,
-                        uint32_t base) {
+uint32_t number_as_read(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
     if (len == 0) return TVL_ERR_TYPE_VALUE_MISMATCH;
     if (len > kMaxTokenLen) return TVL_ERR_NUMBER_TOO_LONG;
     if (is_special_number(text, len)) return 0;
@@ -148,8 +155,7 @@ uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits
 // A string as a reader reads it after the writer's rules passed: only '-' is a sign before
 // integer digits, and the whole text must be a number in the base (where '+', '-' and '.' are
 // signs and points, never digits); an empty string holds no number.
-uint32_t string_as_read(const char *text, size_t len, uint32_t type, uint32_t bits,
-                        uint32_t base) {
+uint32_t string_as_read(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
     if (len > kMaxTokenLen) return TVL_ERR_STRING_TOO_LONG;
     if (!is_numeric_type(type)) return 0;
     if (len == 0) return TVL_ERR_DIGIT_NOT_IN_BASE;
@@ -198,7 +204,9 @@ constexpr bool is_annotation_param_byte(uint8_t b) {
            (b >= 0xC2 && b <= 0xF4);
 }
 
-constexpr bool is_dec_digit(uint8_t b) { return b >= '0' && b <= '9'; }
+constexpr bool is_dec_digit(uint8_t b) {
+    return b >= '0' && b <= '9';
+}
 
 // True when the two units are the same unit: equal records, or (for a unit that a named unit
 // replaced in the text) a conversion by exactly 1 without an offset.
@@ -248,17 +256,23 @@ uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type,
                      uint32_t base) {
     if (const uint32_t code = kind_fits_type(kind, type)) return code;
     switch (kind) {
-    case TVL_VK_STRING:
-    case TVL_VK_ARRAY_STRING: return string_rules(text, len, type, bits, base);
-    case TVL_VK_NUMBER:
-    case TVL_VK_ARRAY_NUMBER: return number_rules(text, len, type, bits, base);
-    case TVL_VK_BOOL: return check_bool(text, len);
-    case TVL_VK_SYMBOL: return check_symbol(text, len);
-    case TVL_VK_REFERENCE: return check_reference(text, len);
-    case TVL_VK_OCTETS:
-        return text != nullptr && len >= 1 && len <= kMaxOctetBlock ? 0
-                                                                    : TVL_ERR_INVALID_ARGUMENT;
-    default: return 0;  // null and kinds without text
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return string_rules(text, len, type, bits, base);
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            return number_rules(text, len, type, bits, base);
+        case TVL_VK_BOOL:
+            return check_bool(text, len);
+        case TVL_VK_SYMBOL:
+            return check_symbol(text, len);
+        case TVL_VK_REFERENCE:
+            return check_reference(text, len);
+        case TVL_VK_OCTETS:
+            return text != nullptr && len >= 1 && len <= kMaxOctetBlock ? 0
+                                                                        : TVL_ERR_INVALID_ARGUMENT;
+        default:
+            return 0;  // null and kinds without text
     }
 }
 
@@ -266,19 +280,24 @@ uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type,
                      uint32_t base) {
     if (const uint32_t code = value_rules(kind, text, len, type, bits, base)) return code;
     switch (kind) {
-    case TVL_VK_NULL:
-    case TVL_VK_BOOL:
-    case TVL_VK_OCTETS: return 0;
-    case TVL_VK_STRING:
-    case TVL_VK_ARRAY_STRING: return string_as_read(text, len, type, bits, base);
-    case TVL_VK_NUMBER:
-    case TVL_VK_ARRAY_NUMBER: return number_as_read(text, len, type, bits, base);
-    case TVL_VK_SYMBOL:
-        if (len > kMaxTokenLen) return TVL_ERR_SYMBOL_TOO_LONG;
-        // These words read back as booleans and null, not as symbols.
-        return is_reserved_word(text, len) ? TVL_ERR_TYPE_VALUE_MISMATCH : 0;
-    case TVL_VK_REFERENCE: return len > kMaxTokenLen ? TVL_ERR_REFERENCE_TOO_LONG : 0;
-    default: return TVL_ERR_INVALID_ARGUMENT;  // no value kind: nothing would read back
+        case TVL_VK_NULL:
+        case TVL_VK_BOOL:
+        case TVL_VK_OCTETS:
+            return 0;
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return string_as_read(text, len, type, bits, base);
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            return number_as_read(text, len, type, bits, base);
+        case TVL_VK_SYMBOL:
+            if (len > kMaxTokenLen) return TVL_ERR_SYMBOL_TOO_LONG;
+            // These words read back as booleans and null, not as symbols.
+            return is_reserved_word(text, len) ? TVL_ERR_TYPE_VALUE_MISMATCH : 0;
+        case TVL_VK_REFERENCE:
+            return len > kMaxTokenLen ? TVL_ERR_REFERENCE_TOO_LONG : 0;
+        default:
+            return TVL_ERR_INVALID_ARGUMENT;  // no value kind: nothing would read back
     }
 }
 
@@ -313,23 +332,26 @@ uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declar
     const InForce &a = o.annotation;
     uint32_t bits = a.bits, base = a.base, len = 0;
     switch (e.value_kind) {
-    case TVL_VK_BITS:
-        bits = written_bits(e);
-        len = 1 + decimal_digits(bits);
-        break;
-    case TVL_VK_BASE:
-        base = written_base(e);
-        len = 2 + decimal_digits(base);
-        if (a.type == TVLR_TYPE_FLOAT_FIX || a.type == TVLR_TYPE_FLOAT_DEC || !is_valid_base(base))
-            return TVL_ERR_ILLEGAL_VALUE_TYPE;
-        break;
-    case TVL_VK_FRACTION:
-        base = written_fraction(e);
-        len = 2 + decimal_digits(base);
-        if (a.type != TVLR_TYPE_FLOAT_FIX || base > 256) return TVL_ERR_ILLEGAL_VALUE_TYPE;
-        break;
-    case TVL_VK_UNIT: return check_unit_param(o, e.text, e.text_len, declared);
-    default: return 0;  // other parameter kinds write nothing
+        case TVL_VK_BITS:
+            bits = written_bits(e);
+            len = 1 + decimal_digits(bits);
+            break;
+        case TVL_VK_BASE:
+            base = written_base(e);
+            len = 2 + decimal_digits(base);
+            if (a.type == TVLR_TYPE_FLOAT_FIX || a.type == TVLR_TYPE_FLOAT_DEC ||
+                !is_valid_base(base))
+                return TVL_ERR_ILLEGAL_VALUE_TYPE;
+            break;
+        case TVL_VK_FRACTION:
+            base = written_fraction(e);
+            len = 2 + decimal_digits(base);
+            if (a.type != TVLR_TYPE_FLOAT_FIX || base > 256) return TVL_ERR_ILLEGAL_VALUE_TYPE;
+            break;
+        case TVL_VK_UNIT:
+            return check_unit_param(o, e.text, e.text_len, declared);
+        default:
+            return 0;  // other parameter kinds write nothing
     }
     if (o.annotation_len + len > kMaxAnnotationText) return TVL_ERR_TYPE_TOO_LONG;
     return annotation_fields_valid(a.type, bits, base) ? 0 : TVL_ERR_ILLEGAL_VALUE_TYPE;

@@ -11,9 +11,13 @@ namespace {
 
 constexpr uint32_t kMaxBlock = 65536;  // longest octet block; its length field 0 stands for it
 
-bool put_byte(Output &o, char c) { return put(o, &c, 1); }
+bool put_byte(Output &o, char c) {
+    return put(o, &c, 1);
+}
 
-bool put_text(Output &o, const char *s, size_t n) { return n == 0 || put(o, s, n); }
+bool put_text(Output &o, const char *s, size_t n) {
+    return n == 0 || put(o, s, n);
+}
 
 // A separator character and, in pretty mode, the space after it.
 bool put_separator(Output &o, char c) {
@@ -31,7 +35,9 @@ bool put_decimal(Output &o, uint32_t v) {
     return put(o, digits + 10 - n, n);
 }
 
-bool put_statement_end(Output &o) { return o.pretty ? put(o, ";\n", 2) : put_byte(o, ';'); }
+bool put_statement_end(Output &o) {
+    return o.pretty ? put(o, ";\n", 2) : put_byte(o, ';');
+}
 
 bool indent(Output &o, uint32_t depth) {
     if (!o.pretty) return true;
@@ -90,12 +96,9 @@ bool put_member_start(Output &o, const char *name, size_t len) {
     piece[n++] = '.';
     std::memcpy(piece + n, name, len);
     n += len;
-    if (o.pretty) {
-        std::memcpy(piece + n, " = ", 3);
-        n += 3;
-    } else {
-        piece[n++] = '=';
-    }
+    if (o.pretty) piece[n++] = ' ';
+    piece[n++] = '=';
+    if (o.pretty) piece[n++] = ' ';
     return put(o, piece, n);
 }
 
@@ -148,21 +151,26 @@ bool put_octets(Output &o, const char *data, size_t len) {
 
 bool put_value_text(Output &o, uint32_t kind, const char *text, size_t len) {
     switch (kind) {
-    case TVL_VK_NUMBER:
-    case TVL_VK_ARRAY_NUMBER:
-        if (is_special_number(text, len) && !put_byte(o, '$')) return false;
-        return put_text(o, text, len);
-    case TVL_VK_STRING:
-    case TVL_VK_ARRAY_STRING: return put_string_literal(o, text, len);
-    case TVL_VK_BOOL: {
-        const bool yes = (len == 4 && std::memcmp(text, "true", 4) == 0) ||
-                         (len == 2 && std::memcmp(text, "on", 2) == 0);
-        return yes ? put(o, "true", 4) : put(o, "false", 5);
-    }
-    case TVL_VK_SYMBOL: return put_text(o, text, len);
-    case TVL_VK_REFERENCE: return put_byte(o, '&') && put_text(o, text, len);
-    case TVL_VK_OCTETS: return put_octets(o, text, len);
-    default: return true;  // null and anything else: no text
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            if (is_special_number(text, len) && !put_byte(o, '$')) return false;
+            return put_text(o, text, len);
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return put_string_literal(o, text, len);
+        case TVL_VK_BOOL: {
+            const bool yes = (len == 4 && std::memcmp(text, "true", 4) == 0) ||
+                             (len == 2 && std::memcmp(text, "on", 2) == 0);
+            return yes ? put(o, "true", 4) : put(o, "false", 5);
+        }
+        case TVL_VK_SYMBOL:
+            return put_text(o, text, len);
+        case TVL_VK_REFERENCE:
+            return put_byte(o, '&') && put_text(o, text, len);
+        case TVL_VK_OCTETS:
+            return put_octets(o, text, len);
+        default:
+            return true;  // null and anything else: no text
     }
 }
 
@@ -177,30 +185,31 @@ bool output_param(Output &o, const tvlr_event &e, const char *text, size_t len,
                   const tvl_unit *declared_unit) {
     InForce &a = o.annotation;
     switch (e.value_kind) {
-    case TVL_VK_BITS: {
-        const uint32_t bits = written_bits(e);
-        a.bits = bits;
-        o.annotation_len += 1 + decimal_digits(bits);
-        return put_param_prefix(o) && put_decimal(o, bits);
-    }
-    case TVL_VK_BASE: {
-        const uint32_t base = written_base(e);
-        a.base = base;
-        o.annotation_len += 2 + decimal_digits(base);
-        return put_param_prefix(o) && put_byte(o, '_') && put_decimal(o, base);
-    }
-    case TVL_VK_FRACTION: {
-        const uint32_t fraction = written_fraction(e);
-        a.base = fraction;
-        o.annotation_len += 2 + decimal_digits(fraction);
-        return put_param_prefix(o) && put_byte(o, 'q') && put_decimal(o, fraction);
-    }
-    case TVL_VK_UNIT:
-        a.declared_unit = true;
-        a.unit = declared_unit ? *declared_unit : tvl_unit{};
-        o.annotation_len += static_cast<uint32_t>(1 + len);
-        return put_param_prefix(o) && put_text(o, text, len);
-    default: return true;
+        case TVL_VK_BITS: {
+            const uint32_t bits = written_bits(e);
+            a.bits = bits;
+            o.annotation_len += 1 + decimal_digits(bits);
+            return put_param_prefix(o) && put_decimal(o, bits);
+        }
+        case TVL_VK_BASE: {
+            const uint32_t base = written_base(e);
+            a.base = base;
+            o.annotation_len += 2 + decimal_digits(base);
+            return put_param_prefix(o) && put_byte(o, '_') && put_decimal(o, base);
+        }
+        case TVL_VK_FRACTION: {
+            const uint32_t fraction = written_fraction(e);
+            a.base = fraction;
+            o.annotation_len += 2 + decimal_digits(fraction);
+            return put_param_prefix(o) && put_byte(o, 'q') && put_decimal(o, fraction);
+        }
+        case TVL_VK_UNIT:
+            a.declared_unit = true;
+            a.unit = declared_unit ? *declared_unit : tvl_unit{};
+            o.annotation_len += static_cast<uint32_t>(1 + len);
+            return put_param_prefix(o) && put_text(o, text, len);
+        default:
+            return true;
     }
 }
 
@@ -293,11 +302,13 @@ int unit_suffix_text(const tvl_unit &u, char (&text)[512]) {
     return n > 0 && n <= static_cast<int>(kMaxAnnotationText) ? n : -1;
 }
 
-uint32_t written_bits(const tvlr_event &e) { return e.bits != 0 ? e.bits : 64; }
+uint32_t written_bits(const tvlr_event &e) {
+    return e.bits != 0 ? e.bits : 64;
+}
 
 uint32_t written_base(const tvlr_event &e) {
-    const bool decimal_only = e.value_type == TVLR_TYPE_FLOAT_FIX ||
-                              e.value_type == TVLR_TYPE_FLOAT_DEC;
+    const bool decimal_only =
+        e.value_type == TVLR_TYPE_FLOAT_FIX || e.value_type == TVLR_TYPE_FLOAT_DEC;
     return e.base == 0 || decimal_only ? 10 : e.base;
 }
 
@@ -310,87 +321,92 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
     const char *text = e.text != nullptr ? e.text : "";
     const size_t len = e.text != nullptr ? e.text_len : 0;
     switch (kind) {
-    case TVLR_EV_MEMBER_NAME:
-        if (!put_member_start(o, text, len)) return false;
-        o.statement_open = o.after_annotation = o.param_written = false;
-        clear_in_force(o.in_force);
-        return true;
-    case TVLR_EV_STRUCT_START:
-        if (!separator(o, true)) return false;
-        if (!(o.pretty ? put(o, "{\n", 2) : put_byte(o, '{'))) return false;
-        ++o.struct_depth;
-        o.statement_open = false;
-        return true;
-    case TVLR_EV_STRUCT_END: {
-        const uint32_t depth = o.struct_depth > 0 ? o.struct_depth - 1 : 0;
-        if (o.statement_open && !put_statement_end(o)) return false;
-        if (!indent(o, depth) || !put_byte(o, '}')) return false;
-        o.statement_open = true;
-        o.struct_depth = depth;
-        if (ArrayLevel *level = directly_open(o)) level->separator_due = true;
-        return true;
-    }
-    case TVLR_EV_ARRAY_START:
-        if (!separator(o, true)) return false;
-        if (o.array_depth < kArrayLevels) {
-            ArrayLevel &level = o.levels[o.array_depth];
-            level.separator_due = false;
-            level.opened_at_struct_depth = o.struct_depth;
-            copy_in_force(level.saved, o.in_force);
+        case TVLR_EV_MEMBER_NAME:
+            if (!put_member_start(o, text, len)) return false;
+            o.statement_open = o.after_annotation = o.param_written = false;
+            clear_in_force(o.in_force);
+            return true;
+        case TVLR_EV_STRUCT_START:
+            if (!separator(o, true)) return false;
+            if (!(o.pretty ? put(o, "{\n", 2) : put_byte(o, '{'))) return false;
+            ++o.struct_depth;
+            o.statement_open = false;
+            return true;
+        case TVLR_EV_STRUCT_END: {
+            const uint32_t depth = o.struct_depth > 0 ? o.struct_depth - 1 : 0;
+            if (o.statement_open && !put_statement_end(o)) return false;
+            if (!indent(o, depth) || !put_byte(o, '}')) return false;
+            o.statement_open = true;
+            o.struct_depth = depth;
+            if (ArrayLevel *level = directly_open(o)) level->separator_due = true;
+            return true;
         }
-        if (!put_byte(o, '[')) return false;
-        ++o.array_depth;
-        return true;
-    case TVLR_EV_ARRAY_END:
-        if (o.array_depth > 0) {
-            --o.array_depth;
-            // The array's type stays in force: the next row of a matrix starts with it.
-            if (o.array_depth < kArrayLevels) copy_in_force(o.in_force, o.levels[o.array_depth].saved);
+        case TVLR_EV_ARRAY_START:
+            if (!separator(o, true)) return false;
+            if (o.array_depth < kArrayLevels) {
+                ArrayLevel &level = o.levels[o.array_depth];
+                level.separator_due = false;
+                level.opened_at_struct_depth = o.struct_depth;
+                copy_in_force(level.saved, o.in_force);
+            }
+            if (!put_byte(o, '[')) return false;
+            ++o.array_depth;
+            return true;
+        case TVLR_EV_ARRAY_END:
+            if (o.array_depth > 0) {
+                --o.array_depth;
+                // The array's type stays in force: the next row of a matrix starts with it.
+                if (o.array_depth < kArrayLevels)
+                    copy_in_force(o.in_force, o.levels[o.array_depth].saved);
+            }
+            if (!put_byte(o, ']')) return false;
+            end_value(o);
+            return true;
+        case TVLR_EV_ROW_BREAK:
+            if (!(o.pretty ? put(o, " / ", 3) : put_byte(o, '/'))) return false;
+            if (ArrayLevel *level = directly_open(o)) level->separator_due = false;
+            return true;
+        case TVLR_EV_VALUE: {
+            const bool suffix = unit_suffix_due(o, e.value_kind, e);
+            if (e.value_kind != TVL_VK_OCTETS && !separator(o, true)) return false;
+            if (!put_value_text(o, e.value_kind, text, len)) return false;
+            if (suffix) {
+                char unit[512];
+                const int n = unit_suffix_text(e.unit, unit);
+                if (n > 0 && (!put_byte(o, ' ') || !put(o, unit, static_cast<size_t>(n))))
+                    return false;
+            }
+            end_value(o);
+            return true;
         }
-        if (!put_byte(o, ']')) return false;
-        end_value(o);
-        return true;
-    case TVLR_EV_ROW_BREAK:
-        if (!(o.pretty ? put(o, " / ", 3) : put_byte(o, '/'))) return false;
-        if (ArrayLevel *level = directly_open(o)) level->separator_due = false;
-        return true;
-    case TVLR_EV_VALUE: {
-        const bool suffix = unit_suffix_due(o, e.value_kind, e);
-        if (e.value_kind != TVL_VK_OCTETS && !separator(o, true)) return false;
-        if (!put_value_text(o, e.value_kind, text, len)) return false;
-        if (suffix) {
-            char unit[512];
-            const int n = unit_suffix_text(e.unit, unit);
-            if (n > 0 && (!put_byte(o, ' ') || !put(o, unit, static_cast<size_t>(n)))) return false;
+        case TVLR_EV_OCTETS_START:
+            return separator(o, true) && put_byte(o, '\0');
+        case TVLR_EV_OCTETS_END:
+            if (!put_byte(o, '\0')) return false;
+            end_value(o);
+            return true;
+        case TVLR_EV_TYPE_START:
+            if (!separator(o, false)) return false;
+            o.after_annotation = true;
+            o.param_written = false;
+            o.in_annotation = true;
+            clear_in_force(o.annotation);
+            o.annotation_len = 0;
+            return put_byte(o, '<');
+        case TVLR_EV_TYPE_NAME: {
+            const TypeWord word = type_word(e.value_type);
+            o.annotation.type = e.value_type;
+            o.annotation_len += word.len;
+            return put(o, word.text, word.len);
         }
-        end_value(o);
-        return true;
-    }
-    case TVLR_EV_OCTETS_START: return separator(o, true) && put_byte(o, '\0');
-    case TVLR_EV_OCTETS_END:
-        if (!put_byte(o, '\0')) return false;
-        end_value(o);
-        return true;
-    case TVLR_EV_TYPE_START:
-        if (!separator(o, false)) return false;
-        o.after_annotation = true;
-        o.param_written = false;
-        o.in_annotation = true;
-        clear_in_force(o.annotation);
-        o.annotation_len = 0;
-        return put_byte(o, '<');
-    case TVLR_EV_TYPE_NAME: {
-        const TypeWord word = type_word(e.value_type);
-        o.annotation.type = e.value_type;
-        o.annotation_len += word.len;
-        return put(o, word.text, word.len);
-    }
-    case TVLR_EV_TYPE_PARAM: return output_param(o, e, text, len, declared_unit);
-    case TVLR_EV_TYPE_END:
-        o.in_annotation = false;
-        copy_in_force(o.in_force, o.annotation);
-        return o.pretty ? put(o, "> ", 2) : put_byte(o, '>');
-    default: return true;  // doc_start, doc_end and unknown kinds write nothing
+        case TVLR_EV_TYPE_PARAM:
+            return output_param(o, e, text, len, declared_unit);
+        case TVLR_EV_TYPE_END:
+            o.in_annotation = false;
+            copy_in_force(o.in_force, o.annotation);
+            return o.pretty ? put(o, "> ", 2) : put_byte(o, '>');
+        default:
+            return true;  // doc_start, doc_end and unknown kinds write nothing
     }
 }
 

@@ -63,7 +63,9 @@ struct Output {
 void output_open(Output &o, const tvlr_sink &sink, bool pretty);
 
 // Bytes that reached the sink plus the bytes waiting in the buffer.
-inline uint64_t output_count(const Output &o) { return o.sink.delivered + o.fill; }
+inline uint64_t output_count(const Output &o) {
+    return o.sink.delivered + o.fill;
+}
 
 // Hands a piece of bytes to the sink: at once for a direct sink, otherwise through the buffer,
 // which goes to the sink whenever it is exactly full. False when the sink refused.

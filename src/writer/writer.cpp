@@ -18,52 +18,55 @@ uint32_t check_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e, tvl_uni
                      const tvl_unit *&declared_ptr) {
     const Output &o = w->out;
     switch (kind) {
-    case TVLR_EV_DOC_START:
-        if (w->started) return TVL_ERR_INVALID_ARGUMENT;
-        w->started = true;
-        return 0;
-    case TVLR_EV_MEMBER_NAME:
-        w->started = true;
-        return check_member_name(e.text, e.text_len);
-    case TVLR_EV_STRUCT_START:
-        w->started = true;
-        return o.struct_depth < w->max_struct_depth ? 0 : TVL_ERR_STRUCT_NESTING_TOO_HIGH;
-    case TVLR_EV_STRUCT_END:
-        w->started = true;
-        return o.struct_depth > 0 ? 0 : TVL_ERR_ILLEGAL_STRUCT_CLOSE;
-    case TVLR_EV_ARRAY_START:
-        w->started = true;
-        return o.array_depth < w->max_array_depth ? 0 : TVL_ERR_ARRAY_NESTING_TOO_HIGH;
-    case TVLR_EV_VALUE: {
-        w->started = true;
-        const uint32_t k = e.value_kind;
-        uint32_t code = check_value(k, e.text, e.text_len, e.value_type, e.bits, e.base);
-        if (code != 0) return code;
-        // The reader checks the value against the annotation written before it, which may
-        // differ from what the event declares. Octet blocks are not checked by type.
-        const InForce &f = next_in_force(o);
-        if (k != TVL_VK_OCTETS &&
-            (f.type != e.value_type || f.bits != e.bits || f.base != e.base)) {
-            code = check_value(k, e.text, e.text_len, f.type, f.bits, f.base);
+        case TVLR_EV_DOC_START:
+            if (w->started) return TVL_ERR_INVALID_ARGUMENT;
+            w->started = true;
+            return 0;
+        case TVLR_EV_MEMBER_NAME:
+            w->started = true;
+            return check_member_name(e.text, e.text_len);
+        case TVLR_EV_STRUCT_START:
+            w->started = true;
+            return o.struct_depth < w->max_struct_depth ? 0 : TVL_ERR_STRUCT_NESTING_TOO_HIGH;
+        case TVLR_EV_STRUCT_END:
+            w->started = true;
+            return o.struct_depth > 0 ? 0 : TVL_ERR_ILLEGAL_STRUCT_CLOSE;
+        case TVLR_EV_ARRAY_START:
+            w->started = true;
+            return o.array_depth < w->max_array_depth ? 0 : TVL_ERR_ARRAY_NESTING_TOO_HIGH;
+        case TVLR_EV_VALUE: {
+            w->started = true;
+            const uint32_t k = e.value_kind;
+            uint32_t code = check_value(k, e.text, e.text_len, e.value_type, e.bits, e.base);
             if (code != 0) return code;
+            // The reader checks the value against the annotation written before it, which may
+            // differ from what the event declares. Octet blocks are not checked by type.
+            const InForce &f = next_in_force(o);
+            if (k != TVL_VK_OCTETS &&
+                (f.type != e.value_type || f.bits != e.bits || f.base != e.base)) {
+                code = check_value(k, e.text, e.text_len, f.type, f.bits, f.base);
+                if (code != 0) return code;
+            }
+            return check_value_unit(o, k, e);
         }
-        return check_value_unit(o, k, e);
-    }
-    case TVLR_EV_TYPE_START:
-        w->started = true;
-        return annotation_fields_valid(e.value_type, e.bits, e.base) ? 0
-                                                                     : TVL_ERR_ILLEGAL_VALUE_TYPE;
-    case TVLR_EV_TYPE_NAME: return check_type_name(o, e);
-    case TVLR_EV_TYPE_PARAM: {
-        const uint32_t code = check_type_param(o, e, declared);
-        if (code == 0 && e.value_kind == TVL_VK_UNIT) declared_ptr = &declared;
-        return code;
-    }
-    case TVLR_EV_TYPE_END:
-    case TVLR_EV_DOC_END: return 0;
-    default:  // octet stream bounds, array end, row break and unknown kinds
-        w->started = true;
-        return 0;
+        case TVLR_EV_TYPE_START:
+            w->started = true;
+            return annotation_fields_valid(e.value_type, e.bits, e.base)
+                       ? 0
+                       : TVL_ERR_ILLEGAL_VALUE_TYPE;
+        case TVLR_EV_TYPE_NAME:
+            return check_type_name(o, e);
+        case TVLR_EV_TYPE_PARAM: {
+            const uint32_t code = check_type_param(o, e, declared);
+            if (code == 0 && e.value_kind == TVL_VK_UNIT) declared_ptr = &declared;
+            return code;
+        }
+        case TVLR_EV_TYPE_END:
+        case TVLR_EV_DOC_END:
+            return 0;
+        default:  // octet stream bounds, array end, row break and unknown kinds
+            w->started = true;
+            return 0;
     }
 }
 
@@ -128,7 +131,9 @@ tvlr_writer *tvlr_writer_create(void) {
     return static_cast<tvlr_writer *>(std::calloc(1, sizeof(tvlr_writer)));
 }
 
-void tvlr_writer_destroy(tvlr_writer *writer) { std::free(writer); }
+void tvlr_writer_destroy(tvlr_writer *writer) {
+    std::free(writer);
+}
 
 bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool pretty,
                           const tvlr_writer_options *options) {
@@ -191,8 +196,7 @@ uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer) {
 
 bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *event) {
     if (writer == nullptr || writer->error != 0) return false;
-    if (event == nullptr || writer->finished)
-        return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
+    if (event == nullptr || writer->finished) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     return write_checked(writer, kind, *event);
 }
 

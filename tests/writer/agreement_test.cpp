@@ -31,7 +31,7 @@ struct Case {
 };
 
 class CaseGenerator {
-public:
+  public:
     explicit CaseGenerator(uint32_t seed) : rng_(seed) {}
 
     Case next() {
@@ -74,7 +74,7 @@ public:
         return c;
     }
 
-private:
+  private:
     std::mt19937 rng_;
 
     int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -87,8 +87,8 @@ private:
     // Digits of a random value in a random base, as the number text writes them.
     std::string digits_in_some_base() {
         const uint32_t base = pick<uint32_t>({2, 8, 10, 16, 36, 62, 64, 85});
-        const uint64_t v = chance(50) ? static_cast<uint64_t>(uniform(0, 300))
-                                      : (uint64_t{rng_()} << 32) | rng_();
+        const uint64_t v =
+            chance(50) ? static_cast<uint64_t>(uniform(0, 300)) : (uint64_t{rng_()} << 32) | rng_();
         char buf[80];
         const int n = tvl::format_uint64(buf, sizeof buf, v, base, 0);
         std::string s(buf, n > 0 ? static_cast<size_t>(n) : 0);
@@ -105,30 +105,68 @@ private:
 
     std::string number_like() {
         switch (uniform(0, 3)) {
-        case 0: return digits_in_some_base();
-        case 1: return random_chars();
-        default:
-            return pick<const char *>(
-                {"0", "1", "255", "256", "-1", "-128", "-129", "1.5", "1e5", "1e+5", "-.5", "ff",
-                 "7f", "-80", "A+", "+/", "18446744073709551615", "18446744073709551616",
-                 "-9223372036854775808", "-9223372036854775809", "nan", "inf", "-inf", "+1",
-                 "1.2.3", "", "1p3", "1.8p+2", "!u", "zz", "12", "1.", "1E3", "0x10", "-", "."});
+            case 0:
+                return digits_in_some_base();
+            case 1:
+                return random_chars();
+            default:
+                return pick<const char *>({"0",
+                                           "1",
+                                           "255",
+                                           "256",
+                                           "-1",
+                                           "-128",
+                                           "-129",
+                                           "1.5",
+                                           "1e5",
+                                           "1e+5",
+                                           "-.5",
+                                           "ff",
+                                           "7f",
+                                           "-80",
+                                           "A+",
+                                           "+/",
+                                           "18446744073709551615",
+                                           "18446744073709551616",
+                                           "-9223372036854775808",
+                                           "-9223372036854775809",
+                                           "nan",
+                                           "inf",
+                                           "-inf",
+                                           "+1",
+                                           "1.2.3",
+                                           "",
+                                           "1p3",
+                                           "1.8p+2",
+                                           "!u",
+                                           "zz",
+                                           "12",
+                                           "1.",
+                                           "1E3",
+                                           "0x10",
+                                           "-",
+                                           "."});
         }
     }
 
     std::string value_text(uint32_t kind) {
         switch (kind) {
-        case TVL_VK_NUMBER:
-        case TVL_VK_ARRAY_NUMBER: return number_like();
-        case TVL_VK_STRING:
-        case TVL_VK_ARRAY_STRING:
-            return chance(70) ? number_like()
-                              : pick<const char *>({"abc", "a\tb\"c\\", "\x01", "\xC3\x28",
-                                                    "\xC3\xA9", "\x7F", ""});
-        case TVL_VK_BOOL: return pick<const char *>({"true", "false", "on", "off", "yes"});
-        case TVL_VK_SYMBOL: return pick<const char *>({"sym", "true", "null", "1a", "a-b", ""});
-        case TVL_VK_REFERENCE: return pick<const char *>({".a.b", "a.b", ".", ".a..b", "._x"});
-        default: return "";
+            case TVL_VK_NUMBER:
+            case TVL_VK_ARRAY_NUMBER:
+                return number_like();
+            case TVL_VK_STRING:
+            case TVL_VK_ARRAY_STRING:
+                return chance(70) ? number_like()
+                                  : pick<const char *>({"abc", "a\tb\"c\\", "\x01", "\xC3\x28",
+                                                        "\xC3\xA9", "\x7F", ""});
+            case TVL_VK_BOOL:
+                return pick<const char *>({"true", "false", "on", "off", "yes"});
+            case TVL_VK_SYMBOL:
+                return pick<const char *>({"sym", "true", "null", "1a", "a-b", ""});
+            case TVL_VK_REFERENCE:
+                return pick<const char *>({".a.b", "a.b", ".", ".a..b", "._x"});
+            default:
+                return "";
         }
     }
 };
@@ -138,7 +176,9 @@ bool unit_present(const tvl_unit &u) {
                               u.factors[0].exponent == 1 && u.factors[0].prefix.index == 0));
 }
 
-std::string decimal(uint32_t v) { return std::to_string(v); }
+std::string decimal(uint32_t v) {
+    return std::to_string(v);
+}
 
 // The text that the writer writes for a boolean word; any other text stands as it is.
 std::string bool_text(const std::string &t) {
@@ -188,32 +228,47 @@ std::string case_text(const Case &c) {
     }
     const std::string &t = c.text;
     switch (c.kind) {
-    case TVL_VK_NUMBER:
-    case TVL_VK_ARRAY_NUMBER:
-        if (t == "nan" || t == "inf" || t == "-inf") s += "$";
-        s += t;
-        break;
-    case TVL_VK_STRING:
-    case TVL_VK_ARRAY_STRING:
-        s += '"';
-        for (char ch : t) {
-            switch (ch) {
-            case '\t': s += "\\t"; break;
-            case '"': s += "\\\""; break;
-            case '\\': s += "\\\\"; break;
-            default: s += ch;
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            if (t == "nan" || t == "inf" || t == "-inf") s += "$";
+            s += t;
+            break;
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            s += '"';
+            for (char ch : t) {
+                switch (ch) {
+                    case '\t':
+                        s += "\\t";
+                        break;
+                    case '"':
+                        s += "\\\"";
+                        break;
+                    case '\\':
+                        s += "\\\\";
+                        break;
+                    default:
+                        s += ch;
+                }
             }
-        }
-        s += '"';
-        break;
-    case TVL_VK_BOOL: s += bool_text(t); break;
-    case TVL_VK_SYMBOL: s += t; break;
-    case TVL_VK_REFERENCE: s += "&" + t; break;
-    default: break;
+            s += '"';
+            break;
+        case TVL_VK_BOOL:
+            s += bool_text(t);
+            break;
+        case TVL_VK_SYMBOL:
+            s += t;
+            break;
+        case TVL_VK_REFERENCE:
+            s += "&" + t;
+            break;
+        default:
+            break;
     }
     const bool number = c.kind == TVL_VK_NUMBER || c.kind == TVL_VK_ARRAY_NUMBER;
     const bool string = c.kind == TVL_VK_STRING || c.kind == TVL_VK_ARRAY_STRING;
-    if (!c.in_array && !declared_unit && unit_present(c.unit) && (string || (number && !t.empty()))) {
+    if (!c.in_array && !declared_unit && unit_present(c.unit) &&
+        (string || (number && !t.empty()))) {
         char unit[512];
         const int n = tvl_unit_to_string(unit, sizeof unit, c.unit);
         if (n > 0) s += " " + std::string(unit, static_cast<size_t>(n));
@@ -258,19 +313,25 @@ struct ReadCase {
 bool record_case(void *user, uint32_t kind, tvlr_event *e) {
     auto *rc = static_cast<ReadCase *>(user);
     switch (kind) {
-    case TVLR_EV_TYPE_START:
-        rc->annotated = true;
-        rc->bits = rc->base = 0;
-        rc->unit_param.clear();
-        break;
-    case TVLR_EV_TYPE_NAME: rc->type = e->value_type; break;
-    case TVLR_EV_TYPE_PARAM:
-        if (e->value_kind == TVL_VK_BITS) rc->bits = e->bits;
-        if (e->value_kind == TVL_VK_BASE || e->value_kind == TVL_VK_FRACTION) rc->base = e->base;
-        if (e->value_kind == TVL_VK_UNIT) rc->unit_param.assign(e->text, e->text_len);
-        break;
-    case TVLR_EV_VALUE: rc->value = render_value(*e); break;
-    default: break;
+        case TVLR_EV_TYPE_START:
+            rc->annotated = true;
+            rc->bits = rc->base = 0;
+            rc->unit_param.clear();
+            break;
+        case TVLR_EV_TYPE_NAME:
+            rc->type = e->value_type;
+            break;
+        case TVLR_EV_TYPE_PARAM:
+            if (e->value_kind == TVL_VK_BITS) rc->bits = e->bits;
+            if (e->value_kind == TVL_VK_BASE || e->value_kind == TVL_VK_FRACTION)
+                rc->base = e->base;
+            if (e->value_kind == TVL_VK_UNIT) rc->unit_param.assign(e->text, e->text_len);
+            break;
+        case TVLR_EV_VALUE:
+            rc->value = render_value(*e);
+            break;
+        default:
+            break;
     }
     return true;
 }
@@ -363,8 +424,9 @@ TEST(Agreement, GeneratedValuesAndAnnotations) {
     EXPECT_GT(refused_by_both, 5000);
     EXPECT_GT(same_code, 150);
     EXPECT_GT(refused_by_writer_only, 500);
-    std::printf("accepted %d, refused by both %d (%d with the reader's code), by the writer only %d\n", accepted,
-                refused_by_both, same_code, refused_by_writer_only);
+    std::printf(
+        "accepted %d, refused by both %d (%d with the reader's code), by the writer only %d\n",
+        accepted, refused_by_both, same_code, refused_by_writer_only);
 }
 
 }  // namespace

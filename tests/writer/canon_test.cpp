@@ -1,9 +1,8 @@
 // The canonical observer: its output for given documents, its behaviour at sink failures and
 // finish, and the round trips: canonical text reads back with the same values (units included),
 // is a fixed point in both layouts, and equals what a writer fed with the same events writes.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -41,7 +40,8 @@ TEST(CanonObserver, Output) {
         {".a = [1, 1.5, \"x\"];",
          ".a=[<uint:64,_10,no_unit>1,<float:64,_10,no_unit>1.5,<utf8>\"x\"];",
          ".a = [<uint:64,_10,no_unit> 1, <float:64,_10,no_unit> 1.5, <utf8> \"x\"];\n"},
-        {".o = \0\1\3\0xyz\1\1\0q\0 ;"s, ".o=\0\1\3\0xyz\1\1\0q\0;"s, ".o = \0\1\3\0xyz\1\1\0q\0;\n"s},
+        {".o = \0\1\3\0xyz\1\1\0q\0 ;"s, ".o=\0\1\3\0xyz\1\1\0q\0;"s,
+         ".o = \0\1\3\0xyz\1\1\0q\0;\n"s},
         {"\xEF\xBB\xBF# lead\r\n.t = \"ab\" # c\n \"cd\";", ".t=<utf8>\"abcd\";",
          ".t = <utf8> \"abcd\";\n"},
         {".a = <utf8:_16,q> \"x\";", ".a=<utf8:_16,q>\"x\";", ".a = <utf8:_16,q> \"x\";\n"},
@@ -53,7 +53,8 @@ TEST(CanonObserver, Output) {
          ".f = <float> $-inf k~g\xC2\xB7m;\n"},
         {".s = { .x = <sint:8> -5 s; };", ".s={.x=<sint:8>-5 s;};",
          ".s = {\n\t.x = <sint:8> -5 s;\n};\n"},
-        {".a = [{.x = <uint> 5 m;}];", ".a=[{.x=<uint>5 m;}];", ".a = [{\n\t.x = <uint> 5 m;\n}];\n"},
+        {".a = [{.x = <uint> 5 m;}];", ".a=[{.x=<uint>5 m;}];",
+         ".a = [{\n\t.x = <uint> 5 m;\n}];\n"},
         // An untyped integer beyond 64 bits stays untyped: the added annotation would refuse it.
         {".p = 18446744073709551616;", ".p=18446744073709551616;", ".p = 18446744073709551616;\n"},
         {".p = -9223372036854775809 m;", ".p=-9223372036854775809 m;",
@@ -162,14 +163,12 @@ TEST(CanonObserver, FinishAfterIncompleteInputAndSinkFailure) {
     } flaky;
     tvlr_sink sink{};
     sink.write = [](tvlr_sink *s, const uint8_t *data, uint32_t len) {
-        Flaky *f;
-        std::memcpy(&f, s->reserved, sizeof f);
+        auto *f = load_pointer<Flaky>(s->reserved);
         if (f->failures-- > 0) return false;
         f->out.append(reinterpret_cast<const char *>(data), len);
         return true;
     };
-    Flaky *fp = &flaky;
-    std::memcpy(sink.reserved, &fp, sizeof fp);
+    store_pointer(sink.reserved, &flaky);
     tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, false);
     tvlr_event name{};
     name.text = "a";

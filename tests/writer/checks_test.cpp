@@ -25,7 +25,9 @@ Ev type_start(uint32_t type, uint32_t bits = 0, uint32_t base = 0) {
     return typed(TVLR_EV_TYPE_START, TVL_VK_TYPE, type, bits, base);
 }
 
-Ev type_name(uint32_t type) { return typed(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, type); }
+Ev type_name(uint32_t type) {
+    return typed(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, type);
+}
 
 Ev param(uint32_t value_kind, uint32_t type, uint32_t bits, uint32_t base) {
     return typed(TVLR_EV_TYPE_PARAM, value_kind, type, bits, base);
@@ -38,7 +40,9 @@ Ev unit_param(uint32_t type, std::string_view text) {
 }
 
 // The opening of an annotation of the type: type_start and type_name.
-std::vector<Ev> opened(uint32_t type) { return {type_start(type), type_name(type)}; }
+std::vector<Ev> opened(uint32_t type) {
+    return {type_start(type), type_name(type)};
+}
 
 tvl_unit unit_of(const char *text) {
     bool ok = false;
@@ -89,7 +93,8 @@ std::vector<RefusalCase> refusal_cases() {
         {"base 65", m + opened(U), param(TVL_VK_BASE, U, 0, 65), 25},
         {"float in base 8", m + opened(TVLR_TYPE_FLOAT), param(TVL_VK_BASE, TVLR_TYPE_FLOAT, 0, 8),
          25},
-        {"fraction of a uint", m + opened(U), param(TVL_VK_FRACTION, TVLR_TYPE_FLOAT_FIX, 0, 4), 25},
+        {"fraction of a uint", m + opened(U), param(TVL_VK_FRACTION, TVLR_TYPE_FLOAT_FIX, 0, 4),
+         25},
         {"fraction of 300", m + opened(TVLR_TYPE_FLOAT_FIX),
          param(TVL_VK_FRACTION, TVLR_TYPE_FLOAT_FIX, 0, 300), 25},
         {"fraction not below the width",
@@ -118,8 +123,7 @@ std::vector<RefusalCase> refusal_cases() {
         {"digit 2 in base 2", m, v(TVL_VK_NUMBER, "12", U, 8, 2), 36},
         {"hexadecimal number token out of range", m, v(TVL_VK_NUMBER, "1e5", U, 8, 16), 35},
         {"uint beyond 64 bits without a width", m, v(TVL_VK_NUMBER, "18446744073709551616", U), 35},
-        {"sint beyond 64 bits without a width", m,
-         v(TVL_VK_NUMBER, "-9223372036854775809", S), 35},
+        {"sint beyond 64 bits without a width", m, v(TVL_VK_NUMBER, "-9223372036854775809", S), 35},
         {"letters as an untyped number", m, v(TVL_VK_NUMBER, "abc"), 34},
         {"plus sign on a number", m, v(TVL_VK_NUMBER, "+1"), 34},
         {"number longer than any reader takes", m, v(TVL_VK_NUMBER, std::string(65536, '1')), 10},
@@ -185,8 +189,8 @@ TEST(WriterChecks, RefusalsLeaveOutputAndKeepFirstError) {
         for (bool pretty : {false, true}) {
             const WriteResult accepted = write_events(c.before, pretty, false);
             ASSERT_TRUE(accepted.ok) << "error " << accepted.error;
-            WriteResult r = write_events(c.before + c.refused + member("later") + num("1"),
-                                         pretty, true);
+            WriteResult r =
+                write_events(c.before + c.refused + member("later") + num("1"), pretty, true);
             EXPECT_FALSE(r.ok);
             EXPECT_EQ(r.accepted, c.before.size());
             EXPECT_EQ(r.error, c.code);
@@ -244,7 +248,8 @@ TEST(WriterChecks, ArgumentsOfTheCalls) {
         {"null event", [](tvlr_writer *x) { return tvlr_write_event(x, TVLR_EV_VALUE, nullptr); },
          ""},
         {"null name", [](tvlr_writer *x) { return tvlr_write_null(x, nullptr); }, ""},
-        {"null struct name", [](tvlr_writer *x) { return tvlr_write_struct_start(x, nullptr); }, ""},
+        {"null struct name", [](tvlr_writer *x) { return tvlr_write_struct_start(x, nullptr); },
+         ""},
         {"null string text", [](tvlr_writer *x) { return tvlr_write_string(x, "s", nullptr); },
          ".s="},
         {"null plain text", [](tvlr_writer *x) { return tvlr_write_plain(x, "p", nullptr); },
@@ -256,8 +261,8 @@ TEST(WriterChecks, ArgumentsOfTheCalls) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(tvlr_open_write_mem(w, buffer, sizeof buffer, false, nullptr));
         EXPECT_FALSE(c.call(w));
-        EXPECT_EQ(tvlr_writer_get_error(w), std::string(c.name) == "reserved word as plain" ? 34u
-                                                                                           : 28u);
+        EXPECT_EQ(tvlr_writer_get_error(w),
+                  std::string(c.name) == "reserved word as plain" ? 34u : 28u);
         EXPECT_EQ(std::string(buffer, tvlr_writer_bytes_written(w)), c.written);
     }
     // A finished writer refuses every further event with 28.
@@ -308,7 +313,8 @@ TEST(WriterChecks, AcceptedValues) {
         std::string out;
     } cases[] = {
         {"signed hexadecimal string",
-         std::vector<Ev>{member("v")} + annotation(S, 8, 16) + value(TVL_VK_STRING, "-80", S, 8, 16),
+         std::vector<Ev>{member("v")} + annotation(S, 8, 16) +
+             value(TVL_VK_STRING, "-80", S, 8, 16),
          ".v=<sint:8,_16>\"-80\";"},
         {"base-64 digits that start with a plus",
          std::vector<Ev>{member("v")} + annotation(U, 0, 64) + value(TVL_VK_STRING, "+/", U, 0, 64),
@@ -324,7 +330,8 @@ TEST(WriterChecks, AcceptedValues) {
          std::vector<Ev>{member("v")} + annotation(U, 8, 0) + value(TVL_VK_NUMBER, "nan", U, 8),
          ".v=<uint:8>$nan;"},
         {"exponent digit in base 16",
-         std::vector<Ev>{member("v")} + annotation(U, 12, 16) + value(TVL_VK_NUMBER, "1e5", U, 12, 16),
+         std::vector<Ev>{member("v")} + annotation(U, 12, 16) +
+             value(TVL_VK_NUMBER, "1e5", U, 12, 16),
          ".v=<uint:12,_16>1e5;"},
         {"octet stream after an annotation",
          std::vector<Ev>{member("v")} + annotation(U, 8, 0) + event(TVLR_EV_OCTETS_START) +

@@ -12,13 +12,27 @@ using namespace std::string_literals;
 
 namespace {
 
-Ev ss() { return event(TVLR_EV_STRUCT_START); }
-Ev se() { return event(TVLR_EV_STRUCT_END); }
-Ev as() { return event(TVLR_EV_ARRAY_START); }
-Ev ae() { return event(TVLR_EV_ARRAY_END); }
-Ev row() { return event(TVLR_EV_ROW_BREAK); }
-Ev anum(std::string_view t) { return value(TVL_VK_ARRAY_NUMBER, t); }
-Ev octets(std::string_view bytes) { return value(TVL_VK_OCTETS, bytes); }
+Ev ss() {
+    return event(TVLR_EV_STRUCT_START);
+}
+Ev se() {
+    return event(TVLR_EV_STRUCT_END);
+}
+Ev as() {
+    return event(TVLR_EV_ARRAY_START);
+}
+Ev ae() {
+    return event(TVLR_EV_ARRAY_END);
+}
+Ev row() {
+    return event(TVLR_EV_ROW_BREAK);
+}
+Ev anum(std::string_view t) {
+    return value(TVL_VK_ARRAY_NUMBER, t);
+}
+Ev octets(std::string_view bytes) {
+    return value(TVL_VK_OCTETS, bytes);
+}
 
 tvl_unit parsed_unit(const char *text) {
     bool ok = false;
@@ -71,29 +85,24 @@ std::vector<OutCase> output_cases() {
         {"annotated value",
          std::vector<Ev>{member("n")} + annotation(TVLR_TYPE_UINT, 8, 16) +
              value(TVL_VK_STRING, "ff", TVLR_TYPE_UINT, 8, 16),
-         ".n=<uint:8,_16>\"ff\";",
-         ".n = <uint:8,_16> \"ff\";\n"},
+         ".n=<uint:8,_16>\"ff\";", ".n = <uint:8,_16> \"ff\";\n"},
         {"annotation with every parameter",
          std::vector<Ev>{member("f")} + annotation(TVLR_TYPE_FLOAT_FIX, 32, 16, "k~g") +
              value(TVL_VK_NUMBER, "1.5", TVLR_TYPE_FLOAT_FIX, 32, 16),
-         ".f=<float_fix:32,q16,k~g>1.5;",
-         ".f = <float_fix:32,q16,k~g> 1.5;\n"},
+         ".f=<float_fix:32,q16,k~g>1.5;", ".f = <float_fix:32,q16,k~g> 1.5;\n"},
         {"annotation before a struct",
          std::vector<Ev>{member("s")} + annotation(TVLR_TYPE_UINT, 8, 0) +
              std::vector<Ev>{ss(), member("x"), num("1"), se()},
-         ".s=<uint:8>{.x=1;};",
-         ".s = <uint:8> {\n\t.x = 1;\n};\n"},
+         ".s=<uint:8>{.x=1;};", ".s = <uint:8> {\n\t.x = 1;\n};\n"},
         {"annotation before an array and an element",
          std::vector<Ev>{member("a")} + annotation(TVLR_TYPE_UINT, 8, 0) + as() + anum("1") +
              annotation(TVLR_TYPE_SINT, 16, 0) + anum("-2") + ae(),
-         ".a=<uint:8>[1,<sint:16>-2];",
-         ".a = <uint:8> [1, <sint:16> -2];\n"},
+         ".a=<uint:8>[1,<sint:16>-2];", ".a = <uint:8> [1, <sint:16> -2];\n"},
         {"annotated nulls in an array",
          std::vector<Ev>{member("a"), as()} + annotation(TVLR_TYPE_UINT, 0, 0) +
              value(TVL_VK_NULL, "") + annotation(TVLR_TYPE_UINT, 0, 0) + value(TVL_VK_NULL, "") +
              ae(),
-         ".a=[<uint>,<uint>];",
-         ".a = [<uint> , <uint> ];\n"},
+         ".a=[<uint>,<uint>];", ".a = [<uint> , <uint> ];\n"},
         {"special numbers",
          {member("a"), num("nan"), member("b"), num("inf"), member("c"), num("-inf")},
          ".a=$nan;.b=$inf;.c=$-inf;",
@@ -134,8 +143,7 @@ std::vector<OutCase> output_cases() {
         {"no suffix for a unit the annotation declares",
          std::vector<Ev>{member("a")} + annotation(TVLR_TYPE_UINT, 8, 0, "m") +
              with_unit(value(TVL_VK_NUMBER, "5", TVLR_TYPE_UINT, 8), parsed_unit("m")),
-         ".a=<uint:8,m>5;",
-         ".a = <uint:8,m> 5;\n"},
+         ".a=<uint:8,m>5;", ".a = <uint:8,m> 5;\n"},
         {"deep struct indentation",
          [] {
              std::vector<Ev> v;
@@ -222,12 +230,12 @@ TEST(WriterOutput, StatementEndIsDeferred) {
 
 // Events whose order the writer does not check still write their own bytes.
 TEST(WriterOutput, UncheckedOrder) {
-    const WriteResult r = write_events({event(TVLR_EV_ARRAY_END), event(TVLR_EV_ROW_BREAK)}, false,
-                                       false);
+    const WriteResult r =
+        write_events({event(TVLR_EV_ARRAY_END), event(TVLR_EV_ROW_BREAK)}, false, false);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.out, "]/");
-    const WriteResult finish = write_events({member("a"), as(), ss(), member("x"), num("1"), se()},
-                                            false, true);
+    const WriteResult finish =
+        write_events({member("a"), as(), ss(), member("x"), num("1"), se()}, false, true);
     EXPECT_FALSE(finish.ok);
     EXPECT_EQ(finish.error, 18u);
 }
@@ -251,14 +259,14 @@ TEST(WriterOutput, OnEventAfterOutput) {
     tvlr_writer_options o{};
     o.user_data = &seen;
     o.on_event = &count_events;
-    const WriteResult r = write_events({event(TVLR_EV_DOC_START), member("a"), num("1")}, false,
-                                       true, &o);
+    const WriteResult r =
+        write_events({event(TVLR_EV_DOC_START), member("a"), num("1")}, false, true, &o);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, 26u);
     EXPECT_EQ(r.out, ".a=1");
     EXPECT_EQ(r.offset, 4u);
-    EXPECT_EQ(seen.kinds, (std::vector<uint32_t>{TVLR_EV_DOC_START, TVLR_EV_MEMBER_NAME,
-                                                 TVLR_EV_VALUE}));
+    EXPECT_EQ(seen.kinds,
+              (std::vector<uint32_t>{TVLR_EV_DOC_START, TVLR_EV_MEMBER_NAME, TVLR_EV_VALUE}));
 }
 
 }  // namespace

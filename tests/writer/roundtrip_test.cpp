@@ -19,22 +19,57 @@ namespace {
 // The documents of the reader's tests that read without error.
 std::vector<std::string> reader_test_documents() {
     std::vector<std::string> docs = {
-        "", "  \n\t ", ".a=1;", ".a = ;", ".s = sym-1;", ".r = &.a.b;", ".n = null;", ".f = on;",
-        ".f = off;", ".t = \"ab\" \"cd\";", ".t = \"a\\tb\\\"\";", ".s = { .x = ; };", ".e = [];",
-        ".x = $nan;", "# lead\n.a = ; # done", "\xEF\xBB\xBF.a = ;", ".o = \0\1\3\0xyz\0;"s,
-        ".a = <uint:8>;", ".n = <uint:8> 255;", ".n = <sint:8> -128;", ".n = <uint:8,_16> \"ff\";",
-        ".n = <float> 1.5;", ".m = [1, 2] / [3, 4];", ".m = [[1, 2], [3]];",
-        ".m = [[1], 2] / [[3], 4];", ".p = 12 m;", ".c = 12.50 USD;",
-        ".a = [{.x = 1;}, {.x = 2;}];", ".m = [1] / [2]; .n = [1, 2];",
-        ".s = { .m = [1] / [2]; .n = [1, 2]; };", ".m = [1.5] / [2];", ".a = [<float> $nan, 1];",
-        ".a = <uint:8,m> 5 m;", ".a = <uint:12,_16> 1e5;", ".a = <float_fix:32,q8> 1.5;",
-        ".a = [1, [2, 3]];", ".s = \"abc\" m;",
+        "",
+        "  \n\t ",
+        ".a=1;",
+        ".a = ;",
+        ".s = sym-1;",
+        ".r = &.a.b;",
+        ".n = null;",
+        ".f = on;",
+        ".f = off;",
+        ".t = \"ab\" \"cd\";",
+        ".t = \"a\\tb\\\"\";",
+        ".s = { .x = ; };",
+        ".e = [];",
+        ".x = $nan;",
+        "# lead\n.a = ; # done",
+        "\xEF\xBB\xBF.a = ;",
+        ".o = \0\1\3\0xyz\0;"s,
+        ".a = <uint:8>;",
+        ".n = <uint:8> 255;",
+        ".n = <sint:8> -128;",
+        ".n = <uint:8,_16> \"ff\";",
+        ".n = <float> 1.5;",
+        ".m = [1, 2] / [3, 4];",
+        ".m = [[1, 2], [3]];",
+        ".m = [[1], 2] / [[3], 4];",
+        ".p = 12 m;",
+        ".c = 12.50 USD;",
+        ".a = [{.x = 1;}, {.x = 2;}];",
+        ".m = [1] / [2]; .n = [1, 2];",
+        ".s = { .m = [1] / [2]; .n = [1, 2]; };",
+        ".m = [1.5] / [2];",
+        ".a = [<float> $nan, 1];",
+        ".a = <uint:8,m> 5 m;",
+        ".a = <uint:12,_16> 1e5;",
+        ".a = <float_fix:32,q8> 1.5;",
+        ".a = [1, [2, 3]];",
+        ".s = \"abc\" m;",
         "\xEF\xBB\xBF# lead \xC3\xA9\r\n.a = \"x\\ty\" \"z\" # c\n ;",
-        ".s = { .x = [1, 2] / [3, 4]; .y = { .z = &.a.b; }; };", ".m = [[1, 2], [3]]; .e = [];",
-        ".o = \0\1\3\0xyz\1\1\0q\0 ;"s, ".u = 12 k~m/s; .v = \"abc\" m; .w = $-inf;",
-        ".a = <uint:8> 255; .b = <float> 1.5e-3;", ".t = \"\xE2\x82\xAC \xF0\x9F\x98\x80\";",
-        "\t.a\t=\t1\t;\v\f.b = 2 ;", ".a = 1;", ".s = {};", ".a = [1];", ".a = <uint:8,m> 5;",
-        ".a = 1; .b = 2; .c = 3;", ".a = 1; # done",
+        ".s = { .x = [1, 2] / [3, 4]; .y = { .z = &.a.b; }; };",
+        ".m = [[1, 2], [3]]; .e = [];",
+        ".o = \0\1\3\0xyz\1\1\0q\0 ;"s,
+        ".u = 12 k~m/s; .v = \"abc\" m; .w = $-inf;",
+        ".a = <uint:8> 255; .b = <float> 1.5e-3;",
+        ".t = \"\xE2\x82\xAC \xF0\x9F\x98\x80\";",
+        "\t.a\t=\t1\t;\v\f.b = 2 ;",
+        ".a = 1;",
+        ".s = {};",
+        ".a = [1];",
+        ".a = <uint:8,m> 5;",
+        ".a = 1; .b = 2; .c = 3;",
+        ".a = 1; # done",
         ".a = [{.x = 1;}, {.y = 2;}]; .b = 3;",
     };
     std::string deep, arrays;
@@ -63,7 +98,7 @@ std::vector<std::string> reader_test_documents() {
 // numbers, integers beyond 64 bits, references, symbols, booleans, nulls, octet streams of
 // several blocks, matrices, arrays and structs nested in each other, comments and white space.
 class Generator {
-public:
+  public:
     explicit Generator(uint32_t seed) : rng_(seed) {}
 
     std::string document() {
@@ -73,7 +108,7 @@ public:
         return doc;
     }
 
-private:
+  private:
     std::mt19937 rng_;
 
     int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -105,33 +140,55 @@ private:
 
     std::string string_literal() {
         switch (uniform(0, 5)) {
-        case 0: return "\"abc\"";
-        case 1: return "\"a\\tb\\\"c\\\\d\\n\\r\\v\\f\"";
-        case 2: return "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"";
-        case 3: return "\"\"";
-        case 4: return "\"x\"" + space() + "\"y\"";
-        default: {
-            std::string s = "\"";
-            const int n = uniform(0, 400);
-            for (int i = 0; i < n; ++i)
-                s += chance(10) ? pick({"\\t", "\\\"", "\\\\", "\t", "\xC3\xA9"})
-                                : std::string(1, static_cast<char>(uniform('a', 'z')));
-            return s + "\"";
-        }
+            case 0:
+                return "\"abc\"";
+            case 1:
+                return "\"a\\tb\\\"c\\\\d\\n\\r\\v\\f\"";
+            case 2:
+                return "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"";
+            case 3:
+                return "\"\"";
+            case 4:
+                return "\"x\"" + space() + "\"y\"";
+            default: {
+                std::string s = "\"";
+                const int n = uniform(0, 400);
+                for (int i = 0; i < n; ++i)
+                    s += chance(10) ? pick({"\\t", "\\\"", "\\\\", "\t", "\xC3\xA9"})
+                                    : std::string(1, static_cast<char>(uniform('a', 'z')));
+                return s + "\"";
+            }
         }
     }
 
     std::string annotated(bool in_array) {
-        if (!in_array && chance(20)) return pick({"<uint:8> 5 m", "<uint:8,m,s> 4 s",
-                                                  "<float> $-inf k~g", "<utf8> \"u\" Ki~B"});
-        return pick({"<uint:8> 255", "<sint:16,_16> \"-7f\"", "<uint:_64> \"+/\"",
-                     "<uint:16,_85> \"!u\"", "<float:64> 1.5e3", "<float:32,_16> \"1.8p+2\"",
-                     "<float_fix:32,q8> 1.5", "<float_fix:16> 3", "<float_dec:64,USD> 9.99",
-                     "<float_dec:128> 1e-3", "<utf8> \"t\"", "<utf8:_16> \"t\"", "<bool> on",
-                     "<bool:> false", "<uint:8,m> 5", "<utf8:xyz> \"x\"",
-                     "<uint:8,no_unit> 5", "<float> $nan", "<uint:8>", "<sint:100> -1",
-                     "<uint:200> 123456789012345678901234567890", "<uint: 8 , k~m>  3",
-                     "<float:64,k~g*m/s^2> 2", "<uint:8,m,s> 4"});
+        if (!in_array && chance(20))
+            return pick(
+                {"<uint:8> 5 m", "<uint:8,m,s> 4 s", "<float> $-inf k~g", "<utf8> \"u\" Ki~B"});
+        return pick({"<uint:8> 255",
+                     "<sint:16,_16> \"-7f\"",
+                     "<uint:_64> \"+/\"",
+                     "<uint:16,_85> \"!u\"",
+                     "<float:64> 1.5e3",
+                     "<float:32,_16> \"1.8p+2\"",
+                     "<float_fix:32,q8> 1.5",
+                     "<float_fix:16> 3",
+                     "<float_dec:64,USD> 9.99",
+                     "<float_dec:128> 1e-3",
+                     "<utf8> \"t\"",
+                     "<utf8:_16> \"t\"",
+                     "<bool> on",
+                     "<bool:> false",
+                     "<uint:8,m> 5",
+                     "<utf8:xyz> \"x\"",
+                     "<uint:8,no_unit> 5",
+                     "<float> $nan",
+                     "<uint:8>",
+                     "<sint:100> -1",
+                     "<uint:200> 123456789012345678901234567890",
+                     "<uint: 8 , k~m>  3",
+                     "<float:64,k~g*m/s^2> 2",
+                     "<uint:8,m,s> 4"});
     }
 
     std::string octets() {
@@ -150,20 +207,34 @@ private:
     std::string value(int depth, bool in_array) {
         const int kind = uniform(0, depth < 3 ? 13 : 9);
         switch (kind) {
-        case 0: return number() + (!in_array && chance(30) ? suffix() : "");
-        case 1: return string_literal() + (!in_array && chance(20) ? suffix() : "");
-        case 2: return annotated(in_array);
-        case 3: return pick({"sym", "a-b+c", "\xC3\xA9l\xC3\xA8ve"});
-        case 4: return pick({"&.x.y", "&.a", "&._q.r2"});
-        case 5: return pick({"true", "off", "on", "false"});
-        case 6: return pick({"null", ""});
-        case 7: return octets();
-        case 8: return number();
-        case 9: return string_literal();
-        case 10: return "{" + space() + members(depth + 1) + "}";
-        case 11: return array(depth + 1);
-        case 12: return matrix();
-        default: return typed_array();
+            case 0:
+                return number() + (!in_array && chance(30) ? suffix() : "");
+            case 1:
+                return string_literal() + (!in_array && chance(20) ? suffix() : "");
+            case 2:
+                return annotated(in_array);
+            case 3:
+                return pick({"sym", "a-b+c", "\xC3\xA9l\xC3\xA8ve"});
+            case 4:
+                return pick({"&.x.y", "&.a", "&._q.r2"});
+            case 5:
+                return pick({"true", "off", "on", "false"});
+            case 6:
+                return pick({"null", ""});
+            case 7:
+                return octets();
+            case 8:
+                return number();
+            case 9:
+                return string_literal();
+            case 10:
+                return "{" + space() + members(depth + 1) + "}";
+            case 11:
+                return array(depth + 1);
+            case 12:
+                return matrix();
+            default:
+                return typed_array();
         }
     }
 

@@ -1,8 +1,7 @@
 // The writer's sinks: memory sinks written directly, other sinks through the 64 KiB buffer,
 // sink failures as errors 31 and 30 with their offsets, finishing, and opening.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -25,9 +24,7 @@ struct Recording {
 };
 
 Recording *recording_of(tvlr_sink *sink) {
-    Recording *r;
-    std::memcpy(&r, sink->reserved, sizeof r);
-    return r;
+    return load_pointer<Recording>(sink->reserved);
 }
 
 bool recording_write(tvlr_sink *sink, const uint8_t *data, uint32_t len) {
@@ -53,7 +50,7 @@ tvlr_sink recording_sink(Recording *r, bool direct = false) {
     sink.write = &recording_write;
     sink.finish = &recording_finish;
     sink.direct = direct ? 1 : 0;
-    std::memcpy(sink.reserved, &r, sizeof r);
+    store_pointer(sink.reserved, r);
     return sink;
 }
 

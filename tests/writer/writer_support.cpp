@@ -29,8 +29,12 @@ Ev value(uint32_t value_kind, std::string_view text, uint32_t type, uint32_t bit
     return ev;
 }
 
-Ev num(std::string_view text) { return value(TVL_VK_NUMBER, text); }
-Ev str(std::string_view text) { return value(TVL_VK_STRING, text); }
+Ev num(std::string_view text) {
+    return value(TVL_VK_NUMBER, text);
+}
+Ev str(std::string_view text) {
+    return value(TVL_VK_STRING, text);
+}
 
 Ev with_unit(Ev ev, const tvl_unit &unit) {
     ev.e.unit = unit;
@@ -47,11 +51,12 @@ std::vector<Ev> annotation(uint32_t type, uint32_t bits, uint32_t base,
         ev.e.base = base;
         return ev;
     };
-    std::vector<Ev> run{typed(TVLR_EV_TYPE_START, TVL_VK_TYPE), typed(TVLR_EV_TYPE_NAME, TVL_VK_TYPE)};
+    std::vector<Ev> run{typed(TVLR_EV_TYPE_START, TVL_VK_TYPE),
+                        typed(TVLR_EV_TYPE_NAME, TVL_VK_TYPE)};
     if (bits != 0) run.push_back(typed(TVLR_EV_TYPE_PARAM, TVL_VK_BITS));
     if (base != 0)
-        run.push_back(typed(TVLR_EV_TYPE_PARAM,
-                            type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE));
+        run.push_back(
+            typed(TVLR_EV_TYPE_PARAM, type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE));
     if (!unit_text.empty()) {
         Ev unit = typed(TVLR_EV_TYPE_PARAM, TVL_VK_UNIT);
         unit.text = unit_text;
@@ -105,8 +110,7 @@ WriteResult write_events(const std::vector<Ev> &events, bool pretty, bool finish
 namespace {
 
 bool string_write(tvlr_sink *sink, const uint8_t *data, uint32_t len) {
-    std::string *out;
-    std::memcpy(&out, sink->reserved, sizeof out);
+    auto *out = load_pointer<std::string>(sink->reserved);
     out->append(reinterpret_cast<const char *>(data), len);
     sink->delivered += len;
     return true;
@@ -118,7 +122,7 @@ tvlr_sink string_sink(std::string *out, bool direct) {
     tvlr_sink sink{};
     sink.write = &string_write;
     sink.direct = direct ? 1 : 0;
-    std::memcpy(sink.reserved, &out, sizeof out);
+    store_pointer(sink.reserved, out);
     return sink;
 }
 
@@ -172,10 +176,9 @@ void append_quoted(std::string &out, const char *text, uint32_t len) {
 // types whose base defaults to 10.
 std::string render_type(const tvlr_event &e) {
     uint32_t base = e.base;
-    const bool base_defaults_to_10 = e.value_type == TVLR_TYPE_UTF8 ||
-                                     e.value_type == TVLR_TYPE_SINT ||
-                                     e.value_type == TVLR_TYPE_UINT ||
-                                     e.value_type == TVLR_TYPE_FLOAT;
+    const bool base_defaults_to_10 =
+        e.value_type == TVLR_TYPE_UTF8 || e.value_type == TVLR_TYPE_SINT ||
+        e.value_type == TVLR_TYPE_UINT || e.value_type == TVLR_TYPE_FLOAT;
     if (base_defaults_to_10 && base == 10) base = 0;
     std::string s;
     if (e.value_type || e.bits || base) {
@@ -191,16 +194,35 @@ bool record_value(void *user, uint32_t kind, tvlr_event *e) {
     auto *rec = static_cast<ValueRecorder *>(user);
     std::string s;
     switch (kind) {
-    case TVLR_EV_MEMBER_NAME: s = "." + std::string(e->text, e->text_len); break;
-    case TVLR_EV_STRUCT_START: s = "{" + render_type(*e); break;
-    case TVLR_EV_STRUCT_END: s = "}"; break;
-    case TVLR_EV_ARRAY_START: s = "[" + render_type(*e); break;
-    case TVLR_EV_ARRAY_END: s = "]"; break;
-    case TVLR_EV_ROW_BREAK: s = "/" + render_type(*e); break;
-    case TVLR_EV_OCTETS_START: s = "O{" + render_type(*e); break;
-    case TVLR_EV_OCTETS_END: s = "O}"; break;
-    case TVLR_EV_VALUE: s = render_value(*e); break;
-    default: return true;  // annotation runs, document start and end
+        case TVLR_EV_MEMBER_NAME:
+            s = "." + std::string(e->text, e->text_len);
+            break;
+        case TVLR_EV_STRUCT_START:
+            s = "{" + render_type(*e);
+            break;
+        case TVLR_EV_STRUCT_END:
+            s = "}";
+            break;
+        case TVLR_EV_ARRAY_START:
+            s = "[" + render_type(*e);
+            break;
+        case TVLR_EV_ARRAY_END:
+            s = "]";
+            break;
+        case TVLR_EV_ROW_BREAK:
+            s = "/" + render_type(*e);
+            break;
+        case TVLR_EV_OCTETS_START:
+            s = "O{" + render_type(*e);
+            break;
+        case TVLR_EV_OCTETS_END:
+            s = "O}";
+            break;
+        case TVLR_EV_VALUE:
+            s = render_value(*e);
+            break;
+        default:
+            return true;  // annotation runs, document start and end
     }
     if (!rec->out.empty()) rec->out += ' ';
     rec->out += s;

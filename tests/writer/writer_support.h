@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,19 @@
 #include "tvlr.h"
 
 namespace wtest {
+
+// A pointer kept in the reserved bytes of a sink record, for custom sinks of the tests.
+template <class T>
+void store_pointer(uint8_t *bytes, T *p) {
+    const auto v = reinterpret_cast<uintptr_t>(p);
+    std::memcpy(bytes, &v, sizeof v);
+}
+template <class T>
+T *load_pointer(const uint8_t *bytes) {
+    uintptr_t v;
+    std::memcpy(&v, bytes, sizeof v);
+    return reinterpret_cast<T *>(v);
+}
 
 // One event with its own copy of the text.
 struct Ev {
@@ -37,9 +51,9 @@ std::vector<Ev> operator+(std::vector<Ev> a, const std::vector<Ev> &b);
 std::vector<Ev> operator+(std::vector<Ev> a, const Ev &b);
 
 struct WriteResult {
-    bool ok = false;       // every event accepted (and finish succeeded when asked)
-    size_t accepted = 0;   // events accepted before the first refusal
-    std::string out;       // the bytes in the memory sink
+    bool ok = false;      // every event accepted (and finish succeeded when asked)
+    size_t accepted = 0;  // events accepted before the first refusal
+    std::string out;      // the bytes in the memory sink
     uint32_t error = 0;
     uint64_t offset = 0;
 };
