@@ -144,6 +144,10 @@ std::vector<OutCase> output_cases() {
          std::vector<Ev>{member("a")} + annotation(TVLR_TYPE_UINT, 8, 0, "m") +
              with_unit(value(TVL_VK_NUMBER, "5", TVLR_TYPE_UINT, 8), parsed_unit("m")),
          ".a=<uint:8,m>5;", ".a = <uint:8,m> 5;\n"},
+        {"long member name",
+         {member(std::string(300, 'n')), num("1"), member("b"), num("2")},
+         "." + std::string(300, 'n') + "=1;.b=2;",
+         "." + std::string(300, 'n') + " = 1;\n.b = 2;\n"},
         {"deep struct indentation",
          [] {
              std::vector<Ev> v;
