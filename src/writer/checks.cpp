@@ -27,7 +27,7 @@ constexpr bool is_string_kind(uint32_t k) {
     return k == TVL_VK_STRING || k == TVL_VK_ARRAY_STRING;
 }
 
-constexpr bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
+bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
     return len == word_len && std::memcmp(text, word, len) == 0;
 }
 
@@ -173,7 +173,7 @@ uint32_t string_as_read(const char *text, size_t len, uint32_t type, uint32_t bi
                                                                     : TVL_ERR_VALUE_OUT_OF_RANGE;
 }
 
-constexpr bool is_reserved_word(const char *text, size_t len) {
+bool is_reserved_word(const char *text, size_t len) {
     return text_is(text, len, "null", 4) || text_is(text, len, "true", 4) ||
            text_is(text, len, "false", 5) || text_is(text, len, "on", 2) ||
            text_is(text, len, "off", 3);
