@@ -18,7 +18,9 @@ struct Recorder {
     bool nesting_ok = true;
 };
 
-void append_text(std::string &out, const char *text, uint32_t len) {
+}  // namespace
+
+void append_quoted(std::string &out, const char *text, uint32_t len) {
     out += '"';
     for (uint32_t i = 0; i < len; ++i) {
         auto c = static_cast<unsigned char>(text[i]);
@@ -35,6 +37,8 @@ void append_text(std::string &out, const char *text, uint32_t len) {
     }
     out += '"';
 }
+
+namespace {
 
 bool on_event(void *user, uint32_t kind, tvlr_event *e) {
     auto *rec = static_cast<Recorder *>(user);
@@ -146,7 +150,7 @@ std::string render_event(uint32_t kind, const tvlr_event &e) {
             break;
         case TVLR_EV_TYPE_START:
             s = "<";
-            append_text(s, e.text, e.text_len);
+            append_quoted(s, e.text, e.text_len);
             break;
         case TVLR_EV_TYPE_END:
             s = ">";
@@ -162,11 +166,11 @@ std::string render_event(uint32_t kind, const tvlr_event &e) {
             else if (e.value_kind == TVL_VK_BASE || e.value_kind == TVL_VK_FRACTION)
                 s += ":" + std::to_string(e.base);
             else
-                append_text(s, e.text, e.text_len);
+                append_quoted(s, e.text, e.text_len);
             return s;
         case TVLR_EV_VALUE:
             s = "v" + std::to_string(e.value_kind);
-            append_text(s, e.text, e.text_len);
+            append_quoted(s, e.text, e.text_len);
             break;
         default:
             s = "?" + std::to_string(kind);

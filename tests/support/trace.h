@@ -58,6 +58,10 @@ std::string generated_document(std::mt19937 &rng);
 // Shorthand: trace of a default read from memory.
 std::string trace(std::string_view input);
 
+// Appends text in double quotes, with `"` and `\` escaped and control
+// bytes as \xHH, so that traces stay printable.
+void append_quoted(std::string &out, const char *text, uint32_t len);
+
 // Renders one event as in the notation above.
 std::string render_event(uint32_t kind, const tvlr_event &e);
 

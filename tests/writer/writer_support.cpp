@@ -154,24 +154,6 @@ struct ValueRecorder {
     std::string out;
 };
 
-void append_quoted(std::string &out, const char *text, uint32_t len) {
-    out += '"';
-    for (uint32_t i = 0; i < len; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
-}
-
 // Type, width and base with equal meanings written alike: a base of 10 is no base for the
 // types whose base defaults to 10.
 std::string render_type(const tvlr_event &e) {
@@ -233,7 +215,7 @@ bool record_value(void *user, uint32_t kind, tvlr_event *e) {
 
 std::string render_value(const tvlr_event &e) {
     std::string s = "v" + std::to_string(e.value_kind);
-    append_quoted(s, e.text, e.text_len);
+    tvltest::append_quoted(s, e.text, e.text_len);
     return s + render_type(e);
 }
 
