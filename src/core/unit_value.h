@@ -25,6 +25,11 @@ inline void set_neutral_unit(tvl_unit &u) {
 
 // Copies a unit, writing only the slots that either side uses.
 inline void copy_unit(tvl_unit &dst, const tvl_unit &src) {
+    if (dst.count <= 1 && src.count <= 1) {  // no unit or one factor: the common case
+        dst.count = src.count;
+        dst.factors[0] = src.factors[0];
+        return;
+    }
     const uint32_t d = dst.count < TVL_UNIT_MAX_FACTORS ? dst.count : TVL_UNIT_MAX_FACTORS;
     const uint32_t s = src.count < TVL_UNIT_MAX_FACTORS ? src.count : TVL_UNIT_MAX_FACTORS;
     const uint32_t n = d > s ? d : s;

@@ -214,9 +214,8 @@ bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
     return true;
 }
 
-bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text, uint32_t len,
-          bool zero_record) {
-    if (!r->on_event && !r->on_event_after) return true;
+bool emit_to_callbacks(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                       uint32_t len, bool zero_record) {
     static constexpr TypeInForce kZero{};
     return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
 }

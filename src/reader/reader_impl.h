@@ -195,8 +195,14 @@ namespace tvl::rd {
 // Delivers one event to both callbacks with the type in force (or an
 // all-zero record when `zero_record`), the given value kind and text.
 // False when a callback refused it (error 26 is then set).
-bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text, uint32_t len,
-          bool zero_record = false);
+bool emit_to_callbacks(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                       uint32_t len, bool zero_record);
+inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                 uint32_t len, bool zero_record = false) {
+    // A reader without callbacks builds no records at all.
+    if (!r->on_event && !r->on_event_after) return true;
+    return emit_to_callbacks(r, kind, value_kind, text, len, zero_record);
+}
 
 // Which callbacks an event goes to.
 enum Targets : uint32_t { kFirst = 1, kSecond = 2, kBoth = 3 };
