@@ -436,6 +436,7 @@ inline uint32_t run_limit(const tvlr_reader *r, uint32_t s) {
 // Bulk white space: consumes the run of white-space bytes at p as the
 // per-byte step would. Returns the number of bytes consumed.
 inline size_t white_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
+    if (!kWhiteSpace[*p]) return 0;  // most runs between tokens are empty
     uint64_t room = r->max_text_bytes - r->bytes_scanned;
     if (static_cast<uint64_t>(end - p) > room) end = p + room;
     const uint8_t *q = p;
@@ -474,6 +475,7 @@ inline size_t white_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
 inline size_t token_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
     const uint32_t s = r->state;
     const auto &stay = kStaySets[s];
+    if (!stay[*p]) return 0;
     uint8_t *buf;
     uint32_t *len;
     switch (kRunStates[s].buffer) {
@@ -541,7 +543,7 @@ inline bool plain_ascii8(const uint8_t *p) {
 
 // Bulk string run: plain string bytes appended at once.
 inline size_t string_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
-    if (r->text_len >= r->max_string_len) return 0;
+    if (!kStringRun[*p] || r->text_len >= r->max_string_len) return 0;
     uint64_t room = r->max_string_len - r->text_len;
     uint64_t text_room = r->max_text_bytes - r->bytes_scanned;
     if (text_room < room) room = text_room;
