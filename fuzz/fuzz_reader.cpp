@@ -25,8 +25,10 @@ bool on_event(void *user, uint32_t kind, tvlr_event *e) {
     if (kind == TVLR_EV_ARRAY_START) s->open.push_back('[');
     if (kind == TVLR_EV_STRUCT_END || kind == TVLR_EV_ARRAY_END) {
         char want = kind == TVLR_EV_STRUCT_END ? '{' : '[';
-        if (s->open.empty() || s->open.back() != want) s->nested = false;
-        else s->open.pop_back();
+        if (s->open.empty() || s->open.back() != want)
+            s->nested = false;
+        else
+            s->open.pop_back();
     }
     return true;
 }
@@ -86,8 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (ok != (err == 0)) std::abort();
             if (!st.nested) std::abort();
             if (ok && !st.open.empty()) std::abort();
-            if (pass == 0) first_error = err;
-            else if (err != first_error) std::abort();  // chunking changes nothing
+            if (pass == 0)
+                first_error = err;
+            else if (err != first_error)
+                std::abort();  // chunking changes nothing
             tvlr_reader_destroy(r);
         }
     }
