@@ -103,8 +103,8 @@ typedef struct tvl_prefix {
 } tvl_prefix;
 
 typedef struct tvl_unit_factor {
-    uint32_t base;      /* tvl_base_unit */
-    int32_t exponent;   /* tvl_exponent */
+    uint32_t base;    /* tvl_base_unit */
+    int32_t exponent; /* tvl_exponent */
     tvl_prefix prefix;
 } tvl_unit_factor;
 
@@ -242,32 +242,28 @@ TVLR_API bool tvl_validate_number_in_base(const char *text, uint32_t base);
 /* True when text fits an unsigned integer of bits (a width of 0 or a null
  * text pass). Special numbers pass; otherwise one optional '+' and digits
  * of base only. */
-TVLR_API bool tvl_validate_uint_range(const char *text, uint32_t bits,
-                                      uint32_t base);
+TVLR_API bool tvl_validate_uint_range(const char *text, uint32_t bits, uint32_t base);
 
 /* True when text fits a two's-complement integer of bits (a width of 0 or a
  * null text pass). Special numbers pass; otherwise one optional sign and
  * digits of base only. */
-TVLR_API bool tvl_validate_sint_range(const char *text, uint32_t bits,
-                                      uint32_t base);
+TVLR_API bool tvl_validate_sint_range(const char *text, uint32_t bits, uint32_t base);
 
 /* Read a whole text as a 64-bit integer in the annotation's base (10 when
  * it is 0 and for float_fix and float_dec). The output is written only on
  * success. */
-TVLR_API bool tvl_parse_int64(const char *text, tvl_type_annotation annotation,
-                              int64_t *out);
-TVLR_API bool tvl_parse_uint64(const char *text, tvl_type_annotation annotation,
-                               uint64_t *out);
+TVLR_API bool tvl_parse_int64(const char *text, tvl_type_annotation annotation, int64_t *out);
+TVLR_API bool tvl_parse_uint64(const char *text, tvl_type_annotation annotation, uint64_t *out);
 
 /* Write value in base (2..62, 64, 85) with at least min_digits digits
  * (capped at 64) and a NUL; return the length without the NUL, or -1 with
  * the buffer untouched. The signed form puts '-' before the digits. A text
  * whose first digit would read as a sign ('+' in base 64, '+' or '-' in
  * base 85) gets one zero digit in front: 62 in base 64 is "A+". */
-TVLR_API int tvl_format_uint64(char *buf, size_t size, uint64_t value,
-                               uint32_t base, uint32_t min_digits);
-TVLR_API int tvl_format_int64(char *buf, size_t size, int64_t value,
-                              uint32_t base, uint32_t min_digits);
+TVLR_API int tvl_format_uint64(char *buf, size_t size, uint64_t value, uint32_t base,
+                               uint32_t min_digits);
+TVLR_API int tvl_format_int64(char *buf, size_t size, int64_t value, uint32_t base,
+                              uint32_t min_digits);
 
 /* The number of digits of the largest value of a numeric type of 1..64
  * bits in its base (10 for base 0, float_fix and float_dec); 0 for other
@@ -291,10 +287,10 @@ TVLR_API uint32_t tvl_min_digits_for_type(tvl_type_annotation annotation);
  *   unit_text_len  its length; 0 without one
  * Any out pointer may be null. A null or empty text gives ok false and an
  * all-zero record. */
-TVLR_API tvl_type_annotation tvl_parse_type_annotation(
-    const char *text, uint32_t length, bool *ok, bool *unit_ok,
-    bool *unit_too_long, tvl_unit *unit, char *unit_text,
-    uint8_t *unit_text_len);
+TVLR_API tvl_type_annotation tvl_parse_type_annotation(const char *text, uint32_t length, bool *ok,
+                                                       bool *unit_ok, bool *unit_too_long,
+                                                       tvl_unit *unit, char *unit_text,
+                                                       uint8_t *unit_text_len);
 
 /* @@end annotations @@ */
 
@@ -307,8 +303,7 @@ typedef struct tvlr_source tvlr_source;
 /* Reads up to cap bytes into dst and stores the count (0 = end of input);
  * false is a read failure. The first argument points at the reader's copy
  * of the source record. */
-typedef bool (*tvlr_read_fn)(tvlr_source *src, uint8_t *dst, uint32_t cap,
-                             uint32_t *count);
+typedef bool (*tvlr_read_fn)(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count);
 
 struct tvlr_source {
     tvlr_read_fn read;
@@ -322,8 +317,7 @@ typedef struct tvlr_sink tvlr_sink;
 
 /* Takes all len bytes (true) or fails; the first argument points at the
  * writing object's copy of the sink record. */
-typedef bool (*tvlr_write_fn)(tvlr_sink *sink, const uint8_t *data,
-                              uint32_t len);
+typedef bool (*tvlr_write_fn)(tvlr_sink *sink, const uint8_t *data, uint32_t len);
 typedef bool (*tvlr_finish_fn)(tvlr_sink *sink);
 
 struct tvlr_sink {
@@ -337,9 +331,8 @@ struct tvlr_sink {
     uint8_t reserved[16];
 };
 
-typedef void (*tvlr_error_fn)(void *user, uint32_t code, uint64_t line,
-                              uint64_t column, uint32_t byte,
-                              uint64_t offset);
+typedef void (*tvlr_error_fn)(void *user, uint32_t code, uint64_t line, uint64_t column,
+                              uint32_t byte, uint64_t offset);
 
 /* Reader options; a zero limit selects its default. */
 typedef struct tvlr_reader_options {
@@ -364,20 +357,15 @@ typedef struct tvlr_reader tvlr_reader;
 
 TVLR_API tvlr_reader *tvlr_reader_create(void);
 TVLR_API void tvlr_reader_destroy(tvlr_reader *reader);
-TVLR_API void tvlr_source_from_mem(tvlr_source *src, const void *data,
-                                   uint64_t length);
+TVLR_API void tvlr_source_from_mem(tvlr_source *src, const void *data, uint64_t length);
 TVLR_API void tvlr_source_from_fd(tvlr_source *src, int32_t fd);
-TVLR_API void tvlr_sink_to_mem(tvlr_sink *sink, void *buffer,
-                               uint64_t capacity);
+TVLR_API void tvlr_sink_to_mem(tvlr_sink *sink, void *buffer, uint64_t capacity);
 TVLR_API void tvlr_sink_to_fd(tvlr_sink *sink, int32_t fd);
 TVLR_API uint64_t tvlr_sink_bytes_written(const tvlr_sink *sink);
-TVLR_API bool tvlr_open_read_source(tvlr_reader *reader,
-                                    const tvlr_source *src,
-                                    const tvlr_sink *echo,
-                                    const tvlr_reader_options *options);
-TVLR_API bool tvlr_open_read_mem(tvlr_reader *reader, const void *data,
-                                 uint64_t length, void *echo_buffer,
-                                 uint64_t echo_capacity,
+TVLR_API bool tvlr_open_read_source(tvlr_reader *reader, const tvlr_source *src,
+                                    const tvlr_sink *echo, const tvlr_reader_options *options);
+TVLR_API bool tvlr_open_read_mem(tvlr_reader *reader, const void *data, uint64_t length,
+                                 void *echo_buffer, uint64_t echo_capacity,
                                  const tvlr_reader_options *options);
 TVLR_API bool tvlr_read(tvlr_reader *reader);
 TVLR_API uint32_t tvlr_reader_get_error(const tvlr_reader *reader);
@@ -421,12 +409,10 @@ TVLR_API void tvlr_writer_destroy(tvlr_writer *writer);
 /* Opens (and clears) the writer over a copy of the sink; pretty selects tabs
  * and line feeds. options may be null (depth limits 64). False, with the
  * writer untouched, for a null writer, a null sink or a sink without write. */
-TVLR_API bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink,
-                                   bool pretty,
+TVLR_API bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool pretty,
                                    const tvlr_writer_options *options);
 /* Opens over a memory sink on the buffer; false for a null writer or buffer. */
-TVLR_API bool tvlr_open_write_mem(tvlr_writer *writer, void *buffer,
-                                  uint64_t capacity, bool pretty,
+TVLR_API bool tvlr_open_write_mem(tvlr_writer *writer, void *buffer, uint64_t capacity, bool pretty,
                                   const tvlr_writer_options *options);
 
 /* Writes the pending ';', hands the buffered bytes to the sink and calls its
@@ -445,18 +431,14 @@ TVLR_API uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer);
  * the output as it was. Every event that is accepted gives text that the
  * reader reads back with the same values; a unit that no annotation declares
  * is written as a suffix after a number or string outside arrays. */
-TVLR_API bool tvlr_write_event(tvlr_writer *writer, uint32_t kind,
-                               const tvlr_event *event);
+TVLR_API bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *event);
 
 /* Convenience calls: a member name, then one value (string, bare symbol,
  * null, boolean) or struct_start; and struct_end. */
-TVLR_API bool tvlr_write_string(tvlr_writer *writer, const char *name,
-                                const char *text);
-TVLR_API bool tvlr_write_plain(tvlr_writer *writer, const char *name,
-                               const char *text);
+TVLR_API bool tvlr_write_string(tvlr_writer *writer, const char *name, const char *text);
+TVLR_API bool tvlr_write_plain(tvlr_writer *writer, const char *name, const char *text);
 TVLR_API bool tvlr_write_null(tvlr_writer *writer, const char *name);
-TVLR_API bool tvlr_write_bool(tvlr_writer *writer, const char *name,
-                              bool value);
+TVLR_API bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value);
 TVLR_API bool tvlr_write_struct_start(tvlr_writer *writer, const char *name);
 TVLR_API bool tvlr_write_struct_end(tvlr_writer *writer);
 
@@ -466,11 +448,9 @@ TVLR_API bool tvlr_write_struct_end(tvlr_writer *writer);
 typedef struct tvlr_canon_observer tvlr_canon_observer;
 
 /* Null for a null sink, a sink without write, or when memory is short. */
-TVLR_API tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink,
-                                                         bool pretty);
+TVLR_API tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink, bool pretty);
 /* False only when the sink failed; true for a null observer. */
-TVLR_API bool tvlr_canon_observer_on_event(void *observer, uint32_t kind,
-                                           tvlr_event *event);
+TVLR_API bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *event);
 /* Writes the pending ';' and hands the buffered bytes to the sink; true for
  * a null observer. Does not call the sink's finish callback. */
 TVLR_API bool tvlr_canon_observer_finish(tvlr_canon_observer *observer);
@@ -536,8 +516,7 @@ TVLR_API tvl_exponent tvl_int_to_exponent(int v);
 /* Factor to coherent SI units (kelvin = value * factor + *offset when
  * *has_offset). *ok false for currencies, bad prefixes or exponents, and
  * affine units used other than alone with exponent 1. */
-TVLR_API double tvl_unit_to_si_factor(bool *has_offset, double *offset, bool *ok,
-                                      tvl_unit unit);
+TVLR_API double tvl_unit_to_si_factor(bool *has_offset, double *offset, bool *ok, tvl_unit unit);
 
 /* Exponents of length, mass, time, current, temperature, amount and
  * luminous intensity; false for currencies and invalid factors. */
@@ -568,7 +547,7 @@ typedef struct tvl_currency {
     uint16_t numeric;   /* ISO numeric code; 0 for crypto-currencies */
     uint8_t minor_unit; /* digits after the decimal point */
     uint8_t is_crypto;
-    char name[48];      /* English name, NUL-terminated */
+    char name[48]; /* English name, NUL-terminated */
 } tvl_currency;
 
 TVLR_API bool tvl_unit_is_currency(tvl_base_unit base);

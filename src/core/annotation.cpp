@@ -8,7 +8,9 @@
 namespace tvl {
 namespace {
 
-constexpr bool is_dec_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool is_dec_digit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
 
 bool starts_with(const char *text, size_t len, const char *word, size_t word_len) noexcept {
     return len >= word_len && std::memcmp(text, word, word_len) == 0;
@@ -107,10 +109,10 @@ bool parse_type_annotation(const char *text, size_t len, AnnotationParse &out) n
             // A unit: everything up to the next comma, spaces included.
             const char *unit_start = text + pos;
             const void *comma = std::memchr(unit_start, ',', len - pos);
-            const size_t unit_len = comma != nullptr
-                                        ? static_cast<size_t>(static_cast<const char *>(comma) -
-                                                              unit_start)
-                                        : len - pos;
+            const size_t unit_len =
+                comma != nullptr
+                    ? static_cast<size_t>(static_cast<const char *>(comma) - unit_start)
+                    : len - pos;
             has_unit = true;
             if (unit_len > kMaxAnnotationUnitLen) {
                 out.unit_ok = false;
@@ -125,8 +127,8 @@ bool parse_type_annotation(const char *text, size_t len, AnnotationParse &out) n
                 out.unit = tvl_unit{};
             } else {
                 bool unit_parsed = false;
-                out.unit = tvl_parse_unit_n(unit_start, static_cast<uint32_t>(unit_len),
-                                            &unit_parsed);
+                out.unit =
+                    tvl_parse_unit_n(unit_start, static_cast<uint32_t>(unit_len), &unit_parsed);
                 if (!unit_parsed) out.unit_ok = false;
             }
             pos += unit_len;
@@ -140,10 +142,9 @@ bool parse_type_annotation(const char *text, size_t len, AnnotationParse &out) n
 
 extern "C" {
 
-TVLR_API tvl_type_annotation tvl_parse_type_annotation(const char *text, uint32_t length,
-                                                       bool *ok, bool *unit_ok,
-                                                       bool *unit_too_long, tvl_unit *unit,
-                                                       char *unit_text,
+TVLR_API tvl_type_annotation tvl_parse_type_annotation(const char *text, uint32_t length, bool *ok,
+                                                       bool *unit_ok, bool *unit_too_long,
+                                                       tvl_unit *unit, char *unit_text,
                                                        uint8_t *unit_text_len) {
     tvl::AnnotationParse parsed;
     tvl::parse_type_annotation(text, length, parsed);

@@ -30,14 +30,22 @@ struct TypeWord {
 // The word that prints a type number: "plain" for 0 and for numbers above 7.
 constexpr TypeWord type_word(uint32_t value_type) noexcept {
     switch (value_type) {
-    case TVLR_TYPE_UTF8: return {"utf8", 4};
-    case TVLR_TYPE_SINT: return {"sint", 4};
-    case TVLR_TYPE_UINT: return {"uint", 4};
-    case TVLR_TYPE_FLOAT: return {"float", 5};
-    case TVLR_TYPE_FLOAT_FIX: return {"float_fix", 9};
-    case TVLR_TYPE_FLOAT_DEC: return {"float_dec", 9};
-    case TVLR_TYPE_BOOL: return {"bool", 4};
-    default: return {"plain", 5};
+        case TVLR_TYPE_UTF8:
+            return {"utf8", 4};
+        case TVLR_TYPE_SINT:
+            return {"sint", 4};
+        case TVLR_TYPE_UINT:
+            return {"uint", 4};
+        case TVLR_TYPE_FLOAT:
+            return {"float", 5};
+        case TVLR_TYPE_FLOAT_FIX:
+            return {"float_fix", 9};
+        case TVLR_TYPE_FLOAT_DEC:
+            return {"float_dec", 9};
+        case TVLR_TYPE_BOOL:
+            return {"bool", 4};
+        default:
+            return {"plain", 5};
     }
 }
 
@@ -55,16 +63,21 @@ constexpr bool fixed_width_valid(uint32_t bits) noexcept {
 // (a false result is TVL_ERR_ILLEGAL_VALUE_TYPE). Type 0, utf8 and numbers above 7 pass with
 // any width and base; for float_fix the base field is the fraction count, which must be below
 // the width (below 64 for width 0). The unit is not part of this check.
-constexpr bool annotation_fields_valid(uint32_t value_type, uint32_t bits,
-                                       uint32_t base) noexcept {
+constexpr bool annotation_fields_valid(uint32_t value_type, uint32_t bits, uint32_t base) noexcept {
     switch (value_type) {
-    case TVLR_TYPE_SINT:
-    case TVLR_TYPE_UINT: return bits <= kMaxIntegerBits && (base == 0 || is_valid_base(base));
-    case TVLR_TYPE_FLOAT: return float_width_valid(bits) && (base == 0 || base == 10 || base == 16);
-    case TVLR_TYPE_FLOAT_FIX: return fixed_width_valid(bits) && base < (bits == 0 ? 64 : bits);
-    case TVLR_TYPE_FLOAT_DEC: return fixed_width_valid(bits) && base == 0;
-    case TVLR_TYPE_BOOL: return bits == 0 && base == 0;
-    default: return true;
+        case TVLR_TYPE_SINT:
+        case TVLR_TYPE_UINT:
+            return bits <= kMaxIntegerBits && (base == 0 || is_valid_base(base));
+        case TVLR_TYPE_FLOAT:
+            return float_width_valid(bits) && (base == 0 || base == 10 || base == 16);
+        case TVLR_TYPE_FLOAT_FIX:
+            return fixed_width_valid(bits) && base < (bits == 0 ? 64 : bits);
+        case TVLR_TYPE_FLOAT_DEC:
+            return fixed_width_valid(bits) && base == 0;
+        case TVLR_TYPE_BOOL:
+            return bits == 0 && base == 0;
+        default:
+            return true;
     }
 }
 

@@ -8,8 +8,12 @@
 namespace tvl {
 namespace {
 
-constexpr bool is_dec_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-constexpr bool is_sign(char c) noexcept { return c == '+' || c == '-'; }
+constexpr bool is_dec_digit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+constexpr bool is_sign(char c) noexcept {
+    return c == '+' || c == '-';
+}
 
 // An exponent after its marker: an optional sign and one or more decimal digits, to the end.
 bool is_exponent_tail(const char *p, size_t n) noexcept {
@@ -128,7 +132,9 @@ bool read_magnitude(const char *p, size_t n, uint32_t base, uint64_t &out) noexc
     return true;
 }
 
-size_t checked_strlen(const char *text) noexcept { return text ? std::strlen(text) : 0; }
+size_t checked_strlen(const char *text) noexcept {
+    return text ? std::strlen(text) : 0;
+}
 
 }  // namespace
 
@@ -302,20 +308,20 @@ int format_int64(char *buf, size_t size, int64_t value, uint32_t base,
 
 uint32_t min_digits_for_type(tvl_type_annotation a) noexcept {
     switch (a.value_type) {
-    case TVLR_TYPE_SINT:
-    case TVLR_TYPE_UINT:
-    case TVLR_TYPE_FLOAT:
-    case TVLR_TYPE_FLOAT_FIX:
-    case TVLR_TYPE_FLOAT_DEC:
-        break;
-    default:
-        return 0;
+        case TVLR_TYPE_SINT:
+        case TVLR_TYPE_UINT:
+        case TVLR_TYPE_FLOAT:
+        case TVLR_TYPE_FLOAT_FIX:
+        case TVLR_TYPE_FLOAT_DEC:
+            break;
+        default:
+            return 0;
     }
     if (a.bits == 0 || a.bits > 64) return 0;
     const uint32_t base = parse_base_of(a);
     if (base < 2) return 0;
     uint64_t largest = a.value_type == TVLR_TYPE_SINT ? (uint64_t{1} << (a.bits - 1)) - 1
-                                                       : uint_max_for_bits(a.bits);
+                                                      : uint_max_for_bits(a.bits);
     uint32_t n = 1;
     while (largest >= base) {
         largest /= base;

@@ -56,8 +56,7 @@ constexpr bool sint_magnitude_fits(uint64_t magnitude, bool negative, uint32_t b
 // The base that the 64-bit parsers use for an annotation: 10 when the base is 0 and for
 // float_fix (whose base field holds fraction bits) and float_dec.
 constexpr uint32_t parse_base_of(tvl_type_annotation a) noexcept {
-    if (a.base == 0 || a.value_type == TVLR_TYPE_FLOAT_FIX ||
-        a.value_type == TVLR_TYPE_FLOAT_DEC) {
+    if (a.base == 0 || a.value_type == TVLR_TYPE_FLOAT_FIX || a.value_type == TVLR_TYPE_FLOAT_DEC) {
         return 10;
     }
     return a.base;

@@ -87,6 +87,8 @@ TVLR_API bool tvl_validate_reference(const char *text) {
     return tvl::is_reference(text, std::strlen(text));
 }
 
-TVLR_API const uint8_t *tvl_get_escape_repl_table(void) { return tvl::kEscapeReplacement.data(); }
+TVLR_API const uint8_t *tvl_get_escape_repl_table(void) {
+    return tvl::kEscapeReplacement.data();
+}
 
 }  // extern "C"

@@ -45,8 +45,12 @@ inline constexpr std::array<uint8_t, 256> kByteClasses = [] {
 constexpr bool is_name_start_byte(uint8_t b) noexcept {
     return (kByteClasses[b] & kNameStartByte) != 0;
 }
-constexpr bool is_name_byte(uint8_t b) noexcept { return (kByteClasses[b] & kNameByte) != 0; }
-constexpr bool is_string_byte(uint8_t b) noexcept { return (kByteClasses[b] & kStringByte) != 0; }
+constexpr bool is_name_byte(uint8_t b) noexcept {
+    return (kByteClasses[b] & kNameByte) != 0;
+}
+constexpr bool is_string_byte(uint8_t b) noexcept {
+    return (kByteClasses[b] & kStringByte) != 0;
+}
 
 // The reverse of the escape table: for a byte of string content, the letter that follows the
 // backslash in its canonical two-byte escape, or 0 when the byte is written as it stands.

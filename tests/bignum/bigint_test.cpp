@@ -1,5 +1,7 @@
 // Big integer: representation, growth rule, native conversions, arithmetic, bits and
 // comparison, long division edge cases and records whose fields do not fit together.
+#include "bignum/bigint.h"
+
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "bigint_support.h"
-#include "bignum/bigint.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // Tests of type annotation parsing, the validity rules and the writer-side check.
+#include "core/annotation.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "core/annotation.h"
 #include "tvlr.h"
 
 namespace {
@@ -269,16 +270,13 @@ TEST(WriterCheck, Table) {
         bool valid;
     };
     const std::vector<Check> cases = {
-        {0, 12345, 999, true},   {1, 99999, 63, true},   {8, 7, 7, true},
-        {99, 0, 1, true},        {2, 32768, 0, true},    {3, 32769, 0, false},
-        {3, 8, 85, true},        {3, 8, 63, false},      {2, 8, 1, false},
-        {3, 0, 62, true},        {4, 0, 0, true},        {4, 16, 10, true},
-        {4, 96, 16, true},       {4, 48, 0, false},      {4, 64, 2, false},
-        {4, 32800, 0, false},    {5, 0, 63, true},       {5, 0, 64, false},
-        {5, 16, 15, true},       {5, 16, 16, false},     {5, 24, 0, false},
-        {5, 256, 255, true},     {6, 64, 0, true},       {6, 64, 10, false},
-        {6, 512, 0, false},      {7, 0, 0, true},        {7, 1, 0, false},
-        {7, 0, 10, false},
+        {0, 12345, 999, true}, {1, 99999, 63, true}, {8, 7, 7, true},   {99, 0, 1, true},
+        {2, 32768, 0, true},   {3, 32769, 0, false}, {3, 8, 85, true},  {3, 8, 63, false},
+        {2, 8, 1, false},      {3, 0, 62, true},     {4, 0, 0, true},   {4, 16, 10, true},
+        {4, 96, 16, true},     {4, 48, 0, false},    {4, 64, 2, false}, {4, 32800, 0, false},
+        {5, 0, 63, true},      {5, 0, 64, false},    {5, 16, 15, true}, {5, 16, 16, false},
+        {5, 24, 0, false},     {5, 256, 255, true},  {6, 64, 0, true},  {6, 64, 10, false},
+        {6, 512, 0, false},    {7, 0, 0, true},      {7, 1, 0, false},  {7, 0, 10, false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl::annotation_fields_valid(c.type, c.bits, c.base), c.valid)
@@ -320,8 +318,8 @@ TEST(WriterCheck, AgreesWithParser) {
 
 TEST(TypeWord, Names) {
     const std::vector<std::pair<uint32_t, std::string>> cases = {
-        {0, "plain"},     {1, "utf8"},       {2, "sint"},      {3, "uint"},  {4, "float"},
-        {5, "float_fix"}, {6, "float_dec"},  {7, "bool"},      {8, "plain"}, {0xFFFFFFFF, "plain"},
+        {0, "plain"},     {1, "utf8"},      {2, "sint"}, {3, "uint"},  {4, "float"},
+        {5, "float_fix"}, {6, "float_dec"}, {7, "bool"}, {8, "plain"}, {0xFFFFFFFF, "plain"},
     };
     for (const auto &[type, word] : cases) {
         const tvl::TypeWord w = tvl::type_word(type);

@@ -1,4 +1,6 @@
 // Tests of number text: digits, syntax checks, range checks, 64-bit parsing and formatting.
+#include "core/number_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,13 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "core/number_text.h"
 #include "tvlr.h"
 
 namespace {
 
-constexpr uint32_t kValidBases[] = {2,  3,  4,  5,  7,  8,  10, 15, 16, 17,
-                                    31, 36, 37, 50, 61, 62, 64, 85};
+constexpr uint32_t kValidBases[] = {2,  3,  4,  5,  7,  8,  10, 15, 16,
+                                    17, 31, 36, 37, 50, 61, 62, 64, 85};
 
 // The digit alphabet of a base, written out independently of the library's tables.
 char digit_of(uint32_t v, uint32_t base) {
@@ -105,13 +106,14 @@ TEST(Digits, CharToDigit) {
         uint32_t c, base, value;
     };
     const std::vector<Case> cases = {
-        {'Z', 36, 35}, {'Z', 62, 61}, {'z', 36, 35},  {'z', 62, 35},  {'+', 64, 62},
-        {'/', 64, 63}, {'A', 64, 0},  {'a', 64, 26},  {'0', 64, 52},  {'+', 10, 10},
-        {'v', 85, 85}, {'!', 85, 0},  {'u', 85, 84},  {'.', 85, 13},  {'9', 10, 9},
-        {'a', 10, 10}, {'f', 16, 15}, {'F', 16, 15},  {'g', 16, 16},  {'A', 37, 36},
-        {'A', 36, 10}, {'Z', 61, 61}, {'0', 0, 0},    {'5', 1, 1},    {'0', 1, 0},
-        {0x100 + '5', 10, 10},        {0xFFFFFFFF, 64, 64},           {0xFFFFFFFF, 85, 85},
-        {' ', 64, 64}, {'~', 85, 85}, {0xC3, 62, 62},
+        {'Z', 36, 35}, {'Z', 62, 61},         {'z', 36, 35},        {'z', 62, 35},
+        {'+', 64, 62}, {'/', 64, 63},         {'A', 64, 0},         {'a', 64, 26},
+        {'0', 64, 52}, {'+', 10, 10},         {'v', 85, 85},        {'!', 85, 0},
+        {'u', 85, 84}, {'.', 85, 13},         {'9', 10, 9},         {'a', 10, 10},
+        {'f', 16, 15}, {'F', 16, 15},         {'g', 16, 16},        {'A', 37, 36},
+        {'A', 36, 10}, {'Z', 61, 61},         {'0', 0, 0},          {'5', 1, 1},
+        {'0', 1, 0},   {0x100 + '5', 10, 10}, {0xFFFFFFFF, 64, 64}, {0xFFFFFFFF, 85, 85},
+        {' ', 64, 64}, {'~', 85, 85},         {0xC3, 62, 62},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl_char_to_digit(c.c, c.base), c.value) << c.c << " base " << c.base;
@@ -153,14 +155,14 @@ struct BaseCase {
 
 TEST(DigitString, Table) {
     const std::vector<BaseCase> cases = {
-        {"0", 2, true},      {"101", 2, true},    {"102", 2, false},   {"-1", 2, true},
-        {"+1", 10, true},    {"+", 10, false},    {"-", 10, false},    {"", 10, false},
-        {"+-1", 10, false},  {"1-", 10, false},   {"1.0", 10, false},  {"1e5", 10, false},
-        {"fF", 16, true},    {"g", 16, false},    {"zZ", 36, true},    {"Z", 37, false},
-        {"z", 37, true},     {"A", 37, true},     {"B", 37, false},    {"Z", 62, true},
-        {"+/", 64, true},    {"A+/", 64, true},   {"-A", 64, true},    {"A=", 64, false},
-        {"!u", 85, true},    {"+!", 85, true},    {"!v", 85, false},   {"!.-+", 85, true},
-        {"0", 0, false},     {"0", 1, true},      {"1", 1, false},     {" 1", 10, false},
+        {"0", 2, true},     {"101", 2, true},  {"102", 2, false},  {"-1", 2, true},
+        {"+1", 10, true},   {"+", 10, false},  {"-", 10, false},   {"", 10, false},
+        {"+-1", 10, false}, {"1-", 10, false}, {"1.0", 10, false}, {"1e5", 10, false},
+        {"fF", 16, true},   {"g", 16, false},  {"zZ", 36, true},   {"Z", 37, false},
+        {"z", 37, true},    {"A", 37, true},   {"B", 37, false},   {"Z", 62, true},
+        {"+/", 64, true},   {"A+/", 64, true}, {"-A", 64, true},   {"A=", 64, false},
+        {"!u", 85, true},   {"+!", 85, true},  {"!v", 85, false},  {"!.-+", 85, true},
+        {"0", 0, false},    {"0", 1, true},    {"1", 1, false},    {" 1", 10, false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl_validate_digits_for_base(c.text, c.base), c.valid)
@@ -175,14 +177,13 @@ TEST(DigitString, Table) {
 
 TEST(DecimalNumber, Table) {
     const std::vector<std::pair<const char *, bool>> cases = {
-        {"0", true},      {"007", true},    {"1.", true},     {".5", true},
-        {"-0.5e+3", true}, {"1e5", true},   {"1E-5", true},   {"-1", true},
-        {"12.34", true},  {"1.e2", true},   {".5e2", true},   {"", false},
-        {".", false},     {"-", false},     {"+1", false},    {"1e", false},
-        {"1e+", false},   {"e5", false},    {"1.2.3", false}, {"1e5.0", false},
-        {"--1", false},   {"1-", false},    {"nan", false},   {"1 ", false},
-        {" 1", false},    {"0x1", false},   {"-.", false},    {"1e5e5", false},
-        {"-.e1", false},  {"1.5e", false},  {"1e-", false},   {"1ee5", false},
+        {"0", true},    {"007", true},   {"1.", true},     {".5", true},     {"-0.5e+3", true},
+        {"1e5", true},  {"1E-5", true},  {"-1", true},     {"12.34", true},  {"1.e2", true},
+        {".5e2", true}, {"", false},     {".", false},     {"-", false},     {"+1", false},
+        {"1e", false},  {"1e+", false},  {"e5", false},    {"1.2.3", false}, {"1e5.0", false},
+        {"--1", false}, {"1-", false},   {"nan", false},   {"1 ", false},    {" 1", false},
+        {"0x1", false}, {"-.", false},   {"1e5e5", false}, {"-.e1", false},  {"1.5e", false},
+        {"1e-", false}, {"1ee5", false},
     };
     for (const auto &[text, valid] : cases) EXPECT_EQ(tvl_validate_number(text), valid) << text;
     EXPECT_FALSE(tvl_validate_number(nullptr));
@@ -191,19 +192,20 @@ TEST(DecimalNumber, Table) {
 
 TEST(NumberInBase, Table) {
     const std::vector<BaseCase> cases = {
-        {"1p-3", 2, true},     {"1.8P+2", 16, true},  {"ff", 16, true},     {"1e5", 10, true},
-        {"e", 15, true},       {"1e3", 16, true},     {"1p3", 10, false},   {"+", 10, false},
-        {"1+", 10, false},     {"1e", 10, false},     {"1e+", 10, false},   {".", 10, false},
-        {"1.", 10, true},      {".1", 10, true},      {"-1.5", 10, true},   {"+1.5", 10, true},
-        {"1.2.3", 10, false},  {"1e5.0", 10, false},  {"1e5e5", 10, false}, {"e5", 10, false},
-        {"1e9", 2, true},      {"1p9", 8, true},      {"1e9", 8, true},     {"1p9", 5, false},
-        {"1p9", 32, true},     {"1p9", 12, false},    {"1e9", 14, true},     {"1E9", 14, true},    {"1e9", 15, true},
-        {"e9", 14, false},     {"p1", 16, false},     {"1p1.5", 16, false}, {"1p", 16, false},
-        {"1p-", 16, false},    {"1e3f", 10, false},   {"fp+10", 16, true},  {"102", 2, false},
-        {"1.5", 85, true},     {"!+!", 85, false},    {"-!u", 85, true},    {"+A", 64, true},
-        {"A+", 64, false},     {"A/", 64, true},      {"A.A", 64, true},    {"", 10, false},
-        {"1-1", 10, false},    {"-", 10, false},      {"-.", 10, false},    {"-.5", 10, true},
-        {"zZ.Z", 62, true},    {"1", 0, false},       {"0e1", 1, true},     {"1", 1, false},
+        {"1p-3", 2, true},    {"1.8P+2", 16, true}, {"ff", 16, true},     {"1e5", 10, true},
+        {"e", 15, true},      {"1e3", 16, true},    {"1p3", 10, false},   {"+", 10, false},
+        {"1+", 10, false},    {"1e", 10, false},    {"1e+", 10, false},   {".", 10, false},
+        {"1.", 10, true},     {".1", 10, true},     {"-1.5", 10, true},   {"+1.5", 10, true},
+        {"1.2.3", 10, false}, {"1e5.0", 10, false}, {"1e5e5", 10, false}, {"e5", 10, false},
+        {"1e9", 2, true},     {"1p9", 8, true},     {"1e9", 8, true},     {"1p9", 5, false},
+        {"1p9", 32, true},    {"1p9", 12, false},   {"1e9", 14, true},    {"1E9", 14, true},
+        {"1e9", 15, true},    {"e9", 14, false},    {"p1", 16, false},    {"1p1.5", 16, false},
+        {"1p", 16, false},    {"1p-", 16, false},   {"1e3f", 10, false},  {"fp+10", 16, true},
+        {"102", 2, false},    {"1.5", 85, true},    {"!+!", 85, false},   {"-!u", 85, true},
+        {"+A", 64, true},     {"A+", 64, false},    {"A/", 64, true},     {"A.A", 64, true},
+        {"", 10, false},      {"1-1", 10, false},   {"-", 10, false},     {"-.", 10, false},
+        {"-.5", 10, true},    {"zZ.Z", 62, true},   {"1", 0, false},      {"0e1", 1, true},
+        {"1", 1, false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl_validate_number_in_base(c.text, c.base), c.valid)
@@ -333,8 +335,8 @@ TEST(SintRange, Table) {
 // At every boundary width and in several bases: 2^w - 1 fits w unsigned bits and 2^w does not;
 // 2^(w-1) - 1 and -2^(w-1) fit w signed bits, 2^(w-1) and -(2^(w-1) + 1) do not.
 TEST(RangeBoundaries, AllWidthsAndBases) {
-    const uint32_t widths[] = {1, 2, 7, 8, 9, 16, 31, 32, 33, 63, 64, 65, 66, 96, 127, 128, 129,
-                               255, 256, 1000, 4096, 32767, 32768};
+    const uint32_t widths[] = {1,  2,  7,   8,   9,   16,  31,  32,   33,   63,    64,   65,
+                               66, 96, 127, 128, 129, 255, 256, 1000, 4096, 32767, 32768};
     const uint32_t bases[] = {2, 3, 7, 10, 16, 36, 62, 64, 85};
     for (uint32_t base : bases) {
         Pow2Digits power(base);
@@ -431,7 +433,9 @@ TEST(ValueFits, Helpers) {
     EXPECT_EQ(acc, UINT64_MAX / 10);
 }
 
-tvl_type_annotation ann(uint32_t type, uint32_t bits, uint32_t base) { return {type, bits, base}; }
+tvl_type_annotation ann(uint32_t type, uint32_t bits, uint32_t base) {
+    return {type, bits, base};
+}
 
 TEST(ParseUint64, Table) {
     struct Case {
@@ -627,9 +631,22 @@ TEST(Format, Signed) {
 // Formatting and parsing are inverse in every valid base, at the 64-bit edges and in between.
 TEST(Format, RoundTripsThroughParse) {
     std::mt19937_64 rng(7);
-    std::vector<uint64_t> values = {0,  1,   2,   10,  12,         62,         63,
-                                    64, 84,  85,  850, 62 * 64,    UINT64_MAX, UINT64_MAX - 1,
-                                    uint64_t{1} << 63, (uint64_t{1} << 63) - 1};
+    std::vector<uint64_t> values = {0,
+                                    1,
+                                    2,
+                                    10,
+                                    12,
+                                    62,
+                                    63,
+                                    64,
+                                    84,
+                                    85,
+                                    850,
+                                    62 * 64,
+                                    UINT64_MAX,
+                                    UINT64_MAX - 1,
+                                    uint64_t{1} << 63,
+                                    (uint64_t{1} << 63) - 1};
     for (int i = 0; i < 300; ++i) values.push_back(rng() >> (rng() % 64));
     for (uint32_t base : kValidBases) {
         for (uint64_t v : values) {
@@ -662,16 +679,26 @@ TEST(MinDigits, Table) {
         uint32_t digits;
     };
     const std::vector<Case> cases = {
-        {ann(TVLR_TYPE_UINT, 8, 0), 3},       {ann(TVLR_TYPE_SINT, 8, 2), 7},
-        {ann(TVLR_TYPE_UINT, 64, 16), 16},    {ann(TVLR_TYPE_UTF8, 8, 0), 0},
-        {ann(TVLR_TYPE_UINT, 0, 0), 0},       {ann(TVLR_TYPE_UINT, 65, 0), 0},
-        {ann(TVLR_TYPE_UINT, 64, 0), 20},     {ann(TVLR_TYPE_SINT, 64, 0), 19},
-        {ann(TVLR_TYPE_SINT, 1, 10), 1},      {ann(TVLR_TYPE_UINT, 1, 2), 1},
-        {ann(TVLR_TYPE_UINT, 2, 2), 2},       {ann(TVLR_TYPE_FLOAT, 32, 0), 10},
-        {ann(TVLR_TYPE_FLOAT_FIX, 16, 8), 5}, {ann(TVLR_TYPE_FLOAT_DEC, 64, 16), 20},
-        {ann(TVLR_TYPE_BOOL, 8, 0), 0},       {ann(TVLR_TYPE_PLAIN, 8, 0), 0},
-        {ann(9, 8, 0), 0},                    {ann(TVLR_TYPE_UINT, 64, 85), 10},
-        {ann(TVLR_TYPE_UINT, 64, 64), 11},    {ann(TVLR_TYPE_UINT, 8, 1), 0},
+        {ann(TVLR_TYPE_UINT, 8, 0), 3},
+        {ann(TVLR_TYPE_SINT, 8, 2), 7},
+        {ann(TVLR_TYPE_UINT, 64, 16), 16},
+        {ann(TVLR_TYPE_UTF8, 8, 0), 0},
+        {ann(TVLR_TYPE_UINT, 0, 0), 0},
+        {ann(TVLR_TYPE_UINT, 65, 0), 0},
+        {ann(TVLR_TYPE_UINT, 64, 0), 20},
+        {ann(TVLR_TYPE_SINT, 64, 0), 19},
+        {ann(TVLR_TYPE_SINT, 1, 10), 1},
+        {ann(TVLR_TYPE_UINT, 1, 2), 1},
+        {ann(TVLR_TYPE_UINT, 2, 2), 2},
+        {ann(TVLR_TYPE_FLOAT, 32, 0), 10},
+        {ann(TVLR_TYPE_FLOAT_FIX, 16, 8), 5},
+        {ann(TVLR_TYPE_FLOAT_DEC, 64, 16), 20},
+        {ann(TVLR_TYPE_BOOL, 8, 0), 0},
+        {ann(TVLR_TYPE_PLAIN, 8, 0), 0},
+        {ann(9, 8, 0), 0},
+        {ann(TVLR_TYPE_UINT, 64, 85), 10},
+        {ann(TVLR_TYPE_UINT, 64, 64), 11},
+        {ann(TVLR_TYPE_UINT, 8, 1), 0},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl_min_digits_for_type(c.a), c.digits)

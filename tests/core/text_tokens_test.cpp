@@ -1,4 +1,6 @@
 // Tests of the lexical validators, the UTF-8 routines and the escape tables.
+#include "core/text_tokens.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "core/escape.h"
-#include "core/text_tokens.h"
 #include "core/utf8.h"
 #include "tvlr.h"
 
@@ -54,8 +55,8 @@ bool model_name_start(uint8_t b) {
 }
 
 bool model_name_byte(uint8_t b) {
-    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
-           b == '_' || b == '+' || b == '-' || (b >= 0x80 && b <= 0xC1) || b >= 0xC3;
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '_' ||
+           b == '+' || b == '-' || (b >= 0x80 && b <= 0xC1) || b >= 0xC3;
 }
 
 bool model_identifier(const std::string &s) {
@@ -73,16 +74,33 @@ struct TextCase {
 
 TEST(Identifier, Table) {
     const std::vector<TextCase> cases = {
-        {"a", true},          {"_", true},           {"A1", true},
-        {"x-y+z", true},      {"\xC3\xA9", true},    {"Z_9-", true},
-        {"a\xF0\x9F\x98\x80", true},                 {"\xF0\x9F\x98\x80", true},
-        {"", false},          {"1a", false},         {"-a", false},
-        {"+a", false},        {"a.b", false},        {"a b", false},
-        {"a:b", false},       {"a$", false},         {"a\t", false},
-        {"\xC2\xB5", false},  {"a\xC2\xB5", false},  {"a\xC3", false},
-        {"a\xED\xA0\x80", false},                    {"a\xC3\x28", false},
-        {"\xF5\x80\x80\x80", false},                 {"\xE0\x80\x80", false},
-        {"a\x7F", false},     {"a~b", false},        {"a/b", false},
+        {"a", true},
+        {"_", true},
+        {"A1", true},
+        {"x-y+z", true},
+        {"\xC3\xA9", true},
+        {"Z_9-", true},
+        {"a\xF0\x9F\x98\x80", true},
+        {"\xF0\x9F\x98\x80", true},
+        {"", false},
+        {"1a", false},
+        {"-a", false},
+        {"+a", false},
+        {"a.b", false},
+        {"a b", false},
+        {"a:b", false},
+        {"a$", false},
+        {"a\t", false},
+        {"\xC2\xB5", false},
+        {"a\xC2\xB5", false},
+        {"a\xC3", false},
+        {"a\xED\xA0\x80", false},
+        {"a\xC3\x28", false},
+        {"\xF5\x80\x80\x80", false},
+        {"\xE0\x80\x80", false},
+        {"a\x7F", false},
+        {"a~b", false},
+        {"a/b", false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl_validate_identifier(c.text.c_str()), c.valid) << c.text;
@@ -145,14 +163,27 @@ TEST(Identifier, SymbolAndIdentifierAgreeWithModel) {
 
 TEST(Reference, Table) {
     const std::vector<TextCase> cases = {
-        {".a", true},           {".a.b", true},       {"._x.y2", true},
-        {".config.limits.max", true},                 {".\xC3\xA9.b-1", true},
-        {"a.b", false},         {".", false},         {".a.", false},
-        {".a..b", false},       {".1", false},        {".a.b c", false},
-        {"", false},            {"..a", false},       {".a.-b", false},
-        {".\xC2\xB5", false},   {".a$", false},       {"&.a", false},
+        {".a", true},
+        {".a.b", true},
+        {"._x.y2", true},
+        {".config.limits.max", true},
+        {".\xC3\xA9.b-1", true},
+        {"a.b", false},
+        {".", false},
+        {".a.", false},
+        {".a..b", false},
+        {".1", false},
+        {".a.b c", false},
+        {"", false},
+        {"..a", false},
+        {".a.-b", false},
+        {".\xC2\xB5", false},
+        {".a$", false},
+        {"&.a", false},
         // Name bytes alone would let broken UTF-8 through; the whole text must be UTF-8.
-        {".a\x80", false},      {".\xC3", false},     {".a\xED\xA0\x80", false},
+        {".a\x80", false},
+        {".\xC3", false},
+        {".a\xED\xA0\x80", false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(tvl_validate_reference(c.text.c_str()), c.valid) << c.text;
@@ -241,11 +272,17 @@ TEST(Utf8, CharLength) {
         size_t length;
     };
     const std::vector<Case> cases = {
-        {"a", 1, 1},          {std::string(1, '\0'), 1, 1},
-        {"\xC3\xA9", 2, 2},   {"\xC3\xA9", 1, 0},
-        {"\xE2\x82\xAC", 3, 3},                     {"\xE2\x82\xAC", 2, 0},
-        {"\xF0\x9F\x98\x80", 4, 4},                 {"\xF0\x9F\x98\x80", 3, 0},
-        {"\xC2\x41", 2, 0},   {"\x80", 1, 0},       {"a", 0, 0},
+        {"a", 1, 1},
+        {std::string(1, '\0'), 1, 1},
+        {"\xC3\xA9", 2, 2},
+        {"\xC3\xA9", 1, 0},
+        {"\xE2\x82\xAC", 3, 3},
+        {"\xE2\x82\xAC", 2, 0},
+        {"\xF0\x9F\x98\x80", 4, 4},
+        {"\xF0\x9F\x98\x80", 3, 0},
+        {"\xC2\x41", 2, 0},
+        {"\x80", 1, 0},
+        {"a", 0, 0},
         {"\xC3\xA9xyz", 5, 2},
     };
     for (const auto &c : cases) {
