@@ -1,94 +1,20 @@
-// Big integer under memory exhaustion: this executable replaces the C allocator with one
-// that can be told to fail from the n-th call on, and runs each allocating operation with
-// n = 0, 1, 2, ... until it succeeds. Every failure must be reported by the result, keep
-// the record usable (an owned buffer that could not grow stays as it was) and leak nothing.
-//
-// The replacement forwards to the C library's own allocator entry points; it is left out of
-// sanitizer builds, whose allocator must stay in place.
+// Big integer under memory exhaustion: each allocating operation runs with the n-th
+// allocation failing, for n = 0, 1, 2, ... until it succeeds. Every failure must be reported
+// by the result, keep the record usable (an owned buffer that could not grow stays as it was)
+// and leak nothing.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "support/failing_alloc.h"
 #include "tvlr.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define BIGINT_ALLOC_HOOKS 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define BIGINT_ALLOC_HOOKS 0
-#endif
-#endif
-#ifndef BIGINT_ALLOC_HOOKS
-#define BIGINT_ALLOC_HOOKS 1
-#endif
-
-#if BIGINT_ALLOC_HOOKS
-
 namespace {
 
-// Calls left before allocations start failing; negative: never fail.
-long g_calls_left = -1;
-// Blocks handed out minus blocks freed while counting.
-long g_live = 0;
-bool g_counting = false;
-
-bool exhausted() {
-    if (g_calls_left < 0) return false;
-    if (g_calls_left == 0) return true;
-    --g_calls_left;
-    return false;
-}
-
-}  // namespace
-
-extern "C" {
-void *__libc_malloc(size_t size);
-void *__libc_calloc(size_t count, size_t size);
-void *__libc_realloc(void *p, size_t size);
-void __libc_free(void *p);
-
-void *malloc(size_t size) {
-    if (exhausted()) return nullptr;
-    void *p = __libc_malloc(size);
-    if (p != nullptr && g_counting) ++g_live;
-    return p;
-}
-
-void *calloc(size_t count, size_t size) {
-    if (exhausted()) return nullptr;
-    void *p = __libc_calloc(count, size);
-    if (p != nullptr && g_counting) ++g_live;
-    return p;
-}
-
-void *realloc(void *old, size_t size) {
-    if (exhausted()) return nullptr;
-    void *p = __libc_realloc(old, size);
-    if (p != nullptr && old == nullptr && g_counting) ++g_live;
-    return p;
-}
-
-void free(void *p) {
-    if (p != nullptr && g_counting) --g_live;
-    __libc_free(p);
-}
-}  // extern "C"
-
-namespace {
-
-// Allocations fail from the n-th call after arm(n) until disarm().
-void arm(long n) {
-    g_calls_left = n;
-}
-void disarm() {
-    g_calls_left = -1;
-}
-
-// One operation: builds its inputs, calls the operation between arm(n) and disarm(),
-// checks the state a failure leaves, releases everything and returns whether it succeeded.
-using Scenario = bool (*)(long n);
+using tvltest::alloc::arm;
+using tvltest::alloc::disarm;
 
 tvl_int *owned_value(uint32_t limbs, uint32_t fill) {
     tvl_int *v = tvl_int_alloc();
@@ -206,9 +132,10 @@ bool parse_long_text(long n) {
 }
 
 TEST(BigIntAlloc, EveryAllocationFailureIsReported) {
+    if (!tvltest::alloc::kAllocHooks) GTEST_SKIP() << "the allocator cannot be replaced here";
     struct Row {
         const char *name;
-        Scenario run;
+        tvltest::alloc::Scenario run;
     };
     const Row rows[] = {
         {"alloc", alloc_record},
@@ -220,28 +147,7 @@ TEST(BigIntAlloc, EveryAllocationFailureIsReported) {
         {"to_str", print_large},
         {"from_str", parse_long_text},
     };
-    for (const Row &row : rows) {
-        long failures = 0;
-        for (long n = 0;; ++n) {
-            ASSERT_LT(n, 100) << row.name << " never succeeds";
-            g_live = 0;
-            g_counting = true;
-            const bool ok = row.run(n);
-            g_counting = false;
-            EXPECT_EQ(g_live, 0) << row.name << " leaks with allocation " << n << " failing";
-            if (ok) break;
-            ++failures;
-        }
-        EXPECT_GT(failures, 0) << row.name << " allocates nothing";
-    }
+    for (const Row &row : rows) tvltest::alloc::expect_failures_reported(row.name, row.run);
 }
 
 }  // namespace
-
-#else
-
-TEST(BigIntAlloc, EveryAllocationFailureIsReported) {
-    GTEST_SKIP() << "the allocator cannot be replaced under the address sanitizer";
-}
-
-#endif
