@@ -53,6 +53,8 @@ void release(tvlr_reader *r) {
     std::free(r->array_stack);
     std::free(r->token_mem);
     std::free(r->chunk_mem);
+    r->array_stack = nullptr;
+    r->token_mem = r->chunk_mem = nullptr;
     const bool caches_off = r->caches_off;
     std::memset(static_cast<void *>(r), 0, sizeof *r);
     r->caches_off = caches_off;
