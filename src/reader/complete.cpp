@@ -15,15 +15,6 @@ namespace {
 
 using namespace tvl::scan;
 
-void clear_token(tvlr_reader *r) {
-    r->text_len = r->type_len = r->unit_len = 0;
-    r->token_kind = TK_nothing;
-}
-
-void clear_number_state(tvlr_reader *r) {
-    r->has_point = r->has_exponent = r->is_special = false;
-}
-
 void clear_type_in_force(tvlr_reader *r) {
     r->in_force.type = r->in_force.bits = r->in_force.base = 0;
     set_neutral_unit(r->in_force.unit);

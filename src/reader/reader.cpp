@@ -183,14 +183,6 @@ bool input_complete(const tvlr_reader *r) {
     }
 }
 
-// Copies the unit into the event record unless it already holds it.
-inline void sync_unit(tvl_unit &dst, const tvl_unit &src) {
-    if (dst.count == src.count && src.count <= TVL_UNIT_MAX_FACTORS &&
-        std::memcmp(dst.factors, src.factors, src.count * sizeof src.factors[0]) == 0)
-        return;
-    dst = src;
-}
-
 }  // namespace
 
 bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
@@ -200,7 +192,7 @@ bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
     e.value_type = record.type;
     e.bits = record.bits;
     e.base = record.base;
-    sync_unit(e.unit, record.unit);
+    copy_unit(e.unit, record.unit);
     e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
     e.text_len = len;
     if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
@@ -214,12 +206,6 @@ bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
             return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
     }
     return true;
-}
-
-bool emit_to_callbacks(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
-                       uint32_t len, bool zero_record) {
-    static constexpr TypeInForce kZero{};
-    return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
 }
 
 void set_caches_enabled(tvlr_reader *r, bool enabled) {
@@ -236,11 +222,10 @@ void report_error(tvlr_reader *r, uint32_t code, uint32_t byte, uint64_t offset)
 }
 
 void reset_value_state(tvlr_reader *r) {
-    r->text_len = r->type_len = r->unit_len = 0;
+    clear_token(r);
+    clear_number_state(r);
     r->utf8_pending = 0;
     r->bom_count = 0;
-    r->has_point = r->has_exponent = r->is_special = false;
-    r->token_kind = TK_nothing;
     r->in_force.type = r->in_force.bits = r->in_force.base = 0;
     set_neutral_unit(r->in_force.unit);
     r->annotation = {};

@@ -195,14 +195,6 @@ namespace tvl::rd {
 // Delivers one event to both callbacks with the type in force (or an
 // all-zero record when `zero_record`), the given value kind and text.
 // False when a callback refused it (error 26 is then set).
-bool emit_to_callbacks(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
-                       uint32_t len, bool zero_record);
-inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
-                 uint32_t len, bool zero_record = false) {
-    // A reader without callbacks builds no records at all.
-    if (!r->on_event && !r->on_event_after) return true;
-    return emit_to_callbacks(r, kind, value_kind, text, len, zero_record);
-}
 
 // Which callbacks an event goes to.
 enum Targets : uint32_t { kFirst = 1, kSecond = 2, kBoth = 3 };
@@ -210,6 +202,14 @@ enum Targets : uint32_t { kFirst = 1, kSecond = 2, kBoth = 3 };
 // As emit, with an explicit record (type, bits, base, unit) and targets.
 bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
                  uint32_t len, const TypeInForce &record, uint32_t targets);
+
+inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                 uint32_t len, bool zero_record = false) {
+    // A reader without callbacks builds no records at all.
+    if (!r->on_event && !r->on_event_after) return true;
+    static constexpr TypeInForce kZero{};
+    return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
+}
 
 // Test hook: switches the annotation and unit caches off (or on again).
 void set_caches_enabled(tvlr_reader *r, bool enabled);
@@ -264,6 +264,17 @@ inline void copy_in_force(TypeInForce &dst, const TypeInForce &src) {
     dst.bits = src.bits;
     dst.base = src.base;
     copy_unit(dst.unit, src.unit);
+}
+
+// Empties the token buffers: nothing is pending.
+inline void clear_token(tvlr_reader *r) {
+    r->text_len = r->type_len = r->unit_len = 0;
+    r->token_kind = TK_nothing;
+}
+
+// Forgets the point, exponent and special-number flags of the last number.
+inline void clear_number_state(tvlr_reader *r) {
+    r->has_point = r->has_exponent = r->is_special = false;
 }
 
 // Sets the error code alone (the position is filled in by the scanner).

@@ -130,9 +130,8 @@ bool skip_close(tvlr_reader *r, uint8_t b) {
     if (r->in_array && r->skip_brackets == 0) {
         // The struct was an array element: the enclosing array reads on
         // normally, so that its elements and its array_end are kept.
-        r->text_len = r->type_len = r->unit_len = 0;
-        r->has_point = r->has_exponent = r->is_special = false;
-        r->token_kind = TK_nothing;
+        clear_token(r);
+        clear_number_state(r);
         copy_in_force(r->in_force, r->array_stack[r->array_depth - 1].in_force);
         r->state = 71;
     }
