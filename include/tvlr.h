@@ -455,6 +455,9 @@ TVLR_API bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_e
  * a null observer. Does not call the sink's finish callback. */
 TVLR_API bool tvlr_canon_observer_finish(tvlr_canon_observer *observer);
 TVLR_API void tvlr_canon_observer_destroy(tvlr_canon_observer *observer);
+/* Bytes written so far: those handed to the sink plus those still in the
+ * observer's buffer (what the sink holds once finish succeeds); 0 for null. */
+TVLR_API uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer);
 /* @@end writer @@ */
 
 /* @@section dom: document tree @@ */

@@ -136,6 +136,10 @@ void tvlr_canon_observer_destroy(tvlr_canon_observer *observer) {
     std::free(observer);
 }
 
+uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer) {
+    return observer != nullptr ? tvl::wr::output_count(observer->out) : 0;
+}
+
 bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *event) {
     auto *obs = static_cast<tvlr_canon_observer *>(observer);
     if (obs == nullptr || event == nullptr) return true;
