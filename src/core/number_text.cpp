@@ -227,17 +227,52 @@ bool sint_text_in_range(const char *text, size_t len, uint32_t bits, uint32_t ba
     return magnitude_within(text + skip, len - skip, base, bits - 1, negative);
 }
 
+namespace {
+
+bool is_c_space(char c) noexcept {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Bases 2 to 36 follow the C library's text conventions: white space may lead, and in base
+// 16 the digits may start with "0x" or "0X". Gives the length of the white space.
+size_t c_leading_space(const char *text, size_t len, uint32_t base) noexcept {
+    size_t i = 0;
+    if (base >= 2 && base <= 36)
+        while (i < len && is_c_space(text[i])) ++i;
+    return i;
+}
+
+// Gives the length of a "0x" prefix that digits follow (base 16 only).
+size_t hex_prefix(const char *p, size_t n, uint32_t base) noexcept {
+    if (base != 16 || n < 3 || p[0] != '0' || (p[1] != 'x' && p[1] != 'X')) return 0;
+    return char_to_digit(static_cast<uint8_t>(p[2]), 16) < 16 ? 2 : 0;
+}
+
+bool read_c_magnitude(const char *p, size_t n, uint32_t base, uint64_t &out) noexcept {
+    const size_t x = hex_prefix(p, n, base);
+    return read_magnitude(p + x, n - x, base, out);
+}
+
+}  // namespace
+
 bool parse_uint64_text(const char *text, size_t len, uint32_t base, uint64_t &out) noexcept {
     if (text == nullptr) return false;
+    const size_t space = c_leading_space(text, len, base);
+    text += space;
+    len -= space;
     // A leading '-' is a sign in every base, also in base 85 where it is a digit elsewhere:
-    // the range checks and the value checks read it so, and an unsigned value has none.
+    // the range checks and the value checks read it so, and an unsigned value has none
+    // (the C library would wrap "-1" around to the largest value; that is refused here).
     if (len > 0 && text[0] == '-') return false;
     const size_t skip = (len > 0 && text[0] == '+') ? 1 : 0;
-    return read_magnitude(text + skip, len - skip, base, out);
+    return read_c_magnitude(text + skip, len - skip, base, out);
 }
 
 bool parse_int64_text(const char *text, size_t len, uint32_t base, int64_t &out) noexcept {
     if (text == nullptr) return false;
+    const size_t space = c_leading_space(text, len, base);
+    text += space;
+    len -= space;
     bool negative = false;
     size_t skip = 0;
     if (len > 0 && text[0] == '-') {
@@ -247,7 +282,7 @@ bool parse_int64_text(const char *text, size_t len, uint32_t base, int64_t &out)
         skip = 1;
     }
     uint64_t magnitude = 0;
-    if (!read_magnitude(text + skip, len - skip, base, magnitude)) return false;
+    if (!read_c_magnitude(text + skip, len - skip, base, magnitude)) return false;
     if (!sint_magnitude_fits(magnitude, negative, 64)) return false;
     if (!negative) {
         out = static_cast<int64_t>(magnitude);
