@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the library and the example program, and
 # prints the events of a document (examples/sample.tvlr unless one is given).
+# The build goes to build/release, or to the folder in TVLR_BUILD_DIR
+# (relative to the repository root).
 set -euo pipefail
+# A relative file name means the caller's folder, so make it absolute before
+# moving to the repository root.
+doc=""
+if [ $# -gt 0 ]; then
+  case "$1" in
+    /*) doc="$1" ;;
+    *) doc="$PWD/$1" ;;
+  esac
+fi
 cd "$(dirname "$0")/.."
+build="${TVLR_BUILD_DIR:-build/release}"
 ./scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVLR_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release --target tvlr_events tvlr_shared
-./build/release/examples/tvlr_events "${1:-examples/sample.tvlr}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVLR_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target tvlr_events tvlr_shared
+"$build/examples/tvlr_events" "${doc:-examples/sample.tvlr}"
