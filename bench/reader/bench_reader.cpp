@@ -1,57 +1,43 @@
-// Reader throughput: MB/s of tvlr_read on generated documents, without
-// callbacks (validation only) and with a counting callback; plus a 1 GiB
-// read from a pipe that reports the peak resident memory.
+// Reader throughput: MB/s of tvlr_read on generated documents (records, long
+// strings, numbers, deep nesting), without callbacks (validation only) and
+// with a counting callback; a 1 GiB read from a pipe that reports the peak
+// resident memory; and, when a data folder is given (--data=DIR or
+// TVLR_BENCH_DATA), the JSON benchmark documents converted to tvlr text.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <random>
+#include <csignal>
 #include <string>
 #include <thread>
 
-#include "support/json_to_tvlr.h"
+#include "support/bench_data.h"
+#include "support/corpora.h"
 #include "tvlr.h"
 
 namespace {
 
-// Records with strings, integers, floats, booleans and arrays.
-std::string typical_document(size_t min_bytes) {
-    std::mt19937 rng(42);
-    std::string doc;
-    doc.reserve(min_bytes + 256);
-    for (size_t i = 0; doc.size() < min_bytes; ++i) {
-        doc += ".rec" + std::to_string(i) + " = {\n";
-        doc += "    .id = " + std::to_string(rng()) + ";\n";
-        doc += "    .name = \"user name " + std::to_string(rng() % 1000) + " with some text\";\n";
-        doc += "    .score = " + std::to_string(rng() % 100000) + "." +
-               std::to_string(rng() % 1000) + ";\n";
-        doc += "    .active = " + std::string(rng() & 1 ? "true" : "false") + ";\n";
-        doc += "    .tags = [alpha, beta, gamma];\n";
-        doc += "    .point = [" + std::to_string(rng() % 1000) + ", " +
-               std::to_string(rng() % 1000) + "];\n";
-        doc += "};\n";
-    }
-    return doc;
-}
-
-// Long strings and white space: exercises the bulk paths.
-std::string string_document(size_t min_bytes) {
-    std::string doc;
-    doc.reserve(min_bytes + 256);
-    for (size_t i = 0; doc.size() < min_bytes; ++i)
-        doc += ".text" + std::to_string(i) +
-               " = \"Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
-               "tempor incididunt ut labore et dolore magna aliqua.\";\n        \n";
-    return doc;
-}
-
 const std::string &typical() {
-    static const std::string doc = typical_document(32u << 20);
+    static const std::string doc = tvlbench::records_document(32u << 20);
     return doc;
 }
 const std::string &strings() {
-    static const std::string doc = string_document(32u << 20);
+    static const std::string doc = tvlbench::strings_document(32u << 20);
     return doc;
+}
+const std::string &numbers() {
+    static const std::string doc = tvlbench::numbers_document(32u << 20);
+    return doc;
+}
+// Sixty levels: within the default depth limits of 64.
+const std::string &nested() {
+    static const std::string doc = tvlbench::nested_document(32u << 20, 60);
+    return doc;
+}
+
+bool count_event(void *user, uint32_t, tvlr_event *) {
+    ++*static_cast<uint64_t *>(user);
+    return true;
 }
 
 void read_doc(benchmark::State &state, const std::string &doc, const tvlr_reader_options *o) {
@@ -70,15 +56,18 @@ void BM_ReadTypicalNoCallbacks(benchmark::State &state) {
 void BM_ReadStringsNoCallbacks(benchmark::State &state) {
     read_doc(state, strings(), nullptr);
 }
+void BM_ReadNumbersNoCallbacks(benchmark::State &state) {
+    read_doc(state, numbers(), nullptr);
+}
+void BM_ReadNestedNoCallbacks(benchmark::State &state) {
+    read_doc(state, nested(), nullptr);
+}
 
 void BM_ReadTypicalCounting(benchmark::State &state) {
     uint64_t events = 0;
     tvlr_reader_options o{};
     o.user_data = &events;
-    o.on_event = [](void *u, uint32_t, tvlr_event *) {
-        ++*static_cast<uint64_t *>(u);
-        return true;
-    };
+    o.on_event = &count_event;
     read_doc(state, typical(), &o);
     state.counters["events/s"] =
         benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
@@ -86,7 +75,8 @@ void BM_ReadTypicalCounting(benchmark::State &state) {
 
 // 1 GiB through a pipe: the reader keeps only its own buffers.
 void BM_ReadPipeOneGiB(benchmark::State &state) {
-    const std::string block = typical_document(1u << 20);
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::string block = tvlbench::records_document(1u << 20);
     const size_t total_blocks = 1024;
     for (auto _ : state) {
         int fds[2];
@@ -113,8 +103,10 @@ void BM_ReadPipeOneGiB(benchmark::State &state) {
         o.max_text_bytes = UINT64_MAX;
         bool ok = tvlr_open_read_source(r, &src, nullptr, &o) && tvlr_read(r);
         tvlr_reader_destroy(r);
-        writer.join();
+        // Closing the read end first ends a writer that a failed read left
+        // blocked on a full pipe (its write fails with EPIPE).
         close(fds[0]);
+        writer.join();
         if (!ok) state.SkipWithError("read failed");
     }
     struct rusage ru {};
@@ -123,21 +115,13 @@ void BM_ReadPipeOneGiB(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * block.size() * total_blocks));
 }
 
-// The JSON benchmark documents, converted once to tvlr text.
-void BM_ReadJsonCorpus(benchmark::State &state, const char *file, bool counting) {
-    std::string tvlr;
-    if (!tvlbench::json_to_tvlr(tvlbench::read_bench_file(file), tvlr) || tvlr.empty()) {
-        state.SkipWithError("benchmark data missing or not convertible");
-        return;
-    }
+// A JSON benchmark document, converted once to tvlr text.
+void BM_ReadJson(benchmark::State &state, const std::string &tvlr, bool counting) {
     uint64_t events = 0;
     tvlr_reader_options o{};
     if (counting) {
         o.user_data = &events;
-        o.on_event = [](void *u, uint32_t, tvlr_event *) {
-            ++*static_cast<uint64_t *>(u);
-            return true;
-        };
+        o.on_event = &count_event;
     }
     read_doc(state, tvlr, &o);
     state.counters["tvlr_bytes"] = static_cast<double>(tvlr.size());
@@ -148,17 +132,21 @@ void BM_ReadJsonCorpus(benchmark::State &state, const char *file, bool counting)
 
 }  // namespace
 
-BENCHMARK_CAPTURE(BM_ReadJsonCorpus, twitter, "twitter.json", false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadJsonCorpus, citm_catalog, "citm_catalog.json", false)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadJsonCorpus, canada, "canada.json", false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadJsonCorpus, twitter_counting, "twitter.json", true)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadJsonCorpus, canada_counting, "canada.json", true)
-    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTypicalNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadStringsNoCallbacks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadNumbersNoCallbacks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadNestedNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTypicalCounting)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadPipeOneGiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+    return tvlbench::run_benchmarks(argc, argv, [](const tvlbench::JsonDocument &doc) {
+        for (const bool counting : {false, true}) {
+            const std::string name = "BM_ReadJson/" + doc.name + (counting ? "_counting" : "");
+            const std::string *tvlr = &doc.tvlr;
+            benchmark::RegisterBenchmark(name.c_str(), [tvlr, counting](benchmark::State &state) {
+                BM_ReadJson(state, *tvlr, counting);
+            })->Unit(benchmark::kMillisecond);
+        }
+    });
+}

@@ -1,9 +1,6 @@
 #include "json_to_tvlr.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace tvlbench {
 namespace {
@@ -238,19 +235,6 @@ bool json_to_tvlr(std::string_view json, std::string &out) {
     if (!c.value(0)) return false;
     out += ";\n";
     return true;
-}
-
-std::string read_bench_file(const char *name) {
-    std::string dir;
-    if (const char *env = std::getenv("TVLR_BENCH_DATA"))
-        dir = env;
-    else
-        dir = TVLR_DEFAULT_BENCH_DATA;
-    std::ifstream f(dir + "/" + name, std::ios::binary);
-    if (!f) return {};
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
 }
 
 }  // namespace tvlbench

@@ -1,5 +1,6 @@
 // Converts JSON documents into equivalent tvlr text, so that the reader,
-// writer and tree can be measured on the usual JSON benchmark inputs.
+// writer and canonical observer can be measured on the usual JSON benchmark
+// inputs.
 #pragma once
 
 #include <string>
@@ -14,9 +15,5 @@ namespace tvlbench {
 // "a-b c" -> "a-b_c"). A top-level array becomes the member `root`.
 // Returns false for malformed JSON.
 bool json_to_tvlr(std::string_view json, std::string &out);
-
-// Reads a file of the shared benchmark data (../shared/bench-data beside
-// the source tree, or the folder in TVLR_BENCH_DATA); empty when missing.
-std::string read_bench_file(const char *name);
 
 }  // namespace tvlbench

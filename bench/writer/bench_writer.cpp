@@ -1,6 +1,7 @@
 // Writer throughput: MB/s of output for a typical document written event by event through
 // tvlr_write_event (into a memory sink, and through the 64 KiB buffer into a sink that discards),
-// and MB/s of input for reading a document through the canonical observer.
+// and MB/s of input for reading generated documents through the canonical observer; with a data
+// folder (--data=DIR or TVLR_BENCH_DATA) also the JSON benchmark documents as tvlr text.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -8,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/json_to_tvlr.h"
+#include "support/bench_data.h"
+#include "support/corpora.h"
 #include "tvlr.h"
 
 namespace {
@@ -129,25 +131,17 @@ void BM_WriteTypicalBuffered(benchmark::State &state) {
     write_typical(state, false, false);
 }
 
-// The typical document as text, as the reader benchmark builds it.
+// Generated documents as text, the reader benchmark's records, numbers and nesting.
 const std::string &typical_text() {
-    static const std::string doc = [] {
-        std::mt19937 rng(42);
-        std::string d;
-        for (size_t i = 0; d.size() < (size_t{16} << 20); ++i) {
-            d += ".rec" + std::to_string(i) + " = {\n";
-            d += "    .id = " + std::to_string(rng()) + ";\n";
-            d += "    .name = \"user name " + std::to_string(rng() % 1000) + " with some text\";\n";
-            d += "    .score = " + std::to_string(rng() % 100000) + "." +
-                 std::to_string(rng() % 1000) + ";\n";
-            d += "    .active = " + std::string(rng() & 1 ? "true" : "false") + ";\n";
-            d += "    .tags = [alpha, beta, gamma];\n";
-            d += "    .point = [" + std::to_string(rng() % 1000) + ", " +
-                 std::to_string(rng() % 1000) + "];\n";
-            d += "};\n";
-        }
-        return d;
-    }();
+    static const std::string doc = tvlbench::records_document(size_t{16} << 20);
+    return doc;
+}
+const std::string &numbers_text() {
+    static const std::string doc = tvlbench::numbers_document(size_t{16} << 20);
+    return doc;
+}
+const std::string &nested_text() {
+    static const std::string doc = tvlbench::nested_document(size_t{16} << 20, 60);
     return doc;
 }
 
@@ -190,13 +184,11 @@ void BM_CanonicaliseTypicalPretty(benchmark::State &state) {
     canonicalise(state, typical_text(), true);
 }
 
-void BM_CanonicaliseJson(benchmark::State &state, const char *file) {
-    std::string tvlr;
-    if (!tvlbench::json_to_tvlr(tvlbench::read_bench_file(file), tvlr) || tvlr.empty()) {
-        state.SkipWithError("benchmark data missing or not convertible");
-        return;
-    }
-    canonicalise(state, tvlr, false);
+void BM_CanonicaliseNumbers(benchmark::State &state) {
+    canonicalise(state, numbers_text(), false);
+}
+void BM_CanonicaliseNested(benchmark::State &state) {
+    canonicalise(state, nested_text(), false);
 }
 
 }  // namespace
@@ -206,9 +198,15 @@ BENCHMARK(BM_WriteTypicalPrettyToMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteTypicalBuffered)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CanonicaliseTypical)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CanonicaliseTypicalPretty)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_CanonicaliseJson, twitter, "twitter.json")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_CanonicaliseJson, citm_catalog, "citm_catalog.json")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_CanonicaliseJson, canada, "canada.json")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CanonicaliseNumbers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CanonicaliseNested)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+    return tvlbench::run_benchmarks(argc, argv, [](const tvlbench::JsonDocument &doc) {
+        const std::string *tvlr = &doc.tvlr;
+        benchmark::RegisterBenchmark(
+            ("BM_CanonicaliseJson/" + doc.name).c_str(),
+            [tvlr](benchmark::State &state) { canonicalise(state, *tvlr, false); })
+            ->Unit(benchmark::kMillisecond);
+    });
+}
