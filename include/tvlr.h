@@ -1,9 +1,12 @@
 /*
  * tvlr.h - the C interface of libtvlr_shared.
  *
- * A streaming reader, a streaming writer, a document tree, units and
- * currencies, big integers and big floats for the typed `tvlr` text
- * notation. Valid C11 and C++; every exported function has C linkage.
+ * For the typed `tvlr` text notation: a streaming reader with sources and
+ * sinks, a streaming writer and a canonical observer that re-writes a
+ * reader's events as normalised text, units and currencies, big integers,
+ * and the text rules they share (names, symbols, references, strings,
+ * number text in bases 2..62, 64 and 85, type annotations). Valid C11 and
+ * C++; every exported function has C linkage.
  *
  * Conventions: booleans are `bool`, texts are UTF-8; event texts are a
  * pointer and a byte length (not terminated); text written into a caller's
@@ -131,7 +134,7 @@ typedef struct tvlr_event {
 /* Event callback: returning false stops the read (or the write). */
 typedef bool (*tvlr_event_fn)(void *user, uint32_t kind, tvlr_event *event);
 
-/* Error codes shared by the reader, the writer and the document tree. */
+/* Error codes shared by the reader and the writer. */
 typedef uint32_t tvl_error;
 enum {
     TVL_ERR_NONE = 0,
@@ -178,7 +181,10 @@ enum {
 /* The static name of an error code; "unknown_error" above 38. */
 TVLR_API const char *tvl_error_to_string(uint32_t code);
 
-/* @@section text-tokens: lexical validators and the escape table @@ */
+/* ======================================================================
+ * Text tokens: lexical validators and the escape table
+ * ====================================================================== */
+
 /* True when the length bytes at text are well-formed UTF-8 (true for a
  * length of 0; a NUL byte inside the length is a valid character). */
 TVLR_API bool tvl_validate_string(const char *text, uint64_t length);
@@ -201,9 +207,10 @@ TVLR_API bool tvl_validate_reference(const char *text);
  * backslash, the byte the pair stands for, or 0 for no escape. */
 TVLR_API const uint8_t *tvl_get_escape_repl_table(void);
 
-/* @@end text-tokens @@ */
+/* ======================================================================
+ * Number text: digits, range checks, 64-bit integer text
+ * ====================================================================== */
 
-/* @@section number-text: digits, number text, range checks, 64-bit text @@ */
 /* A parsed type annotation such as <uint:16,_16>, passed by value: the type
  * (TVLR_TYPE_*), the width in bits (0 = none declared) and the base (0 =
  * none; for float_fix the number of fraction bits). */
@@ -270,9 +277,10 @@ TVLR_API int tvl_format_int64(char *buf, size_t size, int64_t value, uint32_t ba
  * types and widths. */
 TVLR_API uint32_t tvl_min_digits_for_type(tvl_type_annotation annotation);
 
-/* @@end number-text @@ */
+/* ======================================================================
+ * Type annotations
+ * ====================================================================== */
 
-/* @@section annotations: type annotations @@ */
 /* Parses the length bytes between '<' and '>' of a type annotation: a type
  * word ("utf8", "sint", "uint", "float", "float_fix", "float_dec", "bool"),
  * then optionally ':' and comma-separated parameters: a width ("16"), a
@@ -292,8 +300,6 @@ TVLR_API tvl_type_annotation tvl_parse_type_annotation(const char *text, uint32_
                                                        tvl_unit *unit, char *unit_text,
                                                        uint8_t *unit_text_len);
 
-/* @@end annotations @@ */
-
 /* ======================================================================
  * Sources, sinks and the streaming reader
  * ====================================================================== */
@@ -305,11 +311,12 @@ typedef struct tvlr_source tvlr_source;
  * of the source record. */
 typedef bool (*tvlr_read_fn)(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count);
 
+/* A source record; the reader copies it when it is opened. */
 struct tvlr_source {
-    tvlr_read_fn read;
-    int32_t fd;
-    const uint8_t *data;
-    uint64_t remaining;
+    tvlr_read_fn read;      /* required */
+    int32_t fd;             /* descriptor source: the descriptor */
+    const uint8_t *data;    /* memory source: the next unread byte */
+    uint64_t remaining;     /* memory source: the bytes left */
     uint8_t user_state[32]; /* free for custom sources */
 };
 
@@ -320,54 +327,98 @@ typedef struct tvlr_sink tvlr_sink;
 typedef bool (*tvlr_write_fn)(tvlr_sink *sink, const uint8_t *data, uint32_t len);
 typedef bool (*tvlr_finish_fn)(tvlr_sink *sink);
 
+/* A sink record; the reader's echo, the writer and the observer each copy it
+ * when they are opened and write through their copy. */
 struct tvlr_sink {
-    tvlr_write_fn write;
-    tvlr_finish_fn finish;
-    int32_t fd;
-    uint8_t direct;
-    uint8_t *cursor;
-    uint64_t remaining;
-    uint64_t delivered;
-    uint8_t reserved[16];
+    tvlr_write_fn write;   /* required */
+    tvlr_finish_fn finish; /* optional; called by tvlr_write_finish */
+    int32_t fd;            /* descriptor sink: the descriptor */
+    uint8_t direct;        /* memory sink: the writer passes bytes unbuffered */
+    uint8_t *cursor;       /* memory sink: where the next byte goes */
+    uint64_t remaining;    /* memory sink: the bytes still free */
+    uint64_t delivered;    /* bytes accepted; the built-in sinks count them */
+    uint8_t reserved[16];  /* not read by the library */
 };
 
+/* Error callback: the code, its line (from 1), column (the character's
+ * position on the line, tab stops every 4), the offending byte (0 when none)
+ * and the byte offset. */
 typedef void (*tvlr_error_fn)(void *user, uint32_t code, uint64_t line, uint64_t column,
                               uint32_t byte, uint64_t offset);
 
 /* Reader options; a zero limit selects its default. */
 typedef struct tvlr_reader_options {
-    uint16_t max_identifier_len; /* 255 */
-    uint16_t max_string_len;     /* 65535 */
-    uint16_t max_number_len;     /* 65535 */
-    uint16_t max_symbol_len;     /* 255 */
-    uint16_t max_reference_len;  /* 65535 */
-    uint64_t max_array_items;    /* 2147483647 */
-    uint64_t max_text_bytes;     /* 2147483647 */
-    uint64_t max_file_bytes;     /* 2147483647 */
-    uint8_t max_struct_depth;    /* 64 */
-    uint8_t max_array_depth;     /* 64 */
-    void *user_data;
-    tvlr_event_fn on_event;
-    tvlr_event_fn on_event_after;
-    uint8_t recover;
+    uint16_t max_identifier_len;  /* 255 */
+    uint16_t max_string_len;      /* 65535 */
+    uint16_t max_number_len;      /* 65535 */
+    uint16_t max_symbol_len;      /* 255 */
+    uint16_t max_reference_len;   /* 65535 */
+    uint64_t max_array_items;     /* 2147483647 */
+    uint64_t max_text_bytes;      /* 2147483647 */
+    uint64_t max_file_bytes;      /* 2147483647 */
+    uint8_t max_struct_depth;     /* 64 */
+    uint8_t max_array_depth;      /* 64 */
+    void *user_data;              /* first argument of all three callbacks */
+    tvlr_event_fn on_event;       /* gets each event first */
+    tvlr_event_fn on_event_after; /* then this one */
+    uint8_t recover;              /* non-zero: skip to the next member after an error */
     tvlr_error_fn on_error;
 } tvlr_reader_options;
 
 typedef struct tvlr_reader tvlr_reader;
 
+/* A new zeroed reader, or null when memory is short. */
 TVLR_API tvlr_reader *tvlr_reader_create(void);
+/* Releases the reader and its buffers; null is ignored. */
 TVLR_API void tvlr_reader_destroy(tvlr_reader *reader);
+
+/* Fills the record (every other field zero) as a memory source over length
+ * bytes at data, which must stay valid and unchanged until the read ends.
+ * Null data with length 0 is an empty input; null data with a non-zero
+ * length gives a source that opening refuses. A null record is ignored. */
 TVLR_API void tvlr_source_from_mem(tvlr_source *src, const void *data, uint64_t length);
+/* Fills the record as a source that reads the descriptor, repeating reads
+ * that a signal interrupts; the descriptor is not closed. Null is ignored. */
 TVLR_API void tvlr_source_from_fd(tvlr_source *src, int32_t fd);
+
+/* Fills the record as a memory sink over capacity bytes at buffer (0 for a
+ * null buffer): a write that does not fit fails and copies nothing; no NUL
+ * is added. A null record is ignored. */
 TVLR_API void tvlr_sink_to_mem(tvlr_sink *sink, void *buffer, uint64_t capacity);
+/* Fills the record as a descriptor sink: writes until all bytes are taken,
+ * repeating interrupted calls; a write that takes nothing fails (ENOSPC).
+ * The descriptor is neither synchronised nor closed. Null is ignored. */
 TVLR_API void tvlr_sink_to_fd(tvlr_sink *sink, int32_t fd);
+/* The record's delivered count; 0 for null. A writer or an observer counts
+ * in its own copy of the sink: ask it with tvlr_writer_bytes_written or
+ * tvlr_canon_observer_bytes_written. */
 TVLR_API uint64_t tvlr_sink_bytes_written(const tvlr_sink *sink);
+
+/* Opens the reader over a copy of the source, clearing what an earlier
+ * opening left. echo (may be null; ignored without a write callback) gets a
+ * copy of every byte the reader consumes. options may be null: default
+ * limits, no callbacks. False for a null reader, a null source or one
+ * without read callback, a memory source with null data and a non-zero
+ * length (the reader then holds error 28), short memory, and a call from
+ * inside one of this reader's callbacks while it reads (nothing changes). */
 TVLR_API bool tvlr_open_read_source(tvlr_reader *reader, const tvlr_source *src,
                                     const tvlr_sink *echo, const tvlr_reader_options *options);
+/* Opens over a memory source on data, with a memory echo sink when both
+ * echo_buffer and echo_capacity are non-zero; false as above. */
 TVLR_API bool tvlr_open_read_mem(tvlr_reader *reader, const void *data, uint64_t length,
                                  void *echo_buffer, uint64_t echo_capacity,
                                  const tvlr_reader_options *options);
+
+/* Reads the whole input and delivers its events, each to on_event and then
+ * on_event_after; true when the input was complete and doc_end accepted.
+ * With recover set, errors are reported to on_error and the read goes on at
+ * the next member. One read per opening: false for a null reader, a reader
+ * not opened, or a call from inside its own callbacks. */
 TVLR_API bool tvlr_read(tvlr_reader *reader);
+
+/* The last error: its code (0 after a read that reached doc_end, also when
+ * it recovered), line, column, offending byte (0 when none) and byte offset,
+ * and the number of recoveries of the last read; all 0 for a null reader. */
 TVLR_API uint32_t tvlr_reader_get_error(const tvlr_reader *reader);
 TVLR_API uint64_t tvlr_reader_get_error_line(const tvlr_reader *reader);
 TVLR_API uint64_t tvlr_reader_get_error_column(const tvlr_reader *reader);
@@ -399,7 +450,6 @@ typedef struct tvlr_writer_options {
     uint32_t unit_flags;
 } tvlr_writer_options;
 
-/* @@section writer: writer object, events, typed writers, observer @@ */
 typedef struct tvlr_writer tvlr_writer;
 
 /* A new zeroed writer, or null when memory is short. */
@@ -442,6 +492,10 @@ TVLR_API bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value)
 TVLR_API bool tvlr_write_struct_start(tvlr_writer *writer, const char *name);
 TVLR_API bool tvlr_write_struct_end(tvlr_writer *writer);
 
+/* ======================================================================
+ * Canonical observer
+ * ====================================================================== */
+
 /* The canonical observer: install tvlr_canon_observer_on_event as a
  * reader's on_event with the observer as user_data; every event is written
  * in canonical form into a copy of the sink. */
@@ -458,12 +512,11 @@ TVLR_API void tvlr_canon_observer_destroy(tvlr_canon_observer *observer);
 /* Bytes written so far: those handed to the sink plus those still in the
  * observer's buffer (what the sink holds once finish succeeds); 0 for null. */
 TVLR_API uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer);
-/* @@end writer @@ */
 
-/* @@section dom: document tree @@ */
-/* @@end dom @@ */
+/* ======================================================================
+ * Units and currencies
+ * ====================================================================== */
 
-/* @@section units: unit values, tables, conversion, currencies @@ */
 /* Parses unit text of `length` bytes (not terminated): factors joined by
  * "*", "\xC2\xB7" or "/", each an optional prefix with "~", a unit name or
  * currency code and an optional exponent. *ok is false for text that is no
@@ -570,9 +623,10 @@ TVLR_API uint8_t tvl_currency_minor_unit(tvl_base_unit base, bool *ok);
 /* False only for a currency with a prefix that is not decimal. */
 TVLR_API bool tvl_currency_prefix_valid(tvl_base_unit base, tvl_prefix prefix);
 
-/* @@end units @@ */
+/* ======================================================================
+ * Big integers
+ * ====================================================================== */
 
-/* @@section bigint: big integer @@ */
 /* A sign-magnitude integer of 32-bit limbs, least significant limb first, of at
  * most 1024 limbs (32768 bits). In normal form the top used limb is nonzero and
  * zero has length 0 and negative clear. A record with `owned` set may enlarge
@@ -638,10 +692,6 @@ TVLR_API int tvl_int_cmp(const tvl_int *a, const tvl_int *b);
 TVLR_API bool tvl_int_from_str(tvl_int *n, const char *text, uint32_t base);
 TVLR_API int tvl_int_to_str(const tvl_int *n, char *buf, size_t size, uint32_t base);
 TVLR_API size_t tvl_int_str_bufsize(uint32_t bits, uint32_t base);
-/* @@end bigint @@ */
-
-/* @@section bigfloat: big float and number formats @@ */
-/* @@end bigfloat @@ */
 
 #ifdef __cplusplus
 } /* extern "C" */
