@@ -21,8 +21,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
+/* TVLR_API marks the exported functions. On Windows the library's own build
+ * defines TVLR_BUILDING_LIBRARY to export them, and programs that use the DLL
+ * import them; define TVLR_STATIC when linking a static build instead. */
+#if defined(_WIN32) && defined(TVLR_STATIC)
+#define TVLR_API
+#elif defined(_WIN32) && defined(TVLR_BUILDING_LIBRARY)
 #define TVLR_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define TVLR_API __declspec(dllimport)
 #elif defined(__GNUC__) || defined(__clang__)
 #define TVLR_API __attribute__((visibility("default")))
 #else
@@ -257,8 +264,11 @@ TVLR_API bool tvl_validate_uint_range(const char *text, uint32_t bits, uint32_t 
 TVLR_API bool tvl_validate_sint_range(const char *text, uint32_t bits, uint32_t base);
 
 /* Read a whole text as a 64-bit integer in the annotation's base (10 when
- * it is 0 and for float_fix and float_dec). The output is written only on
- * success. */
+ * it is 0 and for float_fix and float_dec). In bases 2 to 36 the C library's
+ * conventions apply (leading white space, an optional sign, "0x" in base 16),
+ * except that the unsigned form refuses a minus sign; other bases take one
+ * leading '-' (signed) or '+' (unsigned), then digits only. The output is
+ * written only on success. */
 TVLR_API bool tvl_parse_int64(const char *text, tvl_type_annotation annotation, int64_t *out);
 TVLR_API bool tvl_parse_uint64(const char *text, tvl_type_annotation annotation, uint64_t *out);
 
