@@ -288,7 +288,10 @@ bool complete_terminate(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
     if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending(r)) return false;
+    if (!complete_pending(r)) {
+        r->failed_at_member_end = true;
+        return false;
+    }
     clear_type_in_force(r);
     clear_number_state(r);
     if (r->struct_depth == 0) {
@@ -316,8 +319,8 @@ bool complete_annotation_end(tvlr_reader *r) {
     const tvl_type_annotation &a = p.annotation;
     r->in_force = {a.value_type, a.bits, a.base, p.unit};
     r->annotation = {a.value_type, a.bits, a.base, p.unit_text_len != 0, true};
-    if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
-        return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
+    // The parameters are delivered in a fixed order (width, base, unit); a
+    // unit that did not parse is refused only after the ones before it.
     if (deliver) {
         if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, r->in_force, kSecond))
             return false;
@@ -327,6 +330,10 @@ bool complete_annotation_end(tvlr_reader *r) {
             !emit(r, TVLR_EV_TYPE_PARAM,
                   a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE, nullptr, 0))
             return false;
+    }
+    if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
+        return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
+    if (deliver) {
         if (p.unit_text_len &&
             !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, bytes_of(p.unit_text), p.unit_text_len))
             return false;
@@ -339,20 +346,22 @@ bool complete_annotation_end(tvlr_reader *r) {
 }
 
 bool complete_annotated_terminate(tvlr_reader *r) {
-    if (!annotated_null(r)) return false;
+    if (!annotated_null(r)) {
+        // With arrays still open this `;` does not end the member.
+        r->failed_at_member_end = r->array_depth <= member_array_base(r);
+        return false;
+    }
     return complete_terminate(r);
 }
 
+// The annotated null comes first, also when the separator is then refused
+// outside an array.
 bool complete_annotated_element_sep(tvlr_reader *r) {
-    if (!r->in_array) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    r->token_kind = TK_null;
-    return complete_element_sep(r);
+    return annotated_null(r) && complete_element_sep(r);
 }
 
 bool complete_annotated_array_end(tvlr_reader *r) {
-    if (!r->in_array) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    r->token_kind = TK_null;
-    return complete_array_end(r);
+    return annotated_null(r) && complete_array_end(r);
 }
 
 bool complete_array_start(tvlr_reader *r) {

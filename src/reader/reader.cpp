@@ -183,6 +183,33 @@ bool input_complete(const tvlr_reader *r) {
     }
 }
 
+// The read itself: doc_start, the chunks with their octet streams, and the
+// end of input.
+bool read_all(tvlr_reader *r) {
+    if (!emit(r, TVLR_EV_DOC_START, 0, nullptr, 0)) return false;
+    Chunk c;
+    for (;;) {
+        if (!next_chunk(r, c.data, c.len)) return false;
+        if (c.len == 0) break;
+        if (!count_read(r, c.len)) return false;
+        c.pos = 0;
+        while (c.pos < c.len) {
+            bool stop = false;
+            uint32_t from = c.pos;
+            c.pos += static_cast<uint32_t>(scan_bytes(r, c.data + c.pos, c.data + c.len, stop));
+            if (stop) return false;
+            if (!echo(r, c.data + from, c.pos - from)) return false;
+            if (r->state == tvl::scan::S_octets && !read_octets(r, c)) return false;
+        }
+    }
+    if (!input_complete(r)) {
+        report_error(r, TVL_ERR_INCOMPLETE_TVLR_STREAM, 0, r->bytes_read);
+        return false;
+    }
+    r->error = TVL_ERR_NONE;
+    return emit(r, TVLR_EV_DOC_END, 0, nullptr, 0);
+}
+
 }  // namespace
 
 bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
@@ -286,7 +313,8 @@ void tvlr_source_from_mem(tvlr_source *src, const void *data, uint64_t length) {
     std::memset(static_cast<void *>(src), 0, sizeof *src);
     src->read = &mem_read;
     src->data = static_cast<const uint8_t *>(data);
-    src->remaining = data ? length : 0;
+    // No data but a length: opening over this source is refused.
+    src->remaining = length;
 }
 
 void tvlr_source_from_fd(tvlr_source *src, int32_t fd) {
@@ -298,9 +326,14 @@ void tvlr_source_from_fd(tvlr_source *src, int32_t fd) {
 
 bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_sink *echo_sink,
                            const tvlr_reader_options *o) {
-    if (!r) return false;
+    // While a read runs its buffers are in use: a callback may not open.
+    if (!r || r->reading) return false;
     release(r);
     if (!src || !src->read) return false;
+    if (src->read == &mem_read && !src->data && src->remaining) {
+        r->error = TVL_ERR_INVALID_ARGUMENT;
+        return false;
+    }
     r->line = 1;
     r->source = *src;
     if (echo_sink && echo_sink->write) {
@@ -344,7 +377,7 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
 
 bool tvlr_open_read_mem(tvlr_reader *r, const void *data, uint64_t length, void *echo_buffer,
                         uint64_t echo_capacity, const tvlr_reader_options *options) {
-    if (!r) return false;
+    if (!r || r->reading) return false;
     tvlr_source src;
     tvlr_source_from_mem(&src, data, length);
     tvlr_sink sink;
@@ -357,30 +390,12 @@ bool tvlr_open_read_mem(tvlr_reader *r, const void *data, uint64_t length, void 
 }
 
 bool tvlr_read(tvlr_reader *r) {
-    if (!r || !r->opened) return false;
+    if (!r || !r->opened || r->reading) return false;
     r->opened = false;  // a reader reads once per opening
-    if (!emit(r, TVLR_EV_DOC_START, 0, nullptr, 0)) return false;
-    Chunk c;
-    for (;;) {
-        if (!next_chunk(r, c.data, c.len)) return false;
-        if (c.len == 0) break;
-        if (!count_read(r, c.len)) return false;
-        c.pos = 0;
-        while (c.pos < c.len) {
-            bool stop = false;
-            uint32_t from = c.pos;
-            c.pos += static_cast<uint32_t>(scan_bytes(r, c.data + c.pos, c.data + c.len, stop));
-            if (stop) return false;
-            if (!echo(r, c.data + from, c.pos - from)) return false;
-            if (r->state == tvl::scan::S_octets && !read_octets(r, c)) return false;
-        }
-    }
-    if (!input_complete(r)) {
-        report_error(r, TVL_ERR_INCOMPLETE_TVLR_STREAM, 0, r->bytes_read);
-        return false;
-    }
-    r->error = TVL_ERR_NONE;
-    return emit(r, TVLR_EV_DOC_END, 0, nullptr, 0);
+    r->reading = true;
+    const bool ok = read_all(r);
+    r->reading = false;
+    return ok;
 }
 
 uint32_t tvlr_reader_get_error(const tvlr_reader *r) {

@@ -114,6 +114,7 @@ struct tvlr_reader {
     tvlr_error_fn on_error;
     bool recover;
     bool opened;
+    bool reading;  // tvlr_read is running: opening and reading are refused
 
     // Scanner state.
     uint32_t state;
@@ -164,6 +165,9 @@ struct tvlr_reader {
     uint32_t skip_brackets;
     uint32_t skip_braces;
     uint32_t recovery_struct_depth;
+    // The failing action was the `;` that ends the member: recovery resumes
+    // with the next member instead of skipping to a later `;`.
+    bool failed_at_member_end;
 
     // Caches of parsed annotations and unit suffixes (round-robin).
     tvl::rd::AnnotationCacheEntry annotation_cache[tvl::rd::kCacheEntries];

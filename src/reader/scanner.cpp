@@ -375,18 +375,27 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
 // Reports a scanning error on byte b, then recovers or stops. Returns true
 // when reading goes on.
 bool scanning_error(tvlr_reader *r, uint8_t b, uint32_t code, bool retake) {
+    const bool at_member_end = r->failed_at_member_end;
+    r->failed_at_member_end = false;
     report_error(r, code, b, r->bytes_scanned - 1);
     count_line(r, b);
     if (!r->recover) return false;
     if (!start_recovery(r)) return false;
+    if (at_member_end) {
+        // The `;` that ended the member raised the error: it ends the
+        // recovery as well, and the next member is read normally.
+        r->state = S_after_member;
+        return true;
+    }
     if (!retake) return true;
     // A byte that cut a multi-byte character short is taken once more as
     // the first byte of a new character, so that a `;` still resynchronises.
     // Its column was counted when the error was reported.
     const uint64_t column = r->column;
     bool cont = false;
-    if (!utf8_column(r, b, cont)) return scanning_error(r, b, TVL_ERR_INVALID_UTF8_BYTE, false);
+    const bool valid = utf8_column(r, b, cont);
     r->column = column;
+    if (!valid) return scanning_error(r, b, TVL_ERR_INVALID_UTF8_BYTE, false);
     if (!dispatch(r, b)) return scanning_error(r, b, r->error, false);
     count_line(r, b);
     return true;

@@ -40,6 +40,7 @@ std::vector<std::string> handwritten_corpus() {
         ".s = \"a\xC3(\";",
         ".s = \"a\xE2\x82;\"; .t = 1;",
         "\t.a\t=\t1\t;\v\f.b = 2 ;",
+        ".a=\xC3\xC0;.b=!;.c=\xE2\x82\xFF\xC3;",
     };
 }
 

@@ -110,6 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
              "S .a [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 [ "
              "v5\"2\"@3:64 v5\"3\"@3:64 ] ] E -> ok"},
         Case{".a = [1;", "S .a [ !15@1:8#7 -> fail 15"},
+        Case{".D=<sint>, .e=1;", "S .D <\"sint\" T2:0 >@2:0 v9\"\"@2:0 !15@1:10#9 -> fail 15"},
+        Case{".D=<sint>] .e=1;", "S .D <\"sint\" T2:0 >@2:0 v9\"\"@2:0 !15@1:10#9 -> fail 15"},
         Case{".s = \"abc\" m;", "S .s <\"utf8\" T1:0 >@1:0 v1\"abc\"@1:0~4 E -> ok"}));
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/trace.h"
@@ -50,6 +52,16 @@ TEST(ReaderApi, OpenRefusesMissingArguments) {
     EXPECT_FALSE(tvlr_open_read_source(r, &src, nullptr, nullptr));  // no read callback
     EXPECT_FALSE(tvlr_read(r));                                      // never opened
     EXPECT_FALSE(tvlr_open_read_mem(nullptr, "x", 1, nullptr, 0, nullptr));
+    // No data but a length is refused, whichever way the source was made.
+    EXPECT_FALSE(tvlr_open_read_mem(r, nullptr, 3, nullptr, 0, nullptr));
+    EXPECT_EQ(tvlr_reader_get_error(r), 28u);
+    EXPECT_FALSE(tvlr_read(r));
+    tvlr_source_from_mem(&src, nullptr, 3);
+    EXPECT_FALSE(tvlr_open_read_source(r, &src, nullptr, nullptr));
+    EXPECT_EQ(tvlr_reader_get_error(r), 28u);
+    ASSERT_TRUE(tvlr_open_read_mem(r, nullptr, 0, nullptr, 0, nullptr));
+    EXPECT_TRUE(tvlr_read(r));
+    EXPECT_EQ(tvlr_reader_get_error(r), 0u);
     tvlr_reader_destroy(r);
 }
 
@@ -328,6 +340,134 @@ TEST(ReaderApi, TypeStartRecordsDifferBetweenCallbacks) {
     EXPECT_EQ(seen.first, "<\"uint:8,m\"@0~");
     EXPECT_EQ(seen.second, "<\"uint:8,m\"@3~4");
     tvlr_reader_destroy(r);
+}
+
+}  // namespace
+
+namespace {
+
+// Both callbacks get the annotation run, in order, up to a parameter that
+// is refused; the error comes after the events before it.
+TEST(ReaderApi, AnnotationRunReachesBothCallbacksBeforeItsError) {
+    struct Case {
+        const char *doc;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {".a = <uint:8,xyz> 1;",
+         " 1<\"uint:8,xyz\" 2<\"uint:8,xyz\" 1T3:8 2T3:8 1p12:8 2p12:8 !32"},
+        {".k=<float:f> 1;", " 1<\"float:f\" 2<\"float:f\" 1T4:0 2T4:0 !32"},
+        {".a = <uint:_16,q> 1;",
+         " 1<\"uint:_16,q\" 2<\"uint:_16,q\" 1T3:0:b16 2T3:0:b16 1p13:16 2p13:16 !32"},
+        {".a = <bool:8> true;", " 1<\"bool:8\" !25"},
+    };
+    for (const auto &c : cases) {
+        std::string seen;
+        tvlr_reader_options o{};
+        o.user_data = &seen;
+        o.on_event = [](void *u, uint32_t kind, tvlr_event *e) {
+            if (kind >= TVLR_EV_TYPE_START && kind <= TVLR_EV_TYPE_PARAM)
+                *static_cast<std::string *>(u) += " 1" + tvltest::render_event(kind, *e);
+            return true;
+        };
+        o.on_event_after = [](void *u, uint32_t kind, tvlr_event *e) {
+            if (kind >= TVLR_EV_TYPE_START && kind <= TVLR_EV_TYPE_PARAM)
+                *static_cast<std::string *>(u) += " 2" + tvltest::render_event(kind, *e);
+            return true;
+        };
+        o.on_error = [](void *u, uint32_t code, uint64_t, uint64_t, uint32_t, uint64_t) {
+            *static_cast<std::string *>(u) += " !" + std::to_string(code);
+        };
+        tvlr_reader *r = tvlr_reader_create();
+        ASSERT_TRUE(tvlr_open_read_mem(r, c.doc, std::strlen(c.doc), nullptr, 0, &o));
+        EXPECT_FALSE(tvlr_read(r));
+        EXPECT_EQ(seen, c.expected) << c.doc;
+        tvlr_reader_destroy(r);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Opening or reading a reader from inside one of its own callbacks is
+// refused; the running read goes on with its own input and buffers.
+struct Reentry {
+    tvlr_reader *reader = nullptr;
+    int from = -1;  // 0 on_event, 1 on_event_after, 2 on_error, 3 the source; -1 never
+    int attempts = 0;
+    int accepted = 0;
+    std::string events;
+    std::string_view input;
+    size_t pos = 0;
+};
+
+void try_reentry(Reentry *x, int from) {
+    if (x->from != from) return;
+    ++x->attempts;
+    static const char other[] = ".z = [9, 9, 9];";
+    tvlr_source src;
+    tvlr_source_from_mem(&src, other, sizeof other - 1);
+    x->accepted += tvlr_open_read_mem(x->reader, other, sizeof other - 1, nullptr, 0, nullptr);
+    x->accepted += tvlr_open_read_source(x->reader, &src, nullptr, nullptr);
+    x->accepted += tvlr_read(x->reader);
+}
+
+bool reentry_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
+    Reentry *x;
+    std::memcpy(&x, src->user_state, sizeof x);
+    try_reentry(x, 3);
+    size_t n = std::min<size_t>({3, cap, x->input.size() - x->pos});
+    std::memcpy(dst, x->input.data() + x->pos, n);
+    x->pos += n;
+    *count = static_cast<uint32_t>(n);
+    return true;
+}
+
+Reentry read_with_reentry(int from) {
+    Reentry x;
+    x.from = from;
+    x.input = ".a = !; .b = [1, 2]; .c = \"s\";";
+    tvlr_reader_options o{};
+    o.recover = 1;
+    o.user_data = &x;
+    o.on_event = [](void *u, uint32_t kind, tvlr_event *e) {
+        auto *y = static_cast<Reentry *>(u);
+        y->events += tvltest::render_event(kind, *e) + " ";
+        try_reentry(y, 0);
+        return true;
+    };
+    o.on_event_after = [](void *u, uint32_t, tvlr_event *) {
+        try_reentry(static_cast<Reentry *>(u), 1);
+        return true;
+    };
+    o.on_error = [](void *u, uint32_t code, uint64_t, uint64_t, uint32_t, uint64_t) {
+        auto *y = static_cast<Reentry *>(u);
+        y->events += "!" + std::to_string(code) + " ";
+        try_reentry(y, 2);
+    };
+    tvlr_source src{};
+    src.read = &reentry_read;
+    Reentry *px = &x;
+    std::memcpy(src.user_state, &px, sizeof px);
+    x.reader = tvlr_reader_create();
+    EXPECT_TRUE(tvlr_open_read_source(x.reader, &src, nullptr, &o));
+    EXPECT_TRUE(tvlr_read(x.reader));
+    EXPECT_EQ(tvlr_reader_get_recovery_count(x.reader), 1u);
+    tvlr_reader_destroy(x.reader);
+    x.reader = nullptr;
+    return x;
+}
+
+TEST(ReaderApi, CallbacksCannotOpenOrReadTheirReader) {
+    const Reentry plain = read_with_reentry(-1);
+    for (int from = 0; from < 4; ++from) {
+        const Reentry x = read_with_reentry(from);
+        EXPECT_GT(x.attempts, 0) << from;
+        EXPECT_EQ(x.accepted, 0) << from;
+        EXPECT_EQ(x.events, plain.events) << from;
+    }
+    EXPECT_EQ(plain.events.substr(0, 14), "S .a !15 .b [ ");
 }
 
 }  // namespace

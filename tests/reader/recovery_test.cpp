@@ -69,11 +69,20 @@ INSTANTIATE_TEST_SUITE_P(
              1},
         Case{".a = \"\xC3;\"; .b = x;", "S .a !19@1:8#7 !15@1:9#8 .b v3\"x\" E -> ok", 2},
         Case{".a = !; .b = !; .c = x;", "S .a !15@1:6#5 .b !15@1:14#13 .c v3\"x\" E -> ok", 2},
+        // An error raised by the `;` that ends a member ends the recovery
+        // there; one raised inside an array still skips to the next `;`.
         Case{".a = <uint:8> 300; .b = <bool> 1; .c = [1] / [2, 3]; .d = x;",
-             "S .a <\"uint:8\" T3:8 p12:8 >@3:8 !35@1:18#17 .c [ <\"uint\" T3:64 p12:64 p13:0 "
-             "p11\"no_unit\" >@3:64 v5\"1\"@3:64 ] / [ v5\"2\"@3:64 !2@1:48#47 ]@3:64 .d v3\"x\" E "
-             "-> ok",
-             2}));
+             "S .a <\"uint:8\" T3:8 p12:8 >@3:8 !35@1:18#17 .b <\"bool\" T7:0 >@7:0 !34@1:33#32 "
+             ".c [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 ] / [ "
+             "v5\"2\"@3:64 !2@1:48#47 ]@3:64 .d v3\"x\" E -> ok",
+             3},
+        Case{".s = { .x = 5 foo; .y = z; }; .t = w;",
+             "S .s { .x <\"uint\" T3:64 p12:64 p13:0 p11\"foo\" >@3:64 !32@1:18#17 .y v3\"z\" } "
+             ".t v3\"w\" E -> ok",
+             1},
+        // A byte that breaks a character and is no first byte either is
+        // reported twice at its own column.
+        Case{".a=\xC3\xC0;.b=!;", "S .a !19@1:5#4 !19@1:5#4 .b !15@1:10#9 E -> ok", 3}));
 
 // With recovery on, the callback and the count agree, and a refused event
 // other than the document's own is recovered from like any error.
@@ -89,13 +98,13 @@ TEST(Recovery, RefusedEventIsRecoveredFrom) {
         return kind != TVLR_EV_VALUE || ++s->values != 1;  // refuse the first value only
     };
     tvlr_reader *r = tvlr_reader_create();
-    // The refused value is completed at its `;`, which the error consumes,
-    // so skipping runs to the end of member b.
+    // The refused value is completed at the `;` that ends its member, so
+    // reading resumes with member b.
     const char doc[] = ".a = 1; .b = 2; .c = 3;";
     ASSERT_TRUE(tvlr_open_read_mem(r, doc, sizeof doc - 1, nullptr, 0, &o));
     EXPECT_TRUE(tvlr_read(r));
     EXPECT_EQ(tvlr_reader_get_recovery_count(r), 1u);
-    EXPECT_EQ(state.values, 2);
+    EXPECT_EQ(state.values, 3);
     tvlr_reader_destroy(r);
 }
 
