@@ -57,6 +57,7 @@ bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     h.kind = kind;
     h.event = e;
     if (kind == TVLR_EV_TYPE_START) {
+        if (e.text == nullptr || e.text_len > sizeof obs->held_word) return false;
         std::memcpy(obs->held_word, e.text, e.text_len);
         h.event.text = obs->held_word;
     } else if (kind == TVLR_EV_TYPE_PARAM && e.value_kind == TVL_VK_UNIT) {
@@ -159,8 +160,8 @@ bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *eve
         obs->holding = true;
         obs->run_complete = false;
         obs->held_count = 0;
-        hold(obs, kind, e);
-        return true;
+        if (hold(obs, kind, e)) return true;
+        obs->holding = false;  // not kept: written at once like any other run
     }
     return output_event(obs->out, kind, e, nullptr);
 }

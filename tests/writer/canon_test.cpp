@@ -125,6 +125,8 @@ TEST(CanonObserver, SinkTooSmallStopsTheReader) {
     EXPECT_EQ(tvlr_reader_get_error(r), 26u);
     // `true` no longer fits after `.a=<bool>`: the memory sink takes no part of it.
     EXPECT_EQ(std::string(buffer, 9), ".a=<bool>");
+    EXPECT_TRUE(tvlr_canon_observer_finish(obs));
+    EXPECT_EQ(tvlr_canon_observer_bytes_written(obs), 9u);
     tvlr_reader_destroy(r);
     tvlr_canon_observer_destroy(obs);
 }
@@ -140,6 +142,7 @@ TEST(CanonObserver, CreateAndNullArguments) {
     tvlr_event e{};
     EXPECT_TRUE(tvlr_canon_observer_on_event(nullptr, TVLR_EV_VALUE, &e));
     EXPECT_TRUE(tvlr_canon_observer_finish(nullptr));
+    EXPECT_EQ(tvlr_canon_observer_bytes_written(nullptr), 0u);
     tvlr_canon_observer_destroy(nullptr);
     tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, false);
     ASSERT_NE(obs, nullptr);
