@@ -204,6 +204,11 @@ constexpr bool is_annotation_param_byte(uint8_t b) {
            (b >= 0xC2 && b <= 0xF4);
 }
 
+// True between type_start and type_end once the type word has been written.
+bool type_word_written(const Output &o) {
+    return o.in_annotation && o.annotation.type != 0;
+}
+
 constexpr bool is_dec_digit(uint8_t b) {
     return b >= '0' && b <= '9';
 }
@@ -319,7 +324,7 @@ uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e) {
 }
 
 uint32_t check_type_name(const Output &o, const tvlr_event &e) {
-    if (!o.in_annotation) return 0;
+    if (!o.in_annotation || type_word_written(o)) return TVL_ERR_INVALID_ARGUMENT;
     if (e.value_type < TVLR_TYPE_UTF8 || e.value_type > TVLR_TYPE_BOOL)
         return TVL_ERR_ILLEGAL_VALUE_TYPE;  // "plain" is no type word of the text
     return o.annotation_len + type_word(e.value_type).len > kMaxAnnotationText
@@ -328,7 +333,7 @@ uint32_t check_type_name(const Output &o, const tvlr_event &e) {
 }
 
 uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared) {
-    if (!o.in_annotation) return 0;
+    if (!type_word_written(o)) return TVL_ERR_INVALID_ARGUMENT;
     const InForce &a = o.annotation;
     uint32_t bits = a.bits, base = a.base, len = 0;
     switch (e.value_kind) {
@@ -355,6 +360,80 @@ uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declar
     }
     if (o.annotation_len + len > kMaxAnnotationText) return TVL_ERR_TYPE_TOO_LONG;
     return annotation_fields_valid(a.type, bits, base) ? 0 : TVL_ERR_ILLEGAL_VALUE_TYPE;
+}
+
+uint32_t check_type_end(const Output &o) {
+    return type_word_written(o) ? 0 : TVL_ERR_INVALID_ARGUMENT;
+}
+
+uint32_t check_structure(const Rows &rows, const Output &o, uint32_t previous, uint32_t kind,
+                         bool comma) {
+    if (previous == TVLR_EV_ROW_BREAK && kind != TVLR_EV_ARRAY_START)
+        return TVL_ERR_INVALID_ARGUMENT;
+    if (kind == TVLR_EV_ROW_BREAK && previous != TVLR_EV_ARRAY_END) return TVL_ERR_INVALID_ARGUMENT;
+    if (kind == TVLR_EV_ARRAY_END && previous == TVLR_EV_ARRAY_START)
+        return TVL_ERR_INVALID_ARGUMENT;
+    // A comma starts one more element: too many once the count has reached the length due.
+    if (comma && rows.row_length != 0 && rows.row_length <= rows.elements)
+        return TVL_ERR_ARRAY_ROW_SIZE_MISMATCH;
+    if (kind == TVLR_EV_ARRAY_END && o.array_depth > 0 && rows.row_length != 0 &&
+        rows.row_length != rows.elements)
+        return TVL_ERR_ARRAY_ROW_SIZE_MISMATCH;
+    return 0;
+}
+
+void note_structure(Rows &rows, uint32_t kind, bool comma, uint32_t array_depth,
+                    uint32_t struct_depth) {
+    if (array_depth >= kArrayLevels) return;  // beyond any depth limit
+    if (comma) {
+        ++rows.elements;
+        rows.levels[array_depth].row_break_seen = false;
+    }
+    switch (kind) {
+        case TVLR_EV_MEMBER_NAME:
+            // Rows of an earlier member say nothing about this one.
+            rows.levels[array_depth].row_break_seen = false;
+            rows.levels[array_depth].closed_row_length = 0;
+            break;
+        case TVLR_EV_STRUCT_START:
+            if (struct_depth < 256)
+                rows.around_struct[struct_depth] = {rows.elements, rows.row_length};
+            break;
+        case TVLR_EV_STRUCT_END:
+            if (struct_depth > 0 && struct_depth <= 256) {
+                const RowsAroundStruct &s = rows.around_struct[struct_depth - 1];
+                rows.elements = s.elements;
+                rows.row_length = s.row_length;
+            }
+            break;
+        case TVLR_EV_ARRAY_START: {
+            RowLevel &level = rows.levels[array_depth];
+            level.elements = rows.elements;
+            level.row_length = rows.row_length;
+            // An array right after a row break is the next row: it must be as long as the last.
+            rows.elements = 1;
+            rows.row_length = level.row_break_seen ? level.closed_row_length : 0;
+            if (array_depth + 1 < kArrayLevels) {
+                rows.levels[array_depth + 1].closed_row_length = 0;
+                rows.levels[array_depth + 1].row_break_seen = false;
+            }
+            break;
+        }
+        case TVLR_EV_ARRAY_END:
+            if (array_depth > 0) {
+                if (rows.row_length == 0) rows.row_length = rows.elements;
+                RowLevel &level = rows.levels[array_depth - 1];
+                level.closed_row_length = rows.row_length;
+                rows.elements = level.elements + 1;
+                rows.row_length = level.row_length;
+            }
+            break;
+        case TVLR_EV_ROW_BREAK:
+            rows.levels[array_depth].row_break_seen = true;
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace tvl::wr

@@ -36,11 +36,59 @@ uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type,
 // suffix where one may stand.
 uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e);
 
-// The type word of an annotation that is being written (25 for a word that no reader knows).
+// The type word of an annotation that is being written: 28 outside an annotation or after its
+// type word, 25 for a word that no reader knows.
 uint32_t check_type_name(const Output &o, const tvlr_event &e);
 
-// One annotation parameter as the output will write it, against the annotation written so far.
-// For a unit parameter, declared receives the unit that a reader parses from its text.
+// One annotation parameter as the output will write it, against the annotation written so far
+// (28 before the type word). For a unit parameter, declared receives the unit that a reader
+// parses from its text.
 uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared);
+
+// The end of an annotation: 28 outside one or before its type word (`<>` reads as no annotation).
+uint32_t check_type_end(const Output &o);
+
+// Row bookkeeping at one array position, as a reader keeps it: the enclosing array's element
+// count and expected row length while an inner array is open, and the length of the array
+// closed last at this position with whether a row break followed it.
+struct RowLevel {
+    uint64_t elements;
+    uint64_t row_length;
+    uint64_t closed_row_length;
+    bool row_break_seen;
+};
+
+// The element count and expected row length of the array around a struct, kept while the
+// struct is open (its members' arrays count for themselves).
+struct RowsAroundStruct {
+    uint64_t elements;
+    uint64_t row_length;
+};
+
+// The rows of the arrays written, measured as a reader measures them, so that the writer
+// refuses a matrix whose rows a reader finds unequal. The reader counts an element at its
+// start and each comma, and an array that closes once more: a row's length is its element
+// count plus the number of arrays closed directly in it. A row after a row break must measure
+// the same as the row before it.
+struct Rows {
+    uint64_t elements;    // of the innermost open array
+    uint64_t row_length;  // the length it must reach, 0 while unknown
+    RowLevel levels[kArrayLevels];
+    RowsAroundStruct around_struct[256];
+};
+
+// The place of a structural event, given the kind of the event before it: after a row break
+// only the next row may follow, a row break only right after an array's end, and an array may
+// not end before its first element (the text has no empty array: `[]` reads as one null
+// element); all 28. Then the row lengths: 2 when a comma or an array's end would make a row
+// longer or shorter than the row before its row break. comma tells whether the event writes
+// the comma between array elements.
+uint32_t check_structure(const Rows &rows, const Output &o, uint32_t previous, uint32_t kind,
+                         bool comma);
+
+// Follows an accepted event in the row bookkeeping; array_depth and struct_depth are the depths
+// before the event.
+void note_structure(Rows &rows, uint32_t kind, bool comma, uint32_t array_depth,
+                    uint32_t struct_depth);
 
 }  // namespace tvl::wr

@@ -274,6 +274,25 @@ const ArrayLevel *directly_open_level(const Output &o) {
     return level.opened_at_struct_depth == o.struct_depth ? &level : nullptr;
 }
 
+bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e) {
+    switch (kind) {
+        case TVLR_EV_VALUE:
+            if (e.value_kind == TVL_VK_OCTETS) return false;
+            [[fallthrough]];
+        case TVLR_EV_STRUCT_START:
+        case TVLR_EV_ARRAY_START:
+        case TVLR_EV_OCTETS_START:
+            if (o.after_annotation) return false;
+            break;
+        case TVLR_EV_TYPE_START:
+            break;  // an annotation always takes the comma before it
+        default:
+            return false;
+    }
+    const ArrayLevel *level = directly_open_level(o);
+    return level != nullptr && level->separator_due;
+}
+
 const InForce &next_in_force(const Output &o) {
     const ArrayLevel *level = directly_open_level(o);
     if (level != nullptr && level->separator_due && !o.after_annotation) return level->saved;

@@ -90,6 +90,11 @@ bool flush(Output &o);
 // The innermost array level when it is directly open (no struct opened inside it), else null.
 const ArrayLevel *directly_open_level(const Output &o);
 
+// True when the output of the event begins with the comma between array elements: an item
+// (value, struct, array, octet stream) or an annotation where an element has been written in
+// the directly open array and no annotation stands between. Octet blocks write no separator.
+bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e);
+
 // What a reader has in force for the item that comes next: the array's own type when a
 // separator is due before that item, otherwise the current one.
 const InForce &next_in_force(const Output &o);

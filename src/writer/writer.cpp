@@ -12,30 +12,25 @@ namespace {
 
 constexpr uint8_t kDefaultDepth = 64;
 
-// The checks of one event against the writer's state. For a unit parameter, declared receives
-// the parsed unit and declared_ptr points at it.
-uint32_t check_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e, tvl_unit &declared,
-                     const tvl_unit *&declared_ptr) {
-    const Output &o = w->out;
+// The checks of one event against the writer's state. They only decide: the writer changes
+// after the event has been written. For a unit parameter, declared receives the parsed unit and
+// declared_ptr points at it.
+uint32_t check_event(const tvlr_writer &w, uint32_t kind, const tvlr_event &e, bool comma,
+                     tvl_unit &declared, const tvl_unit *&declared_ptr) {
+    const Output &o = w.out;
+    if (const uint32_t code = check_structure(w.rows, o, w.previous, kind, comma)) return code;
     switch (kind) {
         case TVLR_EV_DOC_START:
-            if (w->started) return TVL_ERR_INVALID_ARGUMENT;
-            w->started = true;
-            return 0;
+            return w.started ? TVL_ERR_INVALID_ARGUMENT : 0;
         case TVLR_EV_MEMBER_NAME:
-            w->started = true;
             return check_member_name(e.text, e.text_len);
         case TVLR_EV_STRUCT_START:
-            w->started = true;
-            return o.struct_depth < w->max_struct_depth ? 0 : TVL_ERR_STRUCT_NESTING_TOO_HIGH;
+            return o.struct_depth < w.max_struct_depth ? 0 : TVL_ERR_STRUCT_NESTING_TOO_HIGH;
         case TVLR_EV_STRUCT_END:
-            w->started = true;
             return o.struct_depth > 0 ? 0 : TVL_ERR_ILLEGAL_STRUCT_CLOSE;
         case TVLR_EV_ARRAY_START:
-            w->started = true;
-            return o.array_depth < w->max_array_depth ? 0 : TVL_ERR_ARRAY_NESTING_TOO_HIGH;
+            return o.array_depth < w.max_array_depth ? 0 : TVL_ERR_ARRAY_NESTING_TOO_HIGH;
         case TVLR_EV_VALUE: {
-            w->started = true;
             const uint32_t k = e.value_kind;
             uint32_t code = check_value(k, e.text, e.text_len, e.value_type, e.bits, e.base);
             if (code != 0) return code;
@@ -50,7 +45,6 @@ uint32_t check_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e, tvl_uni
             return check_value_unit(o, k, e);
         }
         case TVLR_EV_TYPE_START:
-            w->started = true;
             return annotation_fields_valid(e.value_type, e.bits, e.base)
                        ? 0
                        : TVL_ERR_ILLEGAL_VALUE_TYPE;
@@ -62,21 +56,30 @@ uint32_t check_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e, tvl_uni
             return code;
         }
         case TVLR_EV_TYPE_END:
-        case TVLR_EV_DOC_END:
-            return 0;
-        default:  // octet stream bounds, array end, row break and unknown kinds
-            w->started = true;
+            return check_type_end(o);
+        default:  // doc_end, octet stream bounds, array end, row break and unknown kinds
             return 0;
     }
+}
+
+// Every accepted event but the annotation tail and doc_end marks the document as started.
+constexpr bool starts_document(uint32_t kind) {
+    return kind != TVLR_EV_TYPE_NAME && kind != TVLR_EV_TYPE_PARAM && kind != TVLR_EV_TYPE_END &&
+           kind != TVLR_EV_DOC_END;
 }
 
 // Check, output and on_event for one event on a writer that is ready.
 bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
     tvl_unit declared;
     const tvl_unit *declared_ptr = nullptr;
-    if (const uint32_t code = check_event(w, kind, e, declared, declared_ptr))
+    const bool comma = comma_before(w->out, kind, e);
+    if (const uint32_t code = check_event(*w, kind, e, comma, declared, declared_ptr))
         return writer_fail(w, code);
+    const uint32_t array_depth = w->out.array_depth, struct_depth = w->out.struct_depth;
     if (!output_event(w->out, kind, e, declared_ptr)) return writer_fail(w, sink_error(w));
+    note_structure(w->rows, kind, comma, array_depth, struct_depth);
+    w->previous = kind;
+    if (starts_document(kind)) w->started = true;
     if (w->on_event != nullptr) {
         tvlr_event copy = e;  // the callback takes a mutable record; the caller's stays as it is
         if (!w->on_event(w->user_data, kind, &copy))
@@ -115,7 +118,7 @@ bool writer_fail(tvlr_writer *w, uint32_t code) {
 
 bool writer_ready(tvlr_writer *w) {
     if (w == nullptr || w->error != 0) return false;
-    if (w->finished) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    if (!writer_open(w) || w->finished) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
     return true;
 }
 
@@ -141,6 +144,8 @@ bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool prett
     tvl::wr::output_open(writer->out, *sink, pretty);
     writer->finished = false;
     writer->started = false;
+    writer->previous = TVLR_EV_DOC_START;
+    std::memset(static_cast<void *>(&writer->rows), 0, sizeof writer->rows);
     writer->max_struct_depth = tvl::wr::kDefaultDepth;
     writer->max_array_depth = tvl::wr::kDefaultDepth;
     writer->user_data = nullptr;
@@ -168,8 +173,10 @@ bool tvlr_open_write_mem(tvlr_writer *writer, void *buffer, uint64_t capacity, b
 
 bool tvlr_write_finish(tvlr_writer *writer) {
     if (writer == nullptr || writer->error != 0) return false;
+    if (!tvl::wr::writer_open(writer)) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     tvl::wr::Output &o = writer->out;
-    if (o.struct_depth > 0 || o.array_depth > 0)
+    // Open structs or arrays, or a row break whose next row is still due.
+    if (o.struct_depth > 0 || o.array_depth > 0 || writer->previous == TVLR_EV_ROW_BREAK)
         return writer_fail(writer, TVL_ERR_INCOMPLETE_TVLR_STREAM);
     if (!tvl::wr::close_statement(o) || !tvl::wr::flush(o))
         return writer_fail(writer, tvl::wr::sink_error(writer));
@@ -195,8 +202,8 @@ uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer) {
 }
 
 bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *event) {
-    if (writer == nullptr || writer->error != 0) return false;
-    if (event == nullptr || writer->finished) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
+    if (!writer_ready(writer)) return false;
+    if (event == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     return write_checked(writer, kind, *event);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "tvlr.h"
+#include "writer/checks.h"
 #include "writer/output.h"
 
 struct tvlr_writer {
@@ -14,11 +15,13 @@ struct tvlr_writer {
     bool started;   // an event other than the annotation tail and doc_end was accepted
     uint8_t max_struct_depth;
     uint8_t max_array_depth;
+    uint32_t previous;  // kind of the last accepted event (doc_start before the first)
     void *user_data;
     tvlr_event_fn on_event;
     uint32_t unit_flags;
     uint32_t error;
     uint64_t error_offset;
+    tvl::wr::Rows rows;  // row lengths of the arrays written, counted as a reader counts them
 };
 
 namespace tvl::wr {
@@ -28,12 +31,19 @@ inline uint32_t sink_error(const tvlr_writer *w) {
     return w->out.sink.direct ? TVL_ERR_SINK_BUFFER_EXHAUSTED : TVL_ERR_WRITING_TO_SINK;
 }
 
+// True once an open call has succeeded: only then has the writer a sink to write to. A writer
+// that was only created, or whose opening failed, is all zero.
+inline bool writer_open(const tvlr_writer *w) {
+    return w->out.sink.write != nullptr;
+}
+
 // Records the first error with the byte count as its offset and returns false. A later error
 // does not replace it.
 bool writer_fail(tvlr_writer *w, uint32_t code);
 
-// True when the writer may take another event: it exists, holds no error and is not finished
-// (a finished writer records error 28). Typed writers call it before they do anything.
+// True when the writer may take another event: it exists, holds no error, is open and is not
+// finished (a writer that is not open or is finished records error 28). Every event and value
+// call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
 
 }  // namespace tvl::wr

@@ -62,6 +62,10 @@ std::vector<RefusalCase> refusal_cases() {
     const std::vector<Ev> arr{member("v"), event(TVLR_EV_ARRAY_START)};
     auto v = [](uint32_t vk, std::string_view t, uint32_t type = 0, uint32_t bits = 0,
                 uint32_t base = 0) { return value(vk, t, type, bits, base); };
+    // A one-element row and a row break; then the next row opened.
+    const std::vector<Ev> row_break =
+        arr + v(TVL_VK_SYMBOL, "x") + event(TVLR_EV_ARRAY_END) + event(TVLR_EV_ROW_BREAK);
+    const std::vector<Ev> row_1 = row_break + event(TVLR_EV_ARRAY_START);
     Ev null_text = v(TVL_VK_STRING, "abc");
     null_text.null_text = true;
     tvl_unit nine_factors = unit_of("m");
@@ -78,12 +82,27 @@ std::vector<RefusalCase> refusal_cases() {
         {"name with the micro sign", {}, member("\xC2\xB5"), 28},
         {"name longer than any reader takes", {}, member(std::string(65536, 'n')), 3},
         {"struct_end at depth 0", {}, event(TVLR_EV_STRUCT_END), 7},
+        {"empty array", arr, event(TVLR_EV_ARRAY_END), 28},
+        {"row longer than the row before", row_1 + v(TVL_VK_SYMBOL, "x"), v(TVL_VK_SYMBOL, "y"), 2},
+        {"row shorter than the row before",
+         arr + v(TVL_VK_SYMBOL, "x") + v(TVL_VK_SYMBOL, "y") + event(TVLR_EV_ARRAY_END) +
+             event(TVLR_EV_ROW_BREAK) + event(TVLR_EV_ARRAY_START) + v(TVL_VK_SYMBOL, "x"),
+         event(TVLR_EV_ARRAY_END), 2},
+        {"row break inside an open array", arr + v(TVL_VK_SYMBOL, "x"), event(TVLR_EV_ROW_BREAK),
+         28},
+        {"row break after a member's value", m + v(TVL_VK_SYMBOL, "x"), event(TVLR_EV_ROW_BREAK),
+         28},
+        {"annotation after a row break", row_break, type_start(U), 28},
         // Annotations
         {"float width 48", m, type_start(TVLR_TYPE_FLOAT, 48), 25},
         {"bool with a width", m, type_start(TVLR_TYPE_BOOL, 8), 25},
         {"integer wider than 32768", m, type_start(U, 40000), 25},
         {"fraction as wide as the value", m, type_start(TVLR_TYPE_FLOAT_FIX, 32, 32), 25},
         {"type word plain", m + type_start(0), type_name(0), 25},
+        {"type word outside an annotation", m, type_name(U), 28},
+        {"second type word", m + opened(U), type_name(U), 28},
+        {"parameter before the type word", m + type_start(U), param(TVL_VK_BITS, U, 8, 0), 28},
+        {"annotation without a type word", m + type_start(U), event(TVLR_EV_TYPE_END), 28},
         {"type number 9", m + type_start(0), type_name(9), 25},
         {"width parameter of a bool", m + opened(TVLR_TYPE_BOOL),
          param(TVL_VK_BITS, TVLR_TYPE_BOOL, 0, 0), 25},
@@ -273,6 +292,40 @@ TEST(WriterChecks, ArgumentsOfTheCalls) {
     EXPECT_EQ(tvlr_writer_get_error(w), 28u);
     EXPECT_EQ(std::string(buffer, tvlr_writer_bytes_written(w)), ".n=;");
     tvlr_writer_destroy(w);
+}
+
+// A writer that was only created, or whose first opening failed, has no sink: every call is
+// refused with 28 and nothing is written.
+TEST(WriterChecks, CallsOnAWriterThatIsNotOpen) {
+    using Call = bool (*)(tvlr_writer *);
+    const Call calls[] = {
+        [](tvlr_writer *x) {
+            tvlr_event e{};
+            e.value_kind = TVL_VK_NULL;
+            return tvlr_write_event(x, TVLR_EV_VALUE, &e);
+        },
+        [](tvlr_writer *x) { return tvlr_write_string(x, "s", "t"); },
+        [](tvlr_writer *x) { return tvlr_write_plain(x, "p", "t"); },
+        [](tvlr_writer *x) { return tvlr_write_null(x, "n"); },
+        [](tvlr_writer *x) { return tvlr_write_bool(x, "b", true); },
+        [](tvlr_writer *x) { return tvlr_write_struct_start(x, "s"); },
+        [](tvlr_writer *x) { return tvlr_write_struct_end(x); },
+        [](tvlr_writer *x) { return tvlr_write_finish(x); },
+    };
+    for (bool failed_open : {false, true}) {
+        for (size_t i = 0; i < std::size(calls); ++i) {
+            SCOPED_TRACE(std::to_string(i) + (failed_open ? " after a failed open" : ""));
+            tvlr_writer *w = tvlr_writer_create();
+            ASSERT_NE(w, nullptr);
+            if (failed_open) {
+                ASSERT_FALSE(tvlr_open_write_mem(w, nullptr, 16, false, nullptr));
+            }
+            EXPECT_FALSE(calls[i](w));
+            EXPECT_EQ(tvlr_writer_get_error(w), 28u);
+            EXPECT_EQ(tvlr_writer_bytes_written(w), 0u);
+            tvlr_writer_destroy(w);
+        }
+    }
 }
 
 TEST(WriterChecks, DepthLimits) {

@@ -232,7 +232,8 @@ TEST(WriterOutput, StatementEndIsDeferred) {
     tvlr_writer_destroy(w);
 }
 
-// Events whose order the writer does not check still write their own bytes.
+// Events whose order the writer does not check still write their own bytes; finishing refuses
+// what is left open.
 TEST(WriterOutput, UncheckedOrder) {
     const WriteResult r =
         write_events({event(TVLR_EV_ARRAY_END), event(TVLR_EV_ROW_BREAK)}, false, false);
@@ -242,6 +243,10 @@ TEST(WriterOutput, UncheckedOrder) {
         write_events({member("a"), as(), ss(), member("x"), num("1"), se()}, false, true);
     EXPECT_FALSE(finish.ok);
     EXPECT_EQ(finish.error, 18u);
+    const WriteResult row_due = write_events({member("a"), as(), anum("1"), ae(), row()}, false);
+    EXPECT_FALSE(row_due.ok);
+    EXPECT_EQ(row_due.error, 18u);
+    EXPECT_EQ(row_due.out, ".a=[1]/");
 }
 
 // on_event sees each accepted event after its output; refusing one sets error 26 with the
