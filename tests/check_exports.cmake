@@ -16,7 +16,8 @@ list(REMOVE_DUPLICATES exported)
 list(SORT exported)
 
 file(READ ${HEADER} header)
-string(REGEX MATCHALL "TVLR_API[^;(]*\\(" decls "${header}")
+# Declarations start a line; the macro also appears in comments and its own definition.
+string(REGEX MATCHALL "\nTVLR_API [^;(]*\\(" decls "${header}")
 set(declared "")
 foreach(decl IN LISTS decls)
   string(REGEX REPLACE "[ \t\r\n]*\\($" "" decl "${decl}")
