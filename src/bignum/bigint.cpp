@@ -1,4 +1,5 @@
 // The big integer: limb operations, the growth rule and the exported arithmetic.
+#include "base/alloc.h"
 #include "bignum/bigint.h"
 
 #include <cstring>
@@ -183,7 +184,7 @@ bool reserve(tvl_int *n, std::uint32_t needed) {
     if (grown < needed) grown = needed;
     if (grown > kMaxLimbs) grown = kMaxLimbs;
     const auto cap = static_cast<std::uint32_t>(grown);
-    void *p = std::realloc(n->limbs, std::size_t{cap} * sizeof(Limb));
+    void *p = tvl::mem::reallocate(n->limbs, std::size_t{cap} * sizeof(Limb));
     if (p == nullptr) return false;
     n->limbs = static_cast<Limb *>(p);
     std::memset(n->limbs + n->capacity, 0, std::size_t{cap - n->capacity} * sizeof(Limb));
@@ -288,15 +289,15 @@ bool to_native(const tvl_int *n, T *out) {
 extern "C" {
 
 tvl_int *tvl_int_alloc(void) {
-    auto *n = static_cast<tvl_int *>(std::calloc(1, sizeof(tvl_int)));
+    auto *n = static_cast<tvl_int *>(tvl::mem::allocate_zeroed(1, sizeof(tvl_int)));
     if (n != nullptr) n->owned = 1;
     return n;
 }
 
 void tvl_int_free(tvl_int *n) {
     if (n == nullptr) return;
-    if (n->owned != 0) std::free(n->limbs);
-    std::free(n);
+    if (n->owned != 0) tvl::mem::release(n->limbs);
+    tvl::mem::release(n);
 }
 
 void tvl_int_zero(tvl_int *n) {

@@ -11,9 +11,9 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 
+#include "base/alloc.h"
 #include "tvlr.h"
 
 namespace tvl {
@@ -82,40 +82,11 @@ void divide_normalized(LimbSpan u, ConstLimbSpan v, LimbSpan q);
 // Scratch limbs: a small inline area, or a checked heap block for larger sizes.
 // ---------------------------------------------------------------------------------------
 
-class ScratchLimbs {
+class ScratchLimbs : public mem::Scratch<Limb, 64> {
   public:
-    ScratchLimbs() = default;
-    ScratchLimbs(const ScratchLimbs &) = delete;
-    ScratchLimbs &operator=(const ScratchLimbs &) = delete;
-    ~ScratchLimbs() {
-        if (data_ != inline_) std::free(data_);
-    }
-
     // Provides n zero-filled limbs; false when the heap block cannot be had.
-    bool reserve_zeroed(std::size_t n) {
-        if (data_ != inline_) std::free(data_);
-        data_ = inline_;
-        size_ = 0;
-        if (n > kInline) {
-            auto *p = static_cast<Limb *>(std::calloc(n, sizeof(Limb)));
-            if (p == nullptr) return false;
-            data_ = p;
-        } else {
-            for (std::size_t i = 0; i < n; ++i) inline_[i] = 0;
-        }
-        size_ = n;
-        return true;
-    }
-
-    Limb *data() { return data_; }
-    std::size_t size() const { return size_; }
-    LimbSpan span() { return {data_, size_}; }
-
-  private:
-    static constexpr std::size_t kInline = 64;
-    Limb inline_[kInline];
-    Limb *data_ = inline_;
-    std::size_t size_ = 0;
+    bool reserve_zeroed(std::size_t n) { return reserve(n, true); }
+    LimbSpan span() { return {data(), size()}; }
 };
 
 // ---------------------------------------------------------------------------------------

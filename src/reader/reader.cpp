@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/alloc.h"
 #include "core/unit_value.h"
 #include "reader/reader_impl.h"
 #include "reader/scanner_table.h"
@@ -50,9 +51,9 @@ bool is_mem_source(const tvlr_reader *r) {
 // Opening
 
 void release(tvlr_reader *r) {
-    std::free(r->array_stack);
-    std::free(r->token_mem);
-    std::free(r->chunk_mem);
+    tvl::mem::release(r->array_stack);
+    tvl::mem::release(r->token_mem);
+    tvl::mem::release(r->chunk_mem);
     r->array_stack = nullptr;
     r->token_mem = r->chunk_mem = nullptr;
     const bool caches_off = r->caches_off;
@@ -299,13 +300,13 @@ using namespace tvl::rd;
 extern "C" {
 
 tvlr_reader *tvlr_reader_create(void) {
-    return static_cast<tvlr_reader *>(std::calloc(1, sizeof(tvlr_reader)));
+    return static_cast<tvlr_reader *>(tvl::mem::allocate_zeroed(1, sizeof(tvlr_reader)));
 }
 
 void tvlr_reader_destroy(tvlr_reader *reader) {
     if (!reader) return;
     release(reader);
-    std::free(reader);
+    tvl::mem::release(reader);
 }
 
 void tvlr_source_from_mem(tvlr_source *src, const void *data, uint64_t length) {
@@ -354,9 +355,9 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
     r->max_array_depth = or_default<uint32_t>(o->max_array_depth, 64);
 
     r->array_stack =
-        static_cast<ArrayLevel *>(std::calloc(r->max_array_depth + 1, sizeof(ArrayLevel)));
-    r->token_mem = static_cast<uint8_t *>(std::malloc(kTokenBytes));
-    if (src->read != &mem_read) r->chunk_mem = static_cast<uint8_t *>(std::malloc(kReadChunk));
+        static_cast<ArrayLevel *>(tvl::mem::allocate_zeroed(r->max_array_depth + 1, sizeof(ArrayLevel)));
+    r->token_mem = static_cast<uint8_t *>(tvl::mem::allocate(kTokenBytes));
+    if (src->read != &mem_read) r->chunk_mem = static_cast<uint8_t *>(tvl::mem::allocate(kReadChunk));
     if (!r->array_stack || !r->token_mem || (src->read != &mem_read && !r->chunk_mem)) {
         release(r);
         return false;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/alloc.h"
 #include "core/annotation.h"
 #include "writer/checks.h"
 #include "writer/output.h"
@@ -127,14 +128,14 @@ extern "C" {
 
 tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink, bool pretty) {
     if (sink == nullptr || sink->write == nullptr) return nullptr;
-    auto *obs = static_cast<tvlr_canon_observer *>(std::calloc(1, sizeof(tvlr_canon_observer)));
+    auto *obs = static_cast<tvlr_canon_observer *>(tvl::mem::allocate_zeroed(1, sizeof(tvlr_canon_observer)));
     if (obs == nullptr) return nullptr;
     tvl::wr::output_open(obs->out, *sink, pretty);
     return obs;
 }
 
 void tvlr_canon_observer_destroy(tvlr_canon_observer *observer) {
-    std::free(observer);
+    tvl::mem::release(observer);
 }
 
 uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/alloc.h"
 #include "core/annotation.h"
 #include "writer/checks.h"
 #include "writer/writer_impl.h"
@@ -131,11 +132,11 @@ using tvl::wr::writer_ready;
 extern "C" {
 
 tvlr_writer *tvlr_writer_create(void) {
-    return static_cast<tvlr_writer *>(std::calloc(1, sizeof(tvlr_writer)));
+    return static_cast<tvlr_writer *>(tvl::mem::allocate_zeroed(1, sizeof(tvlr_writer)));
 }
 
 void tvlr_writer_destroy(tvlr_writer *writer) {
-    std::free(writer);
+    tvl::mem::release(writer);
 }
 
 bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool pretty,

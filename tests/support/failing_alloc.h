@@ -1,23 +1,9 @@
-// A replacement of the C allocator for tests of memory exhaustion: linked into an executable,
-// it can be told to fail every allocation from the n-th call on, and counts the blocks that
-// are live while a scenario runs. It is left out of sanitizer builds, whose allocator must stay
-// in place; there `kAllocHooks` is false and the tests skip.
+// Tests of memory exhaustion: every allocation of the library goes through one seam, which a
+// test can make fail from the n-th call on and which counts the blocks live while a scenario
+// runs.
 #pragma once
 
 namespace tvltest::alloc {
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TVLTEST_ALLOC_HOOKS 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TVLTEST_ALLOC_HOOKS 0
-#endif
-#endif
-#ifndef TVLTEST_ALLOC_HOOKS
-#define TVLTEST_ALLOC_HOOKS 1
-#endif
-
-inline constexpr bool kAllocHooks = TVLTEST_ALLOC_HOOKS != 0;
 
 // Allocations fail from the n-th call after arm(n) until disarm().
 void arm(long n);
