@@ -3,10 +3,10 @@
  *
  * For the typed `tvlr` text notation: a streaming reader with sources and
  * sinks, a streaming writer and a canonical observer that re-writes a
- * reader's events as normalised text, units and currencies, big integers,
- * and the text rules they share (names, symbols, references, strings,
- * number text in bases 2..62, 64 and 85, type annotations). Valid C11 and
- * C++; every exported function has C linkage.
+ * reader's events as normalised text, units and currencies, big integers
+ * and big floats, and the text rules they share (names, symbols, references,
+ * strings, number text in bases 2..62, 64 and 85, type annotations). Valid
+ * C11 and C++; every exported function has C linkage.
  *
  * Conventions: booleans are `bool`, texts are UTF-8; event texts are a
  * pointer and a byte length (not terminated); text written into a caller's
@@ -702,6 +702,81 @@ TVLR_API int tvl_int_cmp(const tvl_int *a, const tvl_int *b);
 TVLR_API bool tvl_int_from_str(tvl_int *n, const char *text, uint32_t base);
 TVLR_API int tvl_int_to_str(const tvl_int *n, char *buf, size_t size, uint32_t base);
 TVLR_API size_t tvl_int_str_bufsize(uint32_t bits, uint32_t base);
+
+/* ======================================================================
+ * Big floats
+ * ====================================================================== */
+
+/* A binary floating-point number of `precision` significand bits (1..32768)
+ * with a signed 64-bit exponent. A regular number is sign * M * 2^(exponent -
+ * precision), where M is the significand (bit i is bit i % 64 of words[i / 64])
+ * with bit precision - 1 set and no bit above it: the value lies in
+ * [2^(exponent - 1), 2^exponent). Zero, NaN and infinity are marked by the
+ * exponent values below; `sign` (+1 or -1) is meaningful for every class and a
+ * NaN carries no payload. A record with `owned` set owns `words`, which
+ * tvl_float_free releases; every conversion keeps the target's precision and
+ * rounds to nearest, ties to even. */
+typedef struct tvl_float {
+    uint32_t precision;
+    int32_t sign;
+    int64_t exponent;
+    uint64_t *words;
+    uint32_t word_count; /* at least ceil(precision / 64) */
+    uint8_t owned;
+} tvl_float;
+
+#define TVL_FLOAT_EXP_ZERO (-INT64_MAX)    /* -2^63 + 1 */
+#define TVL_FLOAT_EXP_NAN (-INT64_MAX + 1) /* -2^63 + 2 */
+#define TVL_FLOAT_EXP_INF (-INT64_MAX + 2) /* -2^63 + 3 */
+#define TVL_FLOAT_MAX_PRECISION 32768
+
+/* A new record holding +0 with ceil(precision / 64) zeroed words of its own;
+ * null for a precision of 0 or above 32768, or when memory is exhausted. */
+TVLR_API tvl_float *tvl_float_alloc(uint32_t precision);
+/* Releases the words if owned, then the record; null is ignored. */
+TVLR_API void tvl_float_free(tvl_float *f);
+/* Makes *f hold +0 in the caller's buffer of `count` words (zero-filled,
+ * never reallocated or freed); the caller supplies ceil(precision / 64). */
+TVLR_API void tvl_float_init_buf(tvl_float *f, uint32_t precision, uint64_t *buf, uint32_t count);
+
+/* Class tests; false for null. tvl_float_is_neg is the sign of any class. */
+TVLR_API bool tvl_float_is_nan(const tvl_float *f);
+TVLR_API bool tvl_float_is_inf(const tvl_float *f);
+TVLR_API bool tvl_float_is_zero(const tvl_float *f);
+TVLR_API bool tvl_float_is_regular(const tvl_float *f);
+TVLR_API bool tvl_float_is_neg(const tvl_float *f);
+
+/* Class setters: NaN is positive; zero also clears the words. */
+TVLR_API void tvl_float_set_nan(tvl_float *f);
+TVLR_API void tvl_float_set_inf(tvl_float *f, bool negative);
+TVLR_API void tvl_float_set_zero(tvl_float *f, bool negative);
+
+/* dst := src rounded to dst's precision; false for a null or inconsistent
+ * record or when memory is exhausted (dst is then unchanged). */
+TVLR_API bool tvl_float_copy(tvl_float *dst, const tvl_float *src);
+/* f := x rounded to f's precision (exact from 53 bits on); NaN loses its
+ * sign and payload. False only for a null or inconsistent record. */
+TVLR_API bool tvl_float_from_double(tvl_float *f, double x);
+TVLR_API bool tvl_float_from_float(tvl_float *f, float x);
+
+/* Number text in base 10 or 16: leading white space, a sign, then "nan" or
+ * "inf" (3 letters, any case) or digits with an optional '.' and exponent
+ * ('e' and a power of ten in base 10; 'p' and a power of two in base 16, where
+ * a "0x" prefix is allowed); anything after the number is ignored. Results
+ * are correctly rounded while the significant digits fit 32768 bits; values
+ * beyond about 10^+-9864 saturate to infinity or zero. */
+
+/* f := the text rounded to f's precision; false (f unchanged) for a null
+ * argument, another base, malformed text or memory exhaustion. */
+TVLR_API bool tvl_float_from_str(tvl_float *f, const char *text, uint32_t base);
+/* Zero-fills out[0..n) and writes the IEEE binary encoding of the text for
+ * exponent width e (1..30), fraction width m (1..32767) and the bias: bit i
+ * is bit i % 32 of out[i / 32]. The output stays +0 for malformed text, bad
+ * arguments, memory exhaustion, or n < ceil((1 + e + m) / 32). */
+TVLR_API void tvl_float_strtoieee_bin(const char *text, uint32_t base, uint32_t e, uint32_t m,
+                                      int32_t bias, uint32_t *out, size_t n);
+/* The nearest double to a base-10 text; 0.0 for null or malformed text. */
+TVLR_API double tvl_float_strtod(const char *text);
 
 #ifdef __cplusplus
 } /* extern "C" */
