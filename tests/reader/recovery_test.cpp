@@ -36,53 +36,67 @@ TEST_P(RecoveryTrace, StaysWellNested) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecoveryTrace,
     ::testing::Values(
-        Case{".a = !; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
-        Case{".a = [1, !, 3]; .b = x;",
-             "S .a [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 !15@1:10#9 ] "
-             ".b v3\"x\" E -> ok",
-             1},
-        Case{".s = { .x = !; }; .t = x;", "S .s { .x !15@1:13#12 } .t v3\"x\" E -> ok", 1},
-        Case{".a = ! \"x;y\" [;] ; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
+        Case{".a = !; .b = x;", "S .a !unexpected_input_byte@1:6#5 .b sym\"x\" E -> ok", 1},
+        Case{
+            ".a = [1, !, 3]; .b = x;",
+            "S .a [ +uint:64 anum\"1\"@uint:64 !unexpected_input_byte@1:10#9 ] .b sym\"x\" E -> ok",
+            1},
+        Case{".s = { .x = !; }; .t = x;",
+             "S .s { .x !unexpected_input_byte@1:13#12 } .t sym\"x\" E -> ok", 1},
+        Case{".a = ! \"x;y\" [;] ; .b = x;",
+             "S .a !unexpected_input_byte@1:6#5 .b sym\"x\" E -> ok", 1},
         Case{".a = 1;; .b = x; .c = y;",
-             "S .a <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 !15@1:8#7 .c "
-             "v3\"y\" E -> ok",
+             "S .a +uint:64 num\"1\"@uint:64 !unexpected_input_byte@1:8#7 .c sym\"y\" E -> ok", 1},
+        Case{".a = !",
+             "S .a !unexpected_input_byte@1:6#5 !incomplete_tvlr_stream@1:6#6 -> fail "
+             "incomplete_tvlr_stream",
              1},
-        Case{".a = !", "S .a !15@1:6#5 !18@1:6#6 -> fail 18", 1},
-        Case{".a = ! # ; comment\n ; .b = x;", "S .a !15@1:6#5 .b v3\"x\" E -> ok", 1},
+        Case{".a = ! # ; comment\n ; .b = x;",
+             "S .a !unexpected_input_byte@1:6#5 .b sym\"x\" E -> ok", 1},
         Case{".a = [{.x = 1;}, {.x = !}, {.y = z;}]; .b = x;",
-             "S .a [ { .x <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 } { .x "
-             "!15@1:24#23 } { .y v3\"z\" } ] .b v3\"x\" E -> ok",
+             "S .a [ { .x +uint:64 num\"1\"@uint:64 } { .x !unexpected_input_byte@1:24#23 } { .y "
+             "sym\"z\" } ] .b sym\"x\" E -> ok",
              1},
         Case{".a = [{.x = [1, !]}, w]; .b = x;",
-             "S .a [ { .x [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 "
-             "!15@1:17#16 ] } v3\"w\" ] .b v3\"x\" E -> ok",
+             "S .a [ { .x [ +uint:64 anum\"1\"@uint:64 !unexpected_input_byte@1:17#16 ] } sym\"w\" "
+             "] .b sym\"x\" E -> ok",
              1},
-        Case{".a = [{.s = {.x = !}; .y = z;}]; .b = x;",
-             "S .a [ { .s { .x !15@1:19#18 } .y v3\"z\" } ] .b v3\"x\" E -> ok", 1},
-        Case{".a = [{.x = ! [ }, w]; .b = x;", "S .a [ { .x !15@1:13#12 } ] .b v3\"x\" E -> ok", 1},
+        Case{
+            ".a = [{.s = {.x = !}; .y = z;}]; .b = x;",
+            "S .a [ { .s { .x !unexpected_input_byte@1:19#18 } .y sym\"z\" } ] .b sym\"x\" E -> ok",
+            1},
+        Case{".a = [{.x = ! [ }, w]; .b = x;",
+             "S .a [ { .x !unexpected_input_byte@1:13#12 } ] .b sym\"x\" E -> ok", 1},
         Case{".o = [{.m = [{.x = ! [ }] }]; .b = x;",
-             "S .o [ { .m [ { .x !15@1:20#19 } ] } ] .b v3\"x\" E -> ok", 1},
-        Case{".s = { .x = ! }; .t = x;", "S .s { .x !15@1:13#12 } .t v3\"x\" E -> ok", 1},
+             "S .o [ { .m [ { .x !unexpected_input_byte@1:20#19 } ] } ] .b sym\"x\" E -> ok", 1},
+        Case{".s = { .x = ! }; .t = x;",
+             "S .s { .x !unexpected_input_byte@1:13#12 } .t sym\"x\" E -> ok", 1},
         Case{".a = [[1, 2], [3 !]]; .b = x;",
-             "S .a [ [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 "
-             "v5\"2\"@3:64 ] [ !15@1:18#17 ] ] .b v3\"x\" E -> ok",
+             "S .a [ [ +uint:64 anum\"1\"@uint:64 anum\"2\"@uint:64 ] [ "
+             "!unexpected_input_byte@1:18#17 ] ] .b sym\"x\" E -> ok",
              1},
-        Case{".a = \"\xC3;\"; .b = x;", "S .a !19@1:8#7 !15@1:9#8 .b v3\"x\" E -> ok", 2},
-        Case{".a = !; .b = !; .c = x;", "S .a !15@1:6#5 .b !15@1:14#13 .c v3\"x\" E -> ok", 2},
+        Case{".a = \"\xC3;\"; .b = x;",
+             "S .a !invalid_utf8_byte@1:8#7 !unexpected_input_byte@1:9#8 .b sym\"x\" E -> ok", 2},
+        Case{".a = !; .b = !; .c = x;",
+             "S .a !unexpected_input_byte@1:6#5 .b !unexpected_input_byte@1:14#13 .c sym\"x\" E -> "
+             "ok",
+             2},
         // An error raised by the `;` that ends a member ends the recovery
         // there; one raised inside an array still skips to the next `;`.
         Case{".a = <uint:8> 300; .b = <bool> 1; .c = [1] / [2, 3]; .d = x;",
-             "S .a <\"uint:8\" T3:8 p12:8 >@3:8 !35@1:18#17 .b <\"bool\" T7:0 >@7:0 !34@1:33#32 "
-             ".c [ <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v5\"1\"@3:64 ] / [ "
-             "v5\"2\"@3:64 !2@1:48#47 ]@3:64 .d v3\"x\" E -> ok",
+             "S .a <\"uint:8\" T=uint:8 bits=8 >@uint:8 !value_out_of_range@1:18#17 .b <\"bool\" "
+             "T=bool:0 >@bool:0 !type_value_mismatch@1:33#32 .c [ +uint:64 anum\"1\"@uint:64 ] / [ "
+             "anum\"2\"@uint:64 !array_row_size_mismatch@1:48#47 ]@uint:64 .d sym\"x\" E -> ok",
              3},
         Case{".s = { .x = 5 foo; .y = z; }; .t = w;",
-             "S .s { .x <\"uint\" T3:64 p12:64 p13:0 p11\"foo\" >@3:64 !32@1:18#17 .y v3\"z\" } "
-             ".t v3\"w\" E -> ok",
+             "S .s { .x +uint:64\"foo\" !unit_illegal@1:18#17 .y sym\"z\" } .t sym\"w\" E -> ok",
              1},
         // A byte that breaks a character and is no first byte either is
         // reported twice at its own column.
-        Case{".a=\xC3\xC0;.b=!;", "S .a !19@1:5#4 !19@1:5#4 .b !15@1:10#9 E -> ok", 3}));
+        Case{".a=\xC3\xC0;.b=!;",
+             "S .a !invalid_utf8_byte@1:5#4 !invalid_utf8_byte@1:5#4 .b "
+             "!unexpected_input_byte@1:10#9 E -> ok",
+             3}));
 
 // With recovery on, the callback and the count agree, and a refused event
 // other than the document's own is recovered from like any error.

@@ -31,25 +31,23 @@ INSTANTIATE_TEST_SUITE_P(
     Constructs, ScannerTrace,
     ::testing::Values(
         TraceCase{"", "S E -> ok"}, TraceCase{"  \n\t ", "S E -> ok"},
-        TraceCase{".a=1;",
-                  "S .a <\"uint\" T3:64 p12:64 p13:0 p11\"no_unit\" >@3:64 v2\"1\"@3:64 E -> ok"},
-        TraceCase{".a = ;", "S .a v9\"\" E -> ok"},
-        TraceCase{".s = sym-1;", "S .s v3\"sym-1\" E -> ok"},
-        TraceCase{".r = &.a.b;", "S .r v4\".a.b\" E -> ok"},
-        TraceCase{".n = null;", "S .n v9\"\" E -> ok"},
-        TraceCase{".f = on;", "S .f <\"bool\" T7:0 >@7:0 v15\"true\"@7:0 E -> ok"},
-        TraceCase{".f = off;", "S .f <\"bool\" T7:0 >@7:0 v15\"false\"@7:0 E -> ok"},
-        TraceCase{".t = \"ab\" \"cd\";", "S .t <\"utf8\" T1:0 >@1:0 v1\"abcd\"@1:0 E -> ok"},
-        TraceCase{".t = \"a\\tb\\\"\";", "S .t <\"utf8\" T1:0 >@1:0 v1\"a\\x09b\\\"\"@1:0 E -> ok"},
-        TraceCase{".s = { .x = ; };", "S .s { .x v9\"\" } E -> ok"},
-        TraceCase{".e = [];", "S .e [ v9\"\" ] E -> ok"},
-        TraceCase{
-            ".x = $nan;",
-            "S .x <\"float\" T4:64 p12:64 p13:0 p11\"no_unit\" >@4:64 v2\"nan\"@4:64 E -> ok"},
-        TraceCase{"# lead\n.a = ; # done", "S .a v9\"\" E -> ok"},
-        TraceCase{"\xEF\xBB\xBF.a = ;", "S .a v9\"\" E -> ok"},
-        TraceCase{".o = \x00\x01\x03\x00xyz\x00;"sv, "S .o O{ v8\"xyz\" O} E -> ok"},
-        TraceCase{".a = ;}", "S .a v9\"\" !7@1:7#6 -> fail 7"}));
+        TraceCase{".a=1;", "S .a +uint:64 num\"1\"@uint:64 E -> ok"},
+        TraceCase{".a = ;", "S .a null\"\" E -> ok"},
+        TraceCase{".s = sym-1;", "S .s sym\"sym-1\" E -> ok"},
+        TraceCase{".r = &.a.b;", "S .r ref\".a.b\" E -> ok"},
+        TraceCase{".n = null;", "S .n null\"\" E -> ok"},
+        TraceCase{".f = on;", "S .f +bool bool\"true\"@bool:0 E -> ok"},
+        TraceCase{".f = off;", "S .f +bool bool\"false\"@bool:0 E -> ok"},
+        TraceCase{".t = \"ab\" \"cd\";", "S .t +utf8 str\"abcd\"@utf8:0 E -> ok"},
+        TraceCase{".t = \"a\\tb\\\"\";", "S .t +utf8 str\"a\\x09b\\\"\"@utf8:0 E -> ok"},
+        TraceCase{".s = { .x = ; };", "S .s { .x null\"\" } E -> ok"},
+        TraceCase{".e = [];", "S .e [ null\"\" ] E -> ok"},
+        TraceCase{".x = $nan;", "S .x +float:64 num\"nan\"@float:64 E -> ok"},
+        TraceCase{"# lead\n.a = ; # done", "S .a null\"\" E -> ok"},
+        TraceCase{"\xEF\xBB\xBF.a = ;", "S .a null\"\" E -> ok"},
+        TraceCase{".o = \x00\x01\x03\x00xyz\x00;"sv, "S .o O{ oct\"xyz\" O} E -> ok"},
+        TraceCase{".a = ;}",
+                  "S .a null\"\" !illegal_struct_close@1:7#6 -> fail illegal_struct_close"}));
 
 }  // namespace
 

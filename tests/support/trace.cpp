@@ -12,38 +12,15 @@ namespace tvltest {
 namespace {
 
 struct Recorder {
-    std::string out;
+    EventTrace trace;
     uint64_t error_calls = 0;
     std::vector<char> open;  // '{' and '[' currently open
     bool nesting_ok = true;
 };
 
-}  // namespace
-
-void append_quoted(std::string &out, const char *text, uint32_t len) {
-    out += '"';
-    for (uint32_t i = 0; i < len; ++i) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
-}
-
-namespace {
-
 bool on_event(void *user, uint32_t kind, tvlr_event *e) {
     auto *rec = static_cast<Recorder *>(user);
-    if (!rec->out.empty()) rec->out += ' ';
-    rec->out += render_event(kind, *e);
+    rec->trace.event(kind, *e);
     switch (kind) {
         case TVLR_EV_STRUCT_START:
             rec->open.push_back('{');
@@ -70,9 +47,7 @@ void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_
               uint64_t offset) {
     auto *rec = static_cast<Recorder *>(user);
     ++rec->error_calls;
-    if (!rec->out.empty()) rec->out += ' ';
-    rec->out += "!" + std::to_string(code) + "@" + std::to_string(line) + ":" +
-                std::to_string(column) + "#" + std::to_string(offset);
+    rec->trace.error(code, line, column, offset);
 }
 
 // A custom source over a string that delivers pieces of chosen sizes.
@@ -97,93 +72,6 @@ bool feeder_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) 
 }
 
 }  // namespace
-
-std::string trace_unit(const tvl_unit &u) {
-    if (u.count == 0) return "";
-    if (u.count == 1 && u.factors[0].base == 0 && u.factors[0].exponent == 1 &&
-        u.factors[0].prefix.kind == 0 && u.factors[0].prefix.index == 0)
-        return "";
-    std::string s;
-    for (uint32_t i = 0; i < u.count && i < TVL_UNIT_MAX_FACTORS; ++i) {
-        const auto &f = u.factors[i];
-        if (i) s += '.';
-        s += std::to_string(f.base);
-        if (f.exponent != 1) s += "^" + std::to_string(f.exponent);
-        if (f.prefix.index)
-            s += "(" + std::to_string(f.prefix.kind) + "," + std::to_string(f.prefix.index) + ")";
-    }
-    return s;
-}
-
-std::string render_event(uint32_t kind, const tvlr_event &e) {
-    std::string s;
-    switch (kind) {
-        case TVLR_EV_DOC_START:
-            s = "S";
-            break;
-        case TVLR_EV_DOC_END:
-            s = "E";
-            break;
-        case TVLR_EV_MEMBER_NAME:
-            s = "." + std::string(e.text, e.text_len);
-            break;
-        case TVLR_EV_OCTETS_START:
-            s = "O{";
-            break;
-        case TVLR_EV_OCTETS_END:
-            s = "O}";
-            break;
-        case TVLR_EV_STRUCT_START:
-            s = "{";
-            break;
-        case TVLR_EV_STRUCT_END:
-            s = "}";
-            break;
-        case TVLR_EV_ARRAY_START:
-            s = "[";
-            break;
-        case TVLR_EV_ARRAY_END:
-            s = "]";
-            break;
-        case TVLR_EV_ROW_BREAK:
-            s = "/";
-            break;
-        case TVLR_EV_TYPE_START:
-            s = "<";
-            append_quoted(s, e.text, e.text_len);
-            break;
-        case TVLR_EV_TYPE_END:
-            s = ">";
-            break;
-        case TVLR_EV_TYPE_NAME:
-            s = "T" + std::to_string(e.value_type) + ":" + std::to_string(e.bits);
-            if (e.base) s += ":b" + std::to_string(e.base);
-            return s + (trace_unit(e.unit).empty() ? "" : "~" + trace_unit(e.unit));
-        case TVLR_EV_TYPE_PARAM:
-            s = "p" + std::to_string(e.value_kind);
-            if (e.value_kind == TVL_VK_BITS)
-                s += ":" + std::to_string(e.bits);
-            else if (e.value_kind == TVL_VK_BASE || e.value_kind == TVL_VK_FRACTION)
-                s += ":" + std::to_string(e.base);
-            else
-                append_quoted(s, e.text, e.text_len);
-            return s;
-        case TVLR_EV_VALUE:
-            s = "v" + std::to_string(e.value_kind);
-            append_quoted(s, e.text, e.text_len);
-            break;
-        default:
-            s = "?" + std::to_string(kind);
-            break;
-    }
-    if (kind != TVLR_EV_TYPE_START && (e.value_type || e.bits || e.base)) {
-        s += "@" + std::to_string(e.value_type) + ":" + std::to_string(e.bits);
-        if (e.base) s += ":" + std::to_string(e.base);
-    }
-    std::string u = trace_unit(e.unit);
-    if (!u.empty() && kind != TVLR_EV_TYPE_START) s += "~" + u;
-    return s;
-}
 
 ReadResult read_trace(std::string_view input, const tvlr_reader_options *options, Feed feed,
                       uint32_t seed, bool caches) {
@@ -250,7 +138,7 @@ ReadResult read_trace(std::string_view input, const tvlr_reader_options *options
     tvlr_reader_destroy(r);
     res.error_calls = rec.error_calls;
     res.nesting_ok = rec.nesting_ok && (res.ok ? rec.open.empty() : true);
-    res.trace = rec.out + (res.ok ? " -> ok" : " -> fail " + std::to_string(res.error));
+    res.trace = rec.trace.finish(res.ok, res.error);
     return res;
 }
 

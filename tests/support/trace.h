@@ -1,19 +1,7 @@
-// The trace harness: reads a document and renders its events and errors as
-// compact text, so that tests compare whole event streams in one string.
-//
-// Event notation (space separated):
-//   S / E            doc_start / doc_end
-//   .name            member_name
-//   { } [ ] /        struct_start, struct_end, array_start, array_end, row_break
-//   O{ O}            octets_start, octets_end
-//   <"txt"  >        type_start, type_end (with the annotation text)
-//   T3:64            type_name: type and bits (":b16" base, when given)
-//   p12:64 p13:16 p14:8 p11"m"   type_param: bits, base, fraction, unit text
-//   v2"12"           value: value kind and text
-//   @3:64:16         suffix on any event whose type, bits or base are set
-//   ~m               suffix: unit as written by trace_unit() when it is not neutral
-//   !15@1:8#7        error: code, line, column, offset (from on_error)
-// The result line ends with "-> ok" or "-> fail N".
+// The trace harness: reads a document and renders its events and errors as one line of compact
+// text (the notation of render.h, added annotation runs as one token each), followed by the
+// result "-> ok" or "-> fail <error name>", so that tests compare whole event streams in one
+// string.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/render.h"
 #include "tvlr.h"
 
 namespace tvltest {
@@ -35,7 +24,7 @@ enum class Feed {
 };
 
 struct ReadResult {
-    std::string trace;  // events and errors, then "-> ok" / "-> fail N"
+    std::string trace;  // events and errors, then "-> ok" / "-> fail <error name>"
     bool ok = false;
     uint32_t error = 0;
     uint64_t line = 0, column = 0, offset = 0;
@@ -57,15 +46,5 @@ std::string generated_document(std::mt19937 &rng);
 
 // Shorthand: trace of a default read from memory.
 std::string trace(std::string_view input);
-
-// Appends text in double quotes, with `"` and `\` escaped and control
-// bytes as \xHH, so that traces stay printable.
-void append_quoted(std::string &out, const char *text, uint32_t len);
-
-// Renders one event as in the notation above.
-std::string render_event(uint32_t kind, const tvlr_event &e);
-
-// Renders a unit as base^exp(prefix) factors, "" for the neutral unit or no unit.
-std::string trace_unit(const tvl_unit &u);
 
 }  // namespace tvltest

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "support/trace.h"
+#include "support/render.h"
 
 namespace wtest {
 
@@ -150,81 +150,26 @@ CanonResult canonicalise(std::string_view doc, bool pretty, const tvlr_reader_op
 
 namespace {
 
-struct ValueRecorder {
-    std::string out;
-};
-
-// Type, width and base with equal meanings written alike: a base of 10 is no base for the
-// types whose base defaults to 10.
-std::string render_type(const tvlr_event &e) {
-    uint32_t base = e.base;
-    const bool base_defaults_to_10 =
-        e.value_type == TVLR_TYPE_UTF8 || e.value_type == TVLR_TYPE_SINT ||
-        e.value_type == TVLR_TYPE_UINT || e.value_type == TVLR_TYPE_FLOAT;
-    if (base_defaults_to_10 && base == 10) base = 0;
-    std::string s;
-    if (e.value_type || e.bits || base) {
-        s += "@" + std::to_string(e.value_type) + ":" + std::to_string(e.bits);
-        if (base) s += ":" + std::to_string(base);
-    }
-    const std::string unit = tvltest::trace_unit(e.unit);
-    if (!unit.empty()) s += "~" + unit;
-    return s;
-}
-
 bool record_value(void *user, uint32_t kind, tvlr_event *e) {
-    auto *rec = static_cast<ValueRecorder *>(user);
-    std::string s;
-    switch (kind) {
-        case TVLR_EV_MEMBER_NAME:
-            s = "." + std::string(e->text, e->text_len);
-            break;
-        case TVLR_EV_STRUCT_START:
-            s = "{" + render_type(*e);
-            break;
-        case TVLR_EV_STRUCT_END:
-            s = "}";
-            break;
-        case TVLR_EV_ARRAY_START:
-            s = "[" + render_type(*e);
-            break;
-        case TVLR_EV_ARRAY_END:
-            s = "]";
-            break;
-        case TVLR_EV_ROW_BREAK:
-            s = "/" + render_type(*e);
-            break;
-        case TVLR_EV_OCTETS_START:
-            s = "O{" + render_type(*e);
-            break;
-        case TVLR_EV_OCTETS_END:
-            s = "O}";
-            break;
-        case TVLR_EV_VALUE:
-            s = render_value(*e);
-            break;
-        default:
-            return true;  // annotation runs, document start and end
-    }
-    if (!rec->out.empty()) rec->out += ' ';
-    rec->out += s;
+    auto *out = static_cast<std::string *>(user);
+    const std::string s = tvltest::render_meaning(kind, *e);
+    if (s.empty()) return true;  // annotation runs, document start and end
+    if (!out->empty()) *out += ' ';
+    *out += s;
     return true;
 }
 
 }  // namespace
 
 std::string render_value(const tvlr_event &e) {
-    std::string s = "v" + std::to_string(e.value_kind);
-    tvltest::append_quoted(s, e.text, e.text_len);
-    return s + render_type(e);
+    return tvltest::render_meaning(TVLR_EV_VALUE, e);
 }
 
 Values read_values(std::string_view doc, const tvlr_reader_options *options) {
     Values v;
-    ValueRecorder rec;
     tvlr_reader_options o{};
     if (options != nullptr) o = *options;
-    o.user_data = &rec;
+    o.user_data = &v.text;
     o.on_event = nullptr;
     o.on_event_after = &record_value;
     o.on_error = nullptr;
@@ -234,7 +179,6 @@ Values read_values(std::string_view doc, const tvlr_reader_options *options) {
         v.error = tvlr_reader_get_error(reader);
     }
     tvlr_reader_destroy(reader);
-    v.text = rec.out;
     return v;
 }
 
