@@ -1,42 +1,25 @@
 // libFuzzer target: a document that reads without error is re-written by
 // the canonical observer; the canonical text must read again with the same
-// value events (units included), and canonicalising it again must give the
-// same bytes, in both layouts.
+// structure and values (types and units included), and canonicalising it
+// again must give the same bytes, in both layouts.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "support/render.h"
 #include "tvlr.h"
 
 namespace {
 
-// Collects the value-bearing events as text: kinds, types, units, texts.
+// Collects what the events mean: structure, types, units and texts (render_meaning).
 bool record(void *user, uint32_t kind, tvlr_event *e) {
     auto *out = static_cast<std::string *>(user);
-    if (kind == TVLR_EV_TYPE_START || kind == TVLR_EV_TYPE_END || kind == TVLR_EV_TYPE_NAME ||
-        kind == TVLR_EV_TYPE_PARAM)
-        return true;  // the canonical text states annotations its own way
-    out->append(std::to_string(kind)).push_back(':');
-    if (kind == TVLR_EV_VALUE || kind == TVLR_EV_MEMBER_NAME) {
-        // A base of 10 says the same as no base for the types whose base
-        // defaults to 10; canonical text always states it.
-        uint32_t base = e->base;
-        const uint32_t t = e->value_type;
-        if (base == 10 && (t == TVLR_TYPE_UTF8 || t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT ||
-                           t == TVLR_TYPE_FLOAT))
-            base = 0;
-        out->append(std::to_string(e->value_kind) + "/" + std::to_string(t) + "/" +
-                    std::to_string(e->bits) + "/" + std::to_string(base) + "/");
-        for (uint32_t i = 0; i < e->unit.count && i < TVL_UNIT_MAX_FACTORS; ++i) {
-            const auto &f = e->unit.factors[i];
-            if (f.base == 0 && f.exponent == 1 && f.prefix.index == 0) continue;  // neutral
-            out->append(std::to_string(f.base) + "^" + std::to_string(f.exponent) + "p" +
-                        std::to_string(f.prefix.kind) + "." + std::to_string(f.prefix.index) + ",");
-        }
-        out->append(e->text, e->text_len);
-    }
-    out->push_back('|');
+    const std::string s = tvltest::render_meaning(kind, *e);
+    if (s.empty()) return true;  // the canonical text states annotations its own way
+    if (!out->empty()) out->push_back(' ');
+    out->append(s);
     return true;
 }
 
@@ -49,6 +32,18 @@ bool read_events(const std::string &doc, std::string &events) {
     bool ok = tvlr_open_read_mem(r, doc.data(), doc.size(), nullptr, 0, &o) && tvlr_read(r);
     tvlr_reader_destroy(r);
     return ok;
+}
+
+std::string quoted(const std::string &text) {
+    std::string s;
+    tvltest::append_quoted(s, text.data(), static_cast<uint32_t>(text.size()));
+    return s;
+}
+
+// Stops the run with both printable renderings, so that a failure shows where they part.
+[[noreturn]] void differ(const char *what, const std::string &a, const std::string &b) {
+    std::fprintf(stderr, "%s differ:\n  %s\n  %s\n", what, a.c_str(), b.c_str());
+    std::abort();
 }
 
 }  // namespace
@@ -81,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         tvlr_canon_observer_destroy(obs);
 
         std::string again;
-        if (!read_events(text, again)) std::abort();  // canonical text must read
-        if (again != events) std::abort();            // with the same value events
+        if (!read_events(text, again)) std::abort();           // canonical text must read
+        if (again != events) differ("events", events, again);  // with the same meaning
         std::string text2;
         tp = &text2;
         std::memcpy(sink.reserved, &tp, sizeof tp);
@@ -94,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!tvlr_canon_observer_finish(obs)) std::abort();
         tvlr_reader_destroy(r);
         tvlr_canon_observer_destroy(obs);
-        if (text2 != text) std::abort();  // canonical text is a fixed point
+        if (text2 != text) differ("canonical texts", quoted(text), quoted(text2));  // a fixed point
     }
     return 0;
 }

@@ -1,26 +1,29 @@
 // libFuzzer target: reads the input with and without recovery, whole and in
-// pieces, and checks the invariants every read must keep.
+// pieces, and checks the invariants every read must keep; read in pieces it
+// must give the same trace, errors and positions included.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "support/render.h"
 #include "tvlr.h"
 
 namespace {
 
 struct State {
     std::vector<char> open;  // '{' and '[' currently open
-    uint64_t errors = 0;
     bool nested = true;
+    tvltest::EventTrace trace;
 };
 
 bool on_event(void *user, uint32_t kind, tvlr_event *e) {
     auto *s = static_cast<State *>(user);
     if (e->text == nullptr) std::abort();
-    // Touch every byte of the text: an out-of-bounds text shows up under ASan.
-    volatile uint8_t sink = 0;
-    for (uint32_t i = 0; i < e->text_len; ++i) sink = sink ^ static_cast<uint8_t>(e->text[i]);
+    // Rendering reads every byte of the text: an out-of-bounds text shows up under ASan.
+    s->trace.event(kind, *e);
     if (kind == TVLR_EV_STRUCT_START) s->open.push_back('{');
     if (kind == TVLR_EV_ARRAY_START) s->open.push_back('[');
     if (kind == TVLR_EV_STRUCT_END || kind == TVLR_EV_ARRAY_END) {
@@ -33,8 +36,9 @@ bool on_event(void *user, uint32_t kind, tvlr_event *e) {
     return true;
 }
 
-void on_error(void *user, uint32_t, uint64_t, uint64_t, uint32_t, uint64_t) {
-    ++static_cast<State *>(user)->errors;
+void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_t,
+              uint64_t offset) {
+    static_cast<State *>(user)->trace.error(code, line, column, offset);
 }
 
 struct Pieces {
@@ -59,7 +63,7 @@ bool piece_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (uint8_t recover : {uint8_t{0}, uint8_t{1}}) {
-        uint32_t first_error = 0;
+        std::string whole;  // the trace of the read from memory
         for (int pass = 0; pass < 2; ++pass) {
             State st;
             tvlr_reader_options o{};
@@ -88,10 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (ok != (err == 0)) std::abort();
             if (!st.nested) std::abort();
             if (ok && !st.open.empty()) std::abort();
-            if (pass == 0)
-                first_error = err;
-            else if (err != first_error)
-                std::abort();  // chunking changes nothing
+            const std::string trace = st.trace.finish(ok, err);
+            if (pass == 0) {
+                whole = trace;
+            } else if (trace != whole) {  // chunking changes no event, error or position
+                std::fprintf(stderr, "traces differ:\n  %s\n  %s\n", whole.c_str(), trace.c_str());
+                std::abort();
+            }
             tvlr_reader_destroy(r);
         }
     }
