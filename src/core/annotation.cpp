@@ -97,14 +97,14 @@ bool parse_type_annotation(const char *text, size_t len, AnnotationParse &out) n
         } else if (c == '_') {
             ++pos;
             uint32_t base = 0;
-            if (!read_number_param(text, len, pos, 10000, base)) return fail();
+            if (!read_number_param(text, len, pos, kBaseParamMax, base)) return fail();
             if (type == TVLR_TYPE_FLOAT_FIX || type == TVLR_TYPE_FLOAT_DEC) return fail();
             if (!is_valid_base(base)) return fail();
             a.base = base;
         } else if (c == 'q' && pos + 1 < len && is_dec_digit(text[pos + 1])) {
             if (type != TVLR_TYPE_FLOAT_FIX) return fail();
             ++pos;
-            if (!read_number_param(text, len, pos, 256, a.base)) return fail();
+            if (!read_number_param(text, len, pos, kFractionBitsMax, a.base)) return fail();
         } else {
             // A unit: everything up to the next comma, spaces included.
             const char *unit_start = text + pos;
@@ -114,7 +114,7 @@ bool parse_type_annotation(const char *text, size_t len, AnnotationParse &out) n
                     ? static_cast<size_t>(static_cast<const char *>(comma) - unit_start)
                     : len - pos;
             has_unit = true;
-            if (unit_len > kMaxAnnotationUnitLen) {
+            if (unit_len > kUnitTextMax) {
                 out.unit_ok = false;
                 out.unit_too_long = true;
                 out.ok = annotation_complete_valid(a, has_unit);

@@ -14,13 +14,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/limits.h"
 #include "core/number_text.h"
 #include "tvlr.h"
 
 namespace tvl {
-
-// The longest unit parameter an annotation may hold, in bytes.
-inline constexpr size_t kMaxAnnotationUnitLen = 255;
 
 struct TypeWord {
     const char *text;
@@ -71,7 +69,7 @@ constexpr bool annotation_fields_valid(uint32_t value_type, uint32_t bits, uint3
         case TVLR_TYPE_FLOAT:
             return float_width_valid(bits) && (base == 0 || base == 10 || base == 16);
         case TVLR_TYPE_FLOAT_FIX:
-            return fixed_width_valid(bits) && base < (bits == 0 ? 64 : bits);
+            return fixed_width_valid(bits) && base < (bits == 0 ? kImpliedWidth : bits);
         case TVLR_TYPE_FLOAT_DEC:
             return fixed_width_valid(bits) && base == 0;
         case TVLR_TYPE_BOOL:
@@ -87,13 +85,13 @@ constexpr bool annotation_fields_valid(tvl_type_annotation a) noexcept {
 
 // Everything that parsing an annotation yields.
 struct AnnotationParse {
-    tvl_type_annotation annotation;  // as read, also when not valid
-    bool ok;                         // the annotation is valid
-    bool unit_ok;                    // false: a unit parameter did not parse or was too long
-    bool unit_too_long;              // a unit parameter was longer than 255 bytes
-    tvl_unit unit;                   // all zero without a unit and for "no_unit"
-    uint8_t unit_text_len;           // 0 when there is no unit text
-    char unit_text[kMaxAnnotationUnitLen + 1];  // NUL-terminated when unit_text_len > 0
+    tvl_type_annotation annotation;    // as read, also when not valid
+    bool ok;                           // the annotation is valid
+    bool unit_ok;                      // false: a unit parameter did not parse or was too long
+    bool unit_too_long;                // a unit parameter was longer than 255 bytes
+    tvl_unit unit;                     // all zero without a unit and for "no_unit"
+    uint8_t unit_text_len;             // 0 when there is no unit text
+    char unit_text[kUnitTextMax + 1];  // NUL-terminated when unit_text_len > 0
 };
 
 // Parses the len bytes at text (no terminator needed) into out and returns out.ok. A null text

@@ -17,9 +17,6 @@
 
 namespace tvl {
 
-// The widest integer that a type annotation may declare.
-inline constexpr uint32_t kMaxIntegerBits = 32768;
-
 using digits::is_valid_base;
 
 // The value of byte c as a digit of base, or a value >= base when c is not one.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/annotation.h"
+#include "core/limits.h"
 #include "core/number_text.h"
 #include "core/unit_value.h"
 #include "reader/reader_impl.h"
@@ -95,7 +96,8 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, bool number,
                     const tvl_unit *suffix_unit) {
     const AnnotationInForce &a = r->annotation;
-    const bool same = a.active && a.type == type && (a.bits ? a.bits : 64) == (bits ? bits : 64) &&
+    const bool same = a.active && a.type == type &&
+                      (a.bits ? a.bits : kImpliedWidth) == (bits ? bits : kImpliedWidth) &&
                       (a.base == 0 || a.base == 10 || type == TVLR_TYPE_FLOAT_DEC);
     r->in_force.type = type;
     r->in_force.bits = bits;
@@ -165,7 +167,7 @@ bool check_numeric(tvlr_reader *r, bool is_string) {
     if (!integer || r->is_special) return true;
     const bool negative = len && text[0] == '-';
     if (negative && t == TVLR_TYPE_UINT) return fail(r, TVL_ERR_VALUE_OUT_OF_RANGE);
-    const uint32_t bits = r->in_force.bits ? r->in_force.bits : 64;
+    const uint32_t bits = r->in_force.bits ? r->in_force.bits : kImpliedWidth;
     const bool fits = t == TVLR_TYPE_UINT ? uint_text_in_range(text, len, bits, b)
                                           : sint_text_in_range(text, len, bits, b);
     return fits || fail(r, TVL_ERR_VALUE_OUT_OF_RANGE);
@@ -207,13 +209,14 @@ bool complete_value(tvlr_reader *r) {
         } else if (is_number) {
             const tvl_unit *valid = r->unit_len && unit_ok ? &suffix : nullptr;
             if (valid && suffix.count == 1 && is_currency_id(suffix.factors[0].base)) {
-                if (!add_annotation(r, TVLR_TYPE_FLOAT_DEC, 64, true, valid)) return false;
+                if (!add_annotation(r, TVLR_TYPE_FLOAT_DEC, kImpliedWidth, true, valid))
+                    return false;
             } else if (r->has_point || r->has_exponent || r->is_special) {
-                if (!add_annotation(r, TVLR_TYPE_FLOAT, 64, true, valid)) return false;
+                if (!add_annotation(r, TVLR_TYPE_FLOAT, kImpliedWidth, true, valid)) return false;
             } else if (r->text[0] == '-') {
-                if (!add_annotation(r, TVLR_TYPE_SINT, 64, true, valid)) return false;
+                if (!add_annotation(r, TVLR_TYPE_SINT, kImpliedWidth, true, valid)) return false;
             } else {
-                if (!add_annotation(r, TVLR_TYPE_UINT, 64, true, valid)) return false;
+                if (!add_annotation(r, TVLR_TYPE_UINT, kImpliedWidth, true, valid)) return false;
             }
         }
     } else if (t == TVLR_TYPE_UTF8) {

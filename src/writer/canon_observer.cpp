@@ -14,6 +14,7 @@
 
 #include "base/alloc.h"
 #include "core/annotation.h"
+#include "core/limits.h"
 #include "writer/checks.h"
 #include "writer/output.h"
 
@@ -34,8 +35,8 @@ struct tvlr_canon_observer {
     bool run_complete;  // the held run's type_end has arrived
     uint32_t held_count;
     HeldEvent held[kMaxHeldEvents];
-    char held_word[16];   // text of the held type_start
-    char held_unit[256];  // text of the held unit parameter
+    char held_word[16];                     // text of the held type_start
+    char held_unit[tvl::kUnitTextMax + 1];  // text of the held unit parameter
 };
 
 namespace {
@@ -117,7 +118,7 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
     }
     // A run without parameters was written so in the input: it is kept as it is.
     if (params == 0) return false;
-    if (text_len > tvl::wr::kMaxAnnotationText) return true;
+    if (text_len > tvl::kAnnotationTextMax) return true;
     return tvl::wr::check_value(value.value_kind, value.text, value.text_len, type, bits, base) !=
            0;
 }
@@ -128,7 +129,8 @@ extern "C" {
 
 tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink, bool pretty) {
     if (sink == nullptr || sink->write == nullptr) return nullptr;
-    auto *obs = static_cast<tvlr_canon_observer *>(tvl::mem::allocate_zeroed(1, sizeof(tvlr_canon_observer)));
+    auto *obs = static_cast<tvlr_canon_observer *>(
+        tvl::mem::allocate_zeroed(1, sizeof(tvlr_canon_observer)));
     if (obs == nullptr) return nullptr;
     tvl::wr::output_open(obs->out, *sink, pretty);
     return obs;

@@ -5,14 +5,13 @@
 #include <cstring>
 
 #include "core/annotation.h"
+#include "core/limits.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
 #include "core/utf8.h"
 
 namespace tvl::wr {
 namespace {
-
-constexpr size_t kMaxOctetBlock = 65536;
 
 constexpr bool is_numeric_type(uint32_t t) {
     return t >= TVLR_TYPE_SINT && t <= TVLR_TYPE_FLOAT_DEC;
@@ -117,7 +116,7 @@ uint32_t number_rules(const char *text, size_t len, uint32_t type, uint32_t bits
 // symbol or not at all), and the token must pass the reader's checks of the type in force.
 uint32_t number_as_read(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
     if (len == 0) return TVL_ERR_TYPE_VALUE_MISMATCH;
-    if (len > kMaxTokenLen) return TVL_ERR_NUMBER_TOO_LONG;
+    if (len > kTokenMaxLen) return TVL_ERR_NUMBER_TOO_LONG;
     if (is_special_number(text, len)) return 0;
     if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
     if (!is_numeric_type(type)) return 0;
@@ -156,7 +155,7 @@ uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits
 // integer digits, and the whole text must be a number in the base (where '+', '-' and '.' are
 // signs and points, never digits); an empty string holds no number.
 uint32_t string_as_read(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
-    if (len > kMaxTokenLen) return TVL_ERR_STRING_TOO_LONG;
+    if (len > kTokenMaxLen) return TVL_ERR_STRING_TOO_LONG;
     if (!is_numeric_type(type)) return 0;
     if (len == 0) return TVL_ERR_DIGIT_NOT_IN_BASE;
     const ReaderBases rb = reader_bases(type, base);
@@ -226,7 +225,7 @@ bool same_unit(const tvl_unit &value, const tvl_unit &declared) {
 uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_unit &declared) {
     const InForce &a = o.annotation;
     if (text == nullptr || len == 0) return TVL_ERR_INVALID_ARGUMENT;
-    if (o.annotation_len + 1 + len > kMaxAnnotationText) return TVL_ERR_TYPE_TOO_LONG;
+    if (o.annotation_len + 1 + len > kAnnotationTextMax) return TVL_ERR_TYPE_TOO_LONG;
     if (a.type == TVLR_TYPE_BOOL) return TVL_ERR_ILLEGAL_VALUE_TYPE;
     // A parameter that starts like a width, a base or a fraction count is read as one.
     const auto first = static_cast<uint8_t>(text[0]);
@@ -253,7 +252,7 @@ uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_uni
 uint32_t check_member_name(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
-    if (len > kMaxTokenLen) return TVL_ERR_IDENTIFIER_TOO_LONG;
+    if (len > kTokenMaxLen) return TVL_ERR_IDENTIFIER_TOO_LONG;
     return is_identifier(text, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
 }
 
@@ -274,7 +273,7 @@ uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type,
         case TVL_VK_REFERENCE:
             return check_reference(text, len);
         case TVL_VK_OCTETS:
-            return text != nullptr && len >= 1 && len <= kMaxOctetBlock ? 0
+            return text != nullptr && len >= 1 && len <= kOctetBlockMax ? 0
                                                                         : TVL_ERR_INVALID_ARGUMENT;
         default:
             return 0;  // null and kinds without text
@@ -296,11 +295,11 @@ uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type,
         case TVL_VK_ARRAY_NUMBER:
             return number_as_read(text, len, type, bits, base);
         case TVL_VK_SYMBOL:
-            if (len > kMaxTokenLen) return TVL_ERR_SYMBOL_TOO_LONG;
+            if (len > kTokenMaxLen) return TVL_ERR_SYMBOL_TOO_LONG;
             // These words read back as booleans and null, not as symbols.
             return is_reserved_word(text, len) ? TVL_ERR_TYPE_VALUE_MISMATCH : 0;
         case TVL_VK_REFERENCE:
-            return len > kMaxTokenLen ? TVL_ERR_REFERENCE_TOO_LONG : 0;
+            return len > kTokenMaxLen ? TVL_ERR_REFERENCE_TOO_LONG : 0;
         default:
             return TVL_ERR_INVALID_ARGUMENT;  // no value kind: nothing would read back
     }
@@ -317,7 +316,7 @@ uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e) {
     char text[512];
     const int n = tvl_unit_to_string(text, sizeof text, e.unit);
     if (n <= 0) return TVL_ERR_UNIT_ILLEGAL;
-    if (n > static_cast<int>(kMaxAnnotationText)) return TVL_ERR_UNIT_TOO_LONG;
+    if (n > static_cast<int>(kUnitTextMax)) return TVL_ERR_UNIT_TOO_LONG;
     bool ok = false;
     const tvl_unit back = tvl_parse_unit_n(text, static_cast<uint32_t>(n), &ok);
     return ok && tvl_unit_equal(back, e.unit) ? 0 : TVL_ERR_UNIT_ILLEGAL;
@@ -327,7 +326,7 @@ uint32_t check_type_name(const Output &o, const tvlr_event &e) {
     if (!o.in_annotation || type_word_written(o)) return TVL_ERR_INVALID_ARGUMENT;
     if (e.value_type < TVLR_TYPE_UTF8 || e.value_type > TVLR_TYPE_BOOL)
         return TVL_ERR_ILLEGAL_VALUE_TYPE;  // "plain" is no type word of the text
-    return o.annotation_len + type_word(e.value_type).len > kMaxAnnotationText
+    return o.annotation_len + type_word(e.value_type).len > kAnnotationTextMax
                ? TVL_ERR_TYPE_TOO_LONG
                : 0;
 }
@@ -358,7 +357,7 @@ uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declar
         default:
             return 0;  // other parameter kinds write nothing
     }
-    if (o.annotation_len + len > kMaxAnnotationText) return TVL_ERR_TYPE_TOO_LONG;
+    if (o.annotation_len + len > kAnnotationTextMax) return TVL_ERR_TYPE_TOO_LONG;
     return annotation_fields_valid(a.type, bits, base) ? 0 : TVL_ERR_ILLEGAL_VALUE_TYPE;
 }
 
@@ -396,11 +395,11 @@ void note_structure(Rows &rows, uint32_t kind, bool comma, uint32_t array_depth,
             rows.levels[array_depth].closed_row_length = 0;
             break;
         case TVLR_EV_STRUCT_START:
-            if (struct_depth < 256)
+            if (struct_depth <= kDepthLimitMax)
                 rows.around_struct[struct_depth] = {rows.elements, rows.row_length};
             break;
         case TVLR_EV_STRUCT_END:
-            if (struct_depth > 0 && struct_depth <= 256) {
+            if (struct_depth > 0 && struct_depth <= kDepthLimitMax + 1) {
                 const RowsAroundStruct &s = rows.around_struct[struct_depth - 1];
                 rows.elements = s.elements;
                 rows.row_length = s.row_length;

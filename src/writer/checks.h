@@ -10,14 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/limits.h"
 #include "tvlr.h"
 #include "writer/output.h"
 
 namespace tvl::wr {
-
-// The longest token (name, string content, number, symbol, reference) that any reader accepts:
-// the reader's length limits are 16-bit.
-inline constexpr size_t kMaxTokenLen = 65535;
 
 // Member name: 4 when empty, 3 when longer than any reader accepts, 28 when not an identifier.
 uint32_t check_member_name(const char *text, size_t len);
@@ -74,7 +71,7 @@ struct Rows {
     uint64_t elements;    // of the innermost open array
     uint64_t row_length;  // the length it must reach, 0 while unknown
     RowLevel levels[kArrayLevels];
-    RowsAroundStruct around_struct[256];
+    RowsAroundStruct around_struct[kDepthLimitMax + 1];
 };
 
 // The place of a structural event, given the kind of the event before it: after a row break

@@ -3,13 +3,12 @@
 #include "writer/output.h"
 
 #include "core/annotation.h"
+#include "core/limits.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
 
 namespace tvl::wr {
 namespace {
-
-constexpr uint32_t kMaxBlock = 65536;  // longest octet block; its length field 0 stands for it
 
 bool put_byte(Output &o, char c) {
     return put(o, &c, 1);
@@ -139,7 +138,7 @@ bool put_string_literal(Output &o, const char *text, size_t len) {
 // Longer data is split into several blocks; empty data writes no block.
 bool put_octets(Output &o, const char *data, size_t len) {
     while (len > 0) {
-        const size_t n = len < kMaxBlock ? len : kMaxBlock;
+        const size_t n = len < kOctetBlockMax ? len : kOctetBlockMax;
         const uint8_t header[3] = {1, static_cast<uint8_t>(n & 0xFF),
                                    static_cast<uint8_t>((n >> 8) & 0xFF)};
         if (!put(o, header, 3) || !put(o, data, n)) return false;
@@ -318,11 +317,11 @@ bool unit_suffix_due(const Output &o, uint32_t kind, const tvlr_event &e) {
 int unit_suffix_text(const tvl_unit &u, char (&text)[512]) {
     if (u.count > TVL_UNIT_MAX_FACTORS) return -1;
     const int n = tvl_unit_to_string(text, sizeof text, u);
-    return n > 0 && n <= static_cast<int>(kMaxAnnotationText) ? n : -1;
+    return n > 0 && n <= static_cast<int>(kUnitTextMax) ? n : -1;
 }
 
 uint32_t written_bits(const tvlr_event &e) {
-    return e.bits != 0 ? e.bits : 64;
+    return e.bits != 0 ? e.bits : kImpliedWidth;
 }
 
 uint32_t written_base(const tvlr_event &e) {

@@ -13,15 +13,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/limits.h"
 #include "tvlr.h"
 
 namespace tvl::wr {
 
 inline constexpr uint32_t kBufferSize = 65536;
-// Array levels with bookkeeping: enough for the deepest nesting any reader allows (255).
-inline constexpr uint32_t kArrayLevels = 256;
-// The longest annotation text (between '<' and '>') that a reader accepts.
-inline constexpr uint32_t kMaxAnnotationText = 255;
+// Array levels with bookkeeping: enough for the deepest nesting any reader allows.
+inline constexpr uint32_t kArrayLevels = kDepthLimitMax + 1;
 
 // The type that a reader sees in force for an item: the last annotation's type, width and base
 // (the base field holds fraction bits for float_fix), whether it declared a unit, and that unit

@@ -5,13 +5,12 @@
 
 #include "base/alloc.h"
 #include "core/annotation.h"
+#include "core/limits.h"
 #include "writer/checks.h"
 #include "writer/writer_impl.h"
 
 namespace tvl::wr {
 namespace {
-
-constexpr uint8_t kDefaultDepth = 64;
 
 // The checks of one event against the writer's state. They only decide: the writer changes
 // after the event has been written. For a unit parameter, declared receives the parsed unit and
@@ -147,8 +146,8 @@ bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool prett
     writer->started = false;
     writer->previous = TVLR_EV_DOC_START;
     std::memset(static_cast<void *>(&writer->rows), 0, sizeof writer->rows);
-    writer->max_struct_depth = tvl::wr::kDefaultDepth;
-    writer->max_array_depth = tvl::wr::kDefaultDepth;
+    writer->max_struct_depth = tvl::kDefaultDepthLimit;
+    writer->max_array_depth = tvl::kDefaultDepthLimit;
     writer->user_data = nullptr;
     writer->on_event = nullptr;
     writer->unit_flags = 0;
