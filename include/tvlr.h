@@ -778,6 +778,13 @@ TVLR_API void tvl_float_strtoieee_bin(const char *text, uint32_t base, uint32_t 
 /* The nearest double to a base-10 text; 0.0 for null or malformed text. */
 TVLR_API double tvl_float_strtod(const char *text);
 
+/* f as text: in base 16 every bit ("1.8p+1" is 3), in base 10 the shortest
+ * digits that read back at f's precision ("1e-1" for 0.1 at 53 bits); the
+ * length, or -1 (in base 10 also for an exponent beyond +-10^9). */
+TVLR_API int tvl_float_to_str(const tvl_float *f, char *buf, size_t size, uint32_t base);
+/* A buffer size that holds tvl_float_to_str's text at that precision. */
+TVLR_API size_t tvl_float_str_bufsize(uint32_t precision, uint32_t base);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
