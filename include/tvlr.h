@@ -524,6 +524,188 @@ TVLR_API void tvlr_canon_observer_destroy(tvlr_canon_observer *observer);
 TVLR_API uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer);
 
 /* ======================================================================
+ * Document tree
+ * ====================================================================== */
+
+struct tvl_int;
+
+/* Node types. */
+enum {
+    TVL_DOM_NULL = 0,
+    TVL_DOM_INT = 1,       /* 64-bit value; a big integer when annotation.bits > 64 */
+    TVL_DOM_FLOAT = 2,     /* double */
+    TVL_DOM_STRING = 3,    /* bytes with a NUL after them; length without it */
+    TVL_DOM_SYMBOL = 4,    /* as a string */
+    TVL_DOM_REFERENCE = 5, /* as a string: the target without the leading '&' */
+    TVL_DOM_STRUCT = 6,    /* named members in entries */
+    TVL_DOM_ARRAY = 7,     /* elements in items */
+    TVL_DOM_OCTETS = 8,    /* bytes (not terminated), null when length is 0 */
+    TVL_DOM_BOOL = 9       /* 0 or 1 */
+};
+
+#define TVL_DOM_MAX_DIMS 8
+
+typedef struct tvl_dom_node tvl_dom_node;
+
+/* A named member: the entry owns the NUL-terminated name and the node. */
+typedef struct tvl_dom_entry {
+    char *name;
+    tvl_dom_node *node;
+} tvl_dom_entry;
+
+/* One value of the tree; the node owns its bytes, big integer, members and
+ * elements. A 64-bit integer reads unsigned when annotation.value_type is
+ * TVLR_TYPE_UINT and signed otherwise. Entry and item arrays grow 0, 8, 16,
+ * ... by doubling. */
+struct tvl_dom_node {
+    uint32_t type; /* TVL_DOM_* */
+    tvl_type_annotation annotation;
+    tvl_unit unit;
+    union {
+        int64_t i64;         /* TVL_DOM_INT (signed), TVL_DOM_BOOL */
+        uint64_t u64;        /* TVL_DOM_INT (uint) */
+        double f64;          /* TVL_DOM_FLOAT */
+        struct tvl_int *big; /* TVL_DOM_INT with annotation.bits > 64 */
+        char *bytes;         /* string, symbol, reference, octets */
+    } value;
+    uint32_t length; /* bytes of a string, symbol, reference or octets */
+    tvl_dom_entry *entries;
+    uint32_t entry_count;
+    uint32_t entry_capacity;
+    tvl_dom_node **items;
+    uint32_t item_count;
+    uint32_t item_capacity;
+    uint32_t dims;                    /* arrays read from text: rows, 1..8; 0 when made by hand */
+    uint32_t sizes[TVL_DOM_MAX_DIMS]; /* row lengths (the 8th holds the last of more rows) */
+};
+
+/* A document: its top-level members in the order of addition, and the error
+ * code of the read that built it (0 when it read without error). */
+typedef struct tvl_dom_doc {
+    tvl_dom_entry *entries;
+    uint32_t count;
+    uint32_t capacity;
+    uint32_t parse_error;
+} tvl_dom_doc;
+
+/* A new empty document, or null when memory is short. */
+TVLR_API tvl_dom_doc *tvl_dom_doc_create(void);
+/* Frees the document with every member; null is ignored. */
+TVLR_API void tvl_dom_doc_destroy(tvl_dom_doc *doc);
+
+/* A new zeroed node of the type with the neutral unit, or null. */
+TVLR_API tvl_dom_node *tvl_dom_node_alloc(uint32_t type);
+/* Frees the node and everything it owns, with constant stack depth however
+ * deep the tree, and without allocating; null is ignored. */
+TVLR_API void tvl_dom_node_destroy(tvl_dom_node *node);
+
+/* New integer nodes: sint (or uint) of the argument's width, base 0, no unit
+ * (count 0); null when memory is short. */
+TVLR_API tvl_dom_node *tvl_dom_node_from_i64(int64_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_i32(int32_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_i16(int16_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_i8(int8_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_u64(uint64_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_u32(uint32_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_u16(uint16_t value);
+TVLR_API tvl_dom_node *tvl_dom_node_from_u8(uint8_t value);
+/* A new integer node that takes ownership of the big integer (freed with
+ * tvl_int_free). Null, without taking it, for a null or unusable pointer, bits
+ * of 64 or less, a type other than sint or uint, or short memory. */
+TVLR_API tvl_dom_node *tvl_dom_node_from_bigint(struct tvl_int *value,
+                                                tvl_type_annotation annotation, tvl_unit unit);
+
+/* A new NUL-terminated copy of length bytes (null bytes with length 0 give
+ * ""), or null; release it with tvl_dom_free_string. */
+TVLR_API char *tvl_dom_strdup(const char *bytes, uint32_t length);
+TVLR_API void tvl_dom_free_string(char *text);
+
+/* Append a member (with a copy of the name) to a document or a struct node,
+ * or an element to an array node. False when an argument is null or not of
+ * that kind, or memory is short: the node is then destroyed and the
+ * container is unchanged. A node added to itself is refused and kept. */
+TVLR_API bool tvl_dom_doc_add(tvl_dom_doc *doc, const char *name, uint32_t name_len,
+                              tvl_dom_node *node);
+TVLR_API bool tvl_dom_struct_add(tvl_dom_node *node, const char *name, uint32_t name_len,
+                                 tvl_dom_node *member);
+TVLR_API bool tvl_dom_array_append(tvl_dom_node *node, tvl_dom_node *item);
+
+/* The document's members, their count, and the error code of its read. */
+TVLR_API const tvl_dom_entry *tvl_dom_doc_entries(const tvl_dom_doc *doc);
+TVLR_API uint32_t tvl_dom_doc_count(const tvl_dom_doc *doc);
+TVLR_API uint32_t tvl_dom_doc_get_parse_error(const tvl_dom_doc *doc);
+
+/* The node's type (0 for null); true for a TVL_DOM_NULL node only. */
+TVLR_API uint32_t tvl_dom_node_type(const tvl_dom_node *node);
+TVLR_API bool tvl_dom_is_null(const tvl_dom_node *node);
+
+/* The first member of a struct with exactly this name, or null. */
+TVLR_API tvl_dom_node *tvl_dom_struct_get(const tvl_dom_node *node, const char *name);
+/* A struct's members and their count; null and 0 for anything else. */
+TVLR_API uint32_t tvl_dom_struct_count(const tvl_dom_node *node);
+TVLR_API const tvl_dom_entry *tvl_dom_struct_entries(const tvl_dom_node *node);
+/* An array's element count, rows (dims), and element at index; 0 or null
+ * for anything else or an index beyond the count. */
+TVLR_API uint32_t tvl_dom_array_count(const tvl_dom_node *node);
+TVLR_API uint32_t tvl_dom_array_dims(const tvl_dom_node *node);
+TVLR_API tvl_dom_node *tvl_dom_array_at(const tvl_dom_node *node, uint32_t index);
+
+/* The node at a dotted path of member names ("a.b.c", one leading '.'
+ * allowed, segments of 1..255 bytes, structs only in between), or null. */
+TVLR_API tvl_dom_node *tvl_dom_lookup(const tvl_dom_doc *doc, const char *path);
+
+/* The node's annotation (all zero for null) and unit (neutral for null);
+ * the unit as text (tvl_unit_to_string), -1 for a null node. */
+TVLR_API tvl_type_annotation tvl_dom_get_value_type(const tvl_dom_node *node);
+TVLR_API tvl_unit tvl_dom_get_unit(const tvl_dom_node *node);
+TVLR_API int tvl_dom_get_unit_string(const tvl_dom_node *node, char *buffer, size_t size);
+
+/* Typed reads: true with *out set when the node has the kind (and the value
+ * fits the target); false otherwise, with *out untouched. tvl_dom_get_float
+ * also converts integers (big ones only within the signed 64-bit range). */
+TVLR_API bool tvl_dom_get_bool(const tvl_dom_node *node, bool *out);
+TVLR_API bool tvl_dom_get_float(const tvl_dom_node *node, double *out);
+TVLR_API bool tvl_dom_get_i64(const tvl_dom_node *node, int64_t *out);
+TVLR_API bool tvl_dom_get_u64(const tvl_dom_node *node, uint64_t *out);
+TVLR_API bool tvl_dom_get_i32(const tvl_dom_node *node, int32_t *out);
+TVLR_API bool tvl_dom_get_u32(const tvl_dom_node *node, uint32_t *out);
+TVLR_API bool tvl_dom_get_i16(const tvl_dom_node *node, int16_t *out);
+TVLR_API bool tvl_dom_get_u16(const tvl_dom_node *node, uint16_t *out);
+TVLR_API bool tvl_dom_get_i8(const tvl_dom_node *node, int8_t *out);
+TVLR_API bool tvl_dom_get_u8(const tvl_dom_node *node, uint8_t *out);
+/* The node's own bytes (valid while it lives) and, when length is not null,
+ * their count; for a string, symbol, reference or octets node respectively. */
+TVLR_API bool tvl_dom_get_string(const tvl_dom_node *node, const char **out, uint32_t *length);
+TVLR_API bool tvl_dom_get_symbol(const tvl_dom_node *node, const char **out, uint32_t *length);
+TVLR_API bool tvl_dom_get_reference(const tvl_dom_node *node, const char **out,
+                                    uint32_t *length);
+TVLR_API bool tvl_dom_get_octets(const tvl_dom_node *node, const uint8_t **out, uint32_t *length);
+/* The big integer of an integer node with bits > 64 (the node keeps it), or
+ * null. */
+TVLR_API const struct tvl_int *tvl_dom_get_bigint(const tvl_dom_node *node);
+
+/* An integer node's value as new text in base (2..62, 64, 85), "-" before a
+ * negative one; null for other nodes, bad bases or short memory. Release it
+ * with tvl_dom_free_string. */
+TVLR_API char *tvl_dom_int_to_str(const tvl_dom_node *node, uint32_t base);
+
+/* A number node's value in coherent SI units (value * factor + offset of its
+ * unit; 20 degC gives 293.15); 0 for other nodes, big integers beyond the
+ * signed 64-bit range, and units without an SI factor (currencies). */
+TVLR_API double tvl_dom_get_value_in_base_units(const tvl_dom_node *node);
+
+/* Reads a whole document into a new tree (depth limits 255). A document that
+ * fails to read is still returned with what was read before the failure and
+ * the error code in parse_error. Null only when memory is short or the bytes
+ * cannot be read (null data with a non-zero length). */
+TVLR_API tvl_dom_doc *tvl_dom_parse(const void *data, uint32_t length);
+/* Reads the descriptor to its end (at most max bytes; 0 or above 256 MiB
+ * means 256 MiB), then parses the bytes; null when reading fails, the input
+ * is longer than the limit, or memory is short. The descriptor stays open. */
+TVLR_API tvl_dom_doc *tvl_dom_parse_fd_ex(int32_t fd, uint64_t max);
+TVLR_API tvl_dom_doc *tvl_dom_parse_fd(int32_t fd);
+
+/* ======================================================================
  * Units and currencies
  * ====================================================================== */
 

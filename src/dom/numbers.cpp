@@ -1,0 +1,199 @@
+// Number nodes from number texts.
+#include "dom/numbers.h"
+
+#include <bit>
+#include <cstring>
+#include <string_view>
+
+#include "base/alloc.h"
+#include "bignum/bigint.h"
+#include "bignum/float_core.h"
+#include "core/number_text.h"
+#include "dom/tree.h"
+
+namespace tvl::dom {
+namespace {
+
+constexpr uint64_t kQuietNan = 0x7ff8000000000000;
+constexpr uint64_t kPositiveInfinity = 0x7ff0000000000000;
+constexpr uint64_t kNegativeInfinity = 0xfff0000000000000;
+
+bool is_float_text(const tvl_type_annotation &a, std::string_view text) {
+    switch (a.value_type) {
+        case TVLR_TYPE_FLOAT:
+        case TVLR_TYPE_FLOAT_FIX:
+        case TVLR_TYPE_FLOAT_DEC:
+            return true;
+        default:
+            break;
+    }
+    if (text.size() < 10 && is_special_number(text.data(), text.size())) return true;
+    return a.value_type != TVLR_TYPE_SINT && a.value_type != TVLR_TYPE_UINT &&
+           text.find_first_of(".eE") != std::string_view::npos;
+}
+
+// Whether a binary64 conversion that came out as +0 really is zero: the value, read rounded to
+// 64 bits, is zero or at most half the smallest subnormal (2^-1075, which rounds to even, 0).
+// False when that reading runs out of memory, or shows a value that cannot round to zero (so
+// the zero meant a failure).
+bool zero_is_exact(std::string_view text, uint32_t base) {
+    uint64_t word = 0;
+    tvl_float f;
+    tvl_float_init_buf(&f, 64, &word, 1);
+    if (!flt::float_from_text(&f, text, base)) return false;
+    if (tvl_float_is_zero(&f)) return true;
+    if (!tvl_float_is_regular(&f)) return false;
+    // A regular value is M * 2^(exponent - 64) with M in [2^63, 2^64). Below exponent -1074 it
+    // is under 2^-1075. At -1074 a reading of exactly 2^-1075 may come from a value on either
+    // side, closer than 2^-1139: the zero is taken as the rounding of such a value. Any larger
+    // reading means a value above 2^-1075, which rounds to the smallest subnormal.
+    constexpr uint64_t kTopBit = uint64_t{1} << 63;
+    return f.exponent < -1074 || (f.exponent == -1074 && word == kTopBit);
+}
+
+// The correctly rounded binary64 of a number text in base 10 or 16; false when memory is
+// short. The conversion reports no failure of its own (it gives +0), so a +0 from a text that
+// the fast path could not decide is checked against a 64-bit reading of the same text.
+bool text_to_double(std::string_view text, uint32_t base, double &out) {
+    uint64_t bits = 0;
+    if (!flt::text_to_binary64_fast(text, base, &bits)) {
+        flt::text_to_binary64_exact(text, base, &bits);
+        if (bits == 0 && !zero_is_exact(text, base)) return false;
+    }
+    out = std::bit_cast<double>(bits);
+    return true;
+}
+
+NumberResult float_node(const tvlr_event &e, std::string_view text, tvl_dom_node **out) {
+    const tvl_type_annotation a{e.value_type, e.bits, e.base};
+    uint64_t special = 0;
+    if (text == "nan") {
+        special = kQuietNan;
+    } else if (text == "inf") {
+        special = kPositiveInfinity;
+    } else if (text == "-inf") {
+        special = kNegativeInfinity;
+    }
+    // float_fix keeps fraction bits in the base field; float_dec is always decimal.
+    const bool decimal =
+        a.value_type == TVLR_TYPE_FLOAT_FIX || a.value_type == TVLR_TYPE_FLOAT_DEC || a.base == 0;
+    const uint32_t base = decimal ? 10 : a.base;
+    if (special == 0 && base != 10 && base != 16) return NumberResult::out_of_range;
+    tvl_dom_node *n = make_node(TVL_DOM_FLOAT, a, e.unit);
+    if (n == nullptr) return NumberResult::no_memory;
+    double value = std::bit_cast<double>(special);
+    if (special == 0 && !text_to_double(text, base, value)) {
+        tvl_dom_node_destroy(n);
+        return NumberResult::no_memory;
+    }
+    n->value.f64 = value;
+    *out = n;
+    return NumberResult::made;
+}
+
+// Upper bound of the bits that a digit of the base carries: ceil(log2(base)).
+uint32_t bits_per_digit(uint32_t base) {
+    return static_cast<uint32_t>(std::bit_width(base - 1));
+}
+
+// A new big integer holding the integer text in base.
+NumberResult parse_bigint(std::string_view text, uint32_t base, tvl_int **out) {
+    if (!is_valid_base(base) || !is_digit_string(text.data(), text.size(), base))
+        return NumberResult::out_of_range;
+    tvl_int *n = tvl_int_alloc();
+    if (n == nullptr) return NumberResult::no_memory;
+    if (!tvl_int_from_str(n, text.data(), base)) {
+        tvl_int_free(n);
+        // Valid digits fail only beyond the big integer's ceiling or when memory is short.
+        const uint64_t digits = text.size() - (text[0] == '-' || text[0] == '+' ? 1 : 0);
+        return digits * bits_per_digit(base) <= kMaxBits ? NumberResult::no_memory
+                                                         : NumberResult::out_of_range;
+    }
+    *out = n;
+    return NumberResult::made;
+}
+
+NumberResult bigint_node(const tvl_type_annotation &a, const tvl_unit &unit, tvl_int *big,
+                         tvl_dom_node **out) {
+    tvl_dom_node *n = make_node(TVL_DOM_INT, a, unit);
+    if (n == nullptr) {
+        tvl_int_free(big);
+        return NumberResult::no_memory;
+    }
+    n->value.big = big;
+    *out = n;
+    return NumberResult::made;
+}
+
+// An integer that did not fit 64 bits: a big integer when it really is wider, with the width
+// rounded up to whole limbs (a sign bit counted for sint).
+NumberResult widened_node(const tvlr_event &e, std::string_view text, uint32_t base,
+                          tvl_dom_node **out) {
+    const bool negative = text[0] == '-';
+    if (negative && e.value_type == TVLR_TYPE_UINT) return NumberResult::out_of_range;
+    tvl_int *big = nullptr;
+    const NumberResult r = parse_bigint(text, base, &big);
+    if (r != NumberResult::made) return r;
+    const bool is_signed = e.value_type == TVLR_TYPE_SINT || negative;
+    int64_t i;
+    uint64_t u;
+    const bool fits = is_signed ? tvl_int_to_int64(big, &i) : tvl_int_to_uint64(big, &u);
+    if (fits) {
+        tvl_int_free(big);
+        return NumberResult::out_of_range;
+    }
+    const uint32_t needed = bit_length(magnitude(big)) + (is_signed ? 1 : 0);
+    const uint32_t bits = (needed + kLimbBits - 1) / kLimbBits * kLimbBits;
+    uint32_t type = e.value_type;
+    if (type == TVLR_TYPE_PLAIN) type = is_signed ? TVLR_TYPE_SINT : TVLR_TYPE_UINT;
+    return bigint_node({type, bits, e.base}, e.unit, big, out);
+}
+
+NumberResult integer_node(const tvlr_event &e, std::string_view text, tvl_dom_node **out) {
+    tvl_type_annotation a{e.value_type, e.bits, e.base};
+    const uint32_t base = a.base == 0 ? 10 : a.base;
+    if (a.bits > 64) {
+        tvl_int *big = nullptr;
+        const NumberResult r = parse_bigint(text, base, &big);
+        if (r != NumberResult::made) return r;
+        return bigint_node(a, e.unit, big, out);
+    }
+    const bool is_signed = a.value_type == TVLR_TYPE_SINT ||
+                           (a.value_type == TVLR_TYPE_PLAIN && !text.empty() && text[0] == '-');
+    uint64_t value = 0;
+    bool parsed;
+    if (is_signed) {
+        int64_t v = 0;
+        parsed = parse_int64_text(text.data(), text.size(), base, v);
+        value = static_cast<uint64_t>(v);
+    } else {
+        parsed = parse_uint64_text(text.data(), text.size(), base, value);
+        // An untyped value that only an unsigned reading holds is typed as one.
+        if (parsed && a.value_type == TVLR_TYPE_PLAIN && value > INT64_MAX)
+            a = {TVLR_TYPE_UINT, 64, 0};
+    }
+    if (!parsed) return widened_node(e, text, base, out);
+    tvl_dom_node *n = make_node(TVL_DOM_INT, a, e.unit);
+    if (n == nullptr) return NumberResult::no_memory;
+    n->value.u64 = value;
+    *out = n;
+    return NumberResult::made;
+}
+
+}  // namespace
+
+NumberResult make_number_node(const tvlr_event &e, tvl_dom_node **out) noexcept {
+    // The conversions read NUL-terminated text; an event's text need not be.
+    mem::Scratch<char, 128> copy;
+    if (!copy.reserve(std::size_t{e.text_len} + 1, false)) return NumberResult::no_memory;
+    if (e.text_len != 0) std::memcpy(copy.data(), e.text, e.text_len);
+    copy.data()[e.text_len] = '\0';
+    const std::string_view text(copy.data(), e.text_len);
+    if (text.empty()) return NumberResult::out_of_range;
+
+    const tvl_type_annotation a{e.value_type, e.bits, e.base};
+    if (is_float_text(a, text)) return float_node(e, text, out);
+    return integer_node(e, text, out);
+}
+
+}  // namespace tvl::dom
