@@ -649,6 +649,13 @@ inline int compare(const Scaled &s, std::uint64_t t) {
 bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64_t &exp10) {
     if (b < kMinExponent || b > kMaxExponent) return false;
     const std::int64_t q = b - 53;
+    // Integers below 2^53: the interval reaches at most half a unit to either side, so it holds
+    // no other integer, and the shortest digits are those of the integer itself.
+    if (q <= 0 && q > -53 && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
+        digits = c >> -q;
+        exp10 = 0;
+        return true;
+    }
     const bool bottom = c == std::uint64_t{1} << 52;
     const std::int64_t k = bottom ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
     const Pow10 &g = kPow10[static_cast<std::size_t>(-k - kMinPow)];

@@ -1,0 +1,164 @@
+// Shortest decimal text of doubles: tvl_float_to_str on 53-bit big floats against
+// std::to_chars (shortest, scientific) on the same values, in nanoseconds per conversion, with
+// the ratio of the two printed at the end. A third run includes building the big float from
+// the double (tvl_float_from_double), as a writer of doubles does.
+//
+// Input sets (seeded): random bit patterns (normal doubles over the whole range), uniform
+// values in [0, 1), short decimals (1 to 6 digits times a power of ten) and integers below 2^53.
+#include <benchmark/benchmark.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tvlr.h"
+
+namespace {
+
+using Values = std::vector<double>;
+
+Values make_values(int kind) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    Values v;
+    while (v.size() < 10000) {
+        double d = 0;
+        switch (kind) {
+            case 0:
+                d = std::bit_cast<double>(rng());
+                break;
+            case 1:
+                d = unit(rng);
+                break;
+            case 2:
+                d = std::strtod((std::to_string(rng() % 1000000) + "e" +
+                                 std::to_string(static_cast<int>(rng() % 41) - 20))
+                                    .c_str(),
+                                nullptr);
+                break;
+            default:
+                d = static_cast<double>(rng() >> 11);
+        }
+        if (std::fpclassify(d) == FP_NORMAL) v.push_back(d);
+    }
+    return v;
+}
+
+// 53-bit big floats of the values, over one array of words.
+struct Floats {
+    explicit Floats(const Values &values) : words(values.size()), floats(values.size()) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            tvl_float_init_buf(&floats[i], 53, &words[i], 1);
+            tvl_float_from_double(&floats[i], values[i]);
+        }
+    }
+    std::vector<uint64_t> words;
+    std::vector<tvl_float> floats;
+};
+
+void set_rate(benchmark::State &state, size_t count) {
+    state.counters["per_conv"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(count),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_FloatToStr(benchmark::State &state, const Floats *in) {
+    char buf[64];
+    size_t total = 0;
+    for (auto _ : state) {
+        for (const tvl_float &f : in->floats) {
+            total += static_cast<size_t>(tvl_float_to_str(&f, buf, sizeof buf, 10));
+        }
+        benchmark::DoNotOptimize(buf);
+    }
+    benchmark::DoNotOptimize(total);
+    set_rate(state, in->floats.size());
+}
+
+void BM_FromDoubleToStr(benchmark::State &state, const Values *in) {
+    char buf[64];
+    size_t total = 0;
+    for (auto _ : state) {
+        for (double d : *in) {
+            uint64_t word = 0;
+            tvl_float f;
+            tvl_float_init_buf(&f, 53, &word, 1);
+            tvl_float_from_double(&f, d);
+            total += static_cast<size_t>(tvl_float_to_str(&f, buf, sizeof buf, 10));
+        }
+        benchmark::DoNotOptimize(buf);
+    }
+    benchmark::DoNotOptimize(total);
+    set_rate(state, in->size());
+}
+
+void BM_ToChars(benchmark::State &state, const Values *in) {
+    char buf[64];
+    size_t total = 0;
+    for (auto _ : state) {
+        for (double d : *in) {
+            total += static_cast<size_t>(
+                std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific).ptr - buf);
+        }
+        benchmark::DoNotOptimize(buf);
+    }
+    benchmark::DoNotOptimize(total);
+    set_rate(state, in->size());
+}
+
+// Keeps the time per conversion of every run for the summary.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            const auto it = run.counters.find("per_conv");
+            if (it != run.counters.end()) seconds[run.benchmark_name()] = it->second.value;
+        }
+    }
+    std::map<std::string, double> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const char *names[] = {"random", "unit", "short", "integers"};
+    std::vector<Values> values;
+    for (int kind = 0; kind < 4; ++kind) values.push_back(make_values(kind));
+    std::vector<Floats> floats(values.begin(), values.end());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string name = names[i];
+        benchmark::RegisterBenchmark(("tvl_float_to_str/" + name).c_str(), BM_FloatToStr,
+                                     &floats[i]);
+        benchmark::RegisterBenchmark(("from_double+to_str/" + name).c_str(), BM_FromDoubleToStr,
+                                     &values[i]);
+        benchmark::RegisterBenchmark(("to_chars/" + name).c_str(), BM_ToChars, &values[i]);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%-10s %12s %18s %12s %8s\n", "input", "to_str ns", "from_double ns",
+                "to_chars ns", "ratio");
+    for (const char *name : names) {
+        const auto a = reporter.seconds.find(std::string("tvl_float_to_str/") + name);
+        const auto b = reporter.seconds.find(std::string("from_double+to_str/") + name);
+        const auto c = reporter.seconds.find(std::string("to_chars/") + name);
+        if (a == reporter.seconds.end() || b == reporter.seconds.end() ||
+            c == reporter.seconds.end()) {
+            continue;
+        }
+        std::printf("%-10s %12.1f %18.1f %12.1f %8.2f\n", name, a->second * 1e9, b->second * 1e9,
+                    c->second * 1e9, a->second / c->second);
+    }
+    return 0;
+}
