@@ -5,8 +5,8 @@
 
 #include "core/annotation.h"
 #include "core/limits.h"
-#include "core/number_text.h"
 #include "core/unit_value.h"
+#include "core/value_rules.h"
 #include "reader/reader_impl.h"
 #include "reader/scanner_table.h"
 #include "utils/units.h"
@@ -128,49 +128,10 @@ bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, bool number,
 // ---------------------------------------------------------------------------
 // Values
 
-// The digits of a number token in base b: a leading '-', one point and,
-// below base 15, an exponent (marker, sign, decimal digits) are not digits.
-bool number_token_digits_ok(const uint8_t *t, uint32_t len, uint32_t base) {
-    uint32_t i = t[0] == '-' ? 1 : 0;
-    for (; i < len; ++i) {
-        const uint8_t c = t[i];
-        if (c == '.') continue;
-        if ((c == 'e' || c == 'E') && base < 15) return true;  // exponent digits are decimal
-        if (char_to_digit(c, base) >= base) return false;
-    }
-    return true;
-}
-
-// Checks a number or string value against the numeric type in force.
-bool check_numeric(tvlr_reader *r, bool is_string) {
-    const uint32_t t = r->in_force.type;
-    const bool integer = t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT;
-    const uint32_t b = r->in_force.base == 0 ? 10 : r->in_force.base;
-    const uint32_t syntax_base = integer || t == TVLR_TYPE_FLOAT ? b : 10;
-    const char *text = reinterpret_cast<const char *>(r->text);
-    const uint32_t len = r->text_len;
-
-    if (is_string) {
-        if (integer) {
-            uint32_t i = len && text[0] == '-' ? 1 : 0;
-            for (; i < len; ++i)
-                if (char_to_digit(static_cast<uint8_t>(text[i]), b) >= b)
-                    return fail(r, TVL_ERR_DIGIT_NOT_IN_BASE);
-        }
-        if (!is_number_in_base(text, len, syntax_base)) return fail(r, TVL_ERR_DIGIT_NOT_IN_BASE);
-    } else if (!r->is_special) {
-        const bool has_exponent = r->has_exponent && b < 15;
-        if (integer && (r->has_point || has_exponent)) return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
-        if (!number_token_digits_ok(r->text, len, syntax_base))
-            return fail(r, TVL_ERR_DIGIT_NOT_IN_BASE);
-    }
-    if (!integer || r->is_special) return true;
-    const bool negative = len && text[0] == '-';
-    if (negative && t == TVLR_TYPE_UINT) return fail(r, TVL_ERR_VALUE_OUT_OF_RANGE);
-    const uint32_t bits = r->in_force.bits ? r->in_force.bits : kImpliedWidth;
-    const bool fits = t == TVLR_TYPE_UINT ? uint_text_in_range(text, len, bits, b)
-                                          : sint_text_in_range(text, len, bits, b);
-    return fits || fail(r, TVL_ERR_VALUE_OUT_OF_RANGE);
+// The value token of the kind against the type in force.
+uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
+    const tvl_type_annotation type{r->in_force.type, r->in_force.bits, r->in_force.base};
+    return check_value(type, kind, {reinterpret_cast<const char *>(r->text), r->text_len});
 }
 
 // Completes a value token and emits its value event.
@@ -186,8 +147,8 @@ bool complete_value(tvlr_reader *r) {
         if (is_true || is_false) {
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
                 if (!add_annotation(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
-            } else if (r->in_force.type != TVLR_TYPE_BOOL) {
-                return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
+            } else if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) {
+                return fail(r, code);
             }
             return emit(r, TVLR_EV_VALUE, TVL_VK_BOOL, bytes_of(is_true ? "true" : "false"),
                         is_true ? 4 : 5);
@@ -208,24 +169,18 @@ bool complete_value(tvlr_reader *r) {
             if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
         } else if (is_number) {
             const tvl_unit *valid = r->unit_len && unit_ok ? &suffix : nullptr;
+            uint32_t type = TVLR_TYPE_UINT;
             if (valid && suffix.count == 1 && is_currency_id(suffix.factors[0].base)) {
-                if (!add_annotation(r, TVLR_TYPE_FLOAT_DEC, kImpliedWidth, true, valid))
-                    return false;
+                type = TVLR_TYPE_FLOAT_DEC;
             } else if (r->has_point || r->has_exponent || r->is_special) {
-                if (!add_annotation(r, TVLR_TYPE_FLOAT, kImpliedWidth, true, valid)) return false;
+                type = TVLR_TYPE_FLOAT;
             } else if (r->text[0] == '-') {
-                if (!add_annotation(r, TVLR_TYPE_SINT, kImpliedWidth, true, valid)) return false;
-            } else {
-                if (!add_annotation(r, TVLR_TYPE_UINT, kImpliedWidth, true, valid)) return false;
+                type = TVLR_TYPE_SINT;
             }
+            if (!add_annotation(r, type, kImpliedWidth, true, valid)) return false;
         }
-    } else if (t == TVLR_TYPE_UTF8) {
-        if (!is_string) return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
-    } else if (t >= TVLR_TYPE_SINT && t <= TVLR_TYPE_FLOAT_DEC) {
-        if (!is_string && !is_number) return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
-        if (!check_numeric(r, is_string)) return false;
-    } else if (t == TVLR_TYPE_BOOL) {
-        return fail(r, TVL_ERR_TYPE_VALUE_MISMATCH);
+    } else if (const uint32_t code = check_in_force(r, kind)) {
+        return fail(r, code);
     }
 
     if (r->unit_len) {

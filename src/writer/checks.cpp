@@ -3,90 +3,29 @@
 #include "writer/checks.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "core/annotation.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
 #include "core/utf8.h"
+#include "core/value_rules.h"
 
 namespace tvl::wr {
 namespace {
-
-constexpr bool is_numeric_type(uint32_t t) {
-    return t >= TVLR_TYPE_SINT && t <= TVLR_TYPE_FLOAT_DEC;
-}
-constexpr bool is_integer_type(uint32_t t) {
-    return t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT;
-}
-constexpr bool is_number_kind(uint32_t k) {
-    return k == TVL_VK_NUMBER || k == TVL_VK_ARRAY_NUMBER;
-}
-constexpr bool is_string_kind(uint32_t k) {
-    return k == TVL_VK_STRING || k == TVL_VK_ARRAY_STRING;
-}
 
 bool text_is(const char *text, size_t len, const char *word, size_t word_len) {
     return len == word_len && std::memcmp(text, word, len) == 0;
 }
 
-bool contains(const char *text, size_t len, char c) {
-    return len != 0 && std::memchr(text, c, len) != nullptr;
-}
-
-bool has_exponent_letter(const char *text, size_t len) {
-    return contains(text, len, 'e') || contains(text, len, 'E');
-}
-
-// Which value kinds a declared type admits; null goes with every type.
-uint32_t kind_fits_type(uint32_t kind, uint32_t type) {
-    if (kind == TVL_VK_NULL) return 0;
-    switch (type) {
-        case TVLR_TYPE_UTF8:
-            return is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
-        case TVLR_TYPE_BOOL:
-            return kind == TVL_VK_BOOL ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
-        default:
-            if (!is_numeric_type(type)) return 0;
-            return is_number_kind(kind) || is_string_kind(kind) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
-    }
-}
-
-// The base of the writer's rules: 10 when none is declared, and for float_fix (whose base
-// field holds fraction bits) and float_dec.
-uint32_t declared_base(uint32_t type, uint32_t base) {
-    return base == 0 || type == TVLR_TYPE_FLOAT_FIX || type == TVLR_TYPE_FLOAT_DEC ? 10 : base;
-}
-
-// The bases with which a reader checks a value: b is the declared base (10 for none); digits
-// are looked up in b for integers and binary floats, in base 10 for float_fix and float_dec.
-struct ReaderBases {
-    uint32_t b;
-    uint32_t syntax;
-};
-
-ReaderBases reader_bases(uint32_t type, uint32_t base) {
-    const uint32_t b = base == 0 ? 10 : base;
-    return {b, is_integer_type(type) || type == TVLR_TYPE_FLOAT ? b : 10};
-}
-
-bool fits_width(uint32_t type, const char *text, size_t len, uint32_t bits, uint32_t base) {
-    return type == TVLR_TYPE_UINT ? uint_text_in_range(text, len, bits, base)
-                                  : sint_text_in_range(text, len, bits, base);
-}
-
-// The digits of a number token in base b, as a reader checks them: a leading '-' and the point
-// are no digits, and below base 15 the exponent marker ends the digits.
-bool number_token_digits_ok(const char *text, size_t len, uint32_t base) {
-    for (size_t i = text[0] == '-' ? 1 : 0; i < len; ++i) {
-        const char c = text[i];
-        if (c == '.') continue;
-        if ((c == 'e' || c == 'E') && base < 15) return true;
-        if (char_to_digit(static_cast<uint8_t>(c), base) >= base) return false;
-    }
-    return true;
-}
-
+// The writer's own rules for numbers and strings run before the reader's check of the text
+// (tvl::check_value) and decide the code where both refuse. They are the rules of the writer's
+// interface and differ from the reader's: a width of 0 means no range check, '-' under uint is
+// out of range before any digit is looked at, a number in a base other than 10 may take any
+// form of number text in that base, and the string of a sint or uint may carry a '+'. Digits are
+// read in the base the reader reads them in (parse_base_of).
+//
 // The writer's rules for a number under its declared type.
 uint32_t number_rules(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
     if (len == 0) return 0;
@@ -95,41 +34,33 @@ uint32_t number_rules(const char *text, size_t len, uint32_t type, uint32_t bits
     if (is_special_number(text, len)) {
         return type == TVLR_TYPE_PLAIN || numeric ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
     }
-    const uint32_t B = declared_base(type, base);
+    const uint32_t B = parse_base_of({type, bits, base});
     if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
     if (numeric && B != 10) {
         if (!is_number_in_base(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
     } else {
         if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
-        const bool point = contains(text, len, '.') || has_exponent_letter(text, len);
+        const bool point =
+            std::string_view(text, len).find_first_of(".eE") != std::string_view::npos;
         if (point && type == TVLR_TYPE_FLOAT) return 0;
         if (point && (is_integer_type(type) || type > TVLR_TYPE_BOOL))
             return TVL_ERR_TYPE_VALUE_MISMATCH;
     }
-    if (is_integer_type(type) && bits != 0 && !fits_width(type, text, len, bits, B))
+    if (is_integer_type(type) && !integer_text_fits(type, {text, len}, bits, B))
         return TVL_ERR_VALUE_OUT_OF_RANGE;
     return 0;
 }
 
-// A number as a reader reads it after the writer's rules passed: the text written must scan
-// as one number token (an empty one writes nothing and reads as null; other texts read as a
-// symbol or not at all), and the token must pass the reader's checks of the type in force.
-uint32_t number_as_read(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
+// A number as a reader reads it after the writer's rules passed. On top of the reader's check,
+// the text written must scan as one number token: an empty one writes nothing and reads as null,
+// and any other text that is not a decimal number reads as a symbol or not at all.
+uint32_t number_as_read(uint32_t kind, const char *text, size_t len,
+                        const tvl_type_annotation &type) {
     if (len == 0) return TVL_ERR_TYPE_VALUE_MISMATCH;
     if (len > kTokenMaxLen) return TVL_ERR_NUMBER_TOO_LONG;
-    if (is_special_number(text, len)) return 0;
-    if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
-    if (!is_numeric_type(type)) return 0;
-    const ReaderBases rb = reader_bases(type, base);
-    const bool integer = is_integer_type(type);
-    const bool exponent = has_exponent_letter(text, len);
-    if (integer && (contains(text, len, '.') || (exponent && rb.b < 15)))
+    if (!is_special_number(text, len) && !is_decimal_number(text, len))
         return TVL_ERR_TYPE_VALUE_MISMATCH;
-    if (!number_token_digits_ok(text, len, rb.syntax)) return TVL_ERR_DIGIT_NOT_IN_BASE;
-    if (!integer) return 0;
-    if (text[0] == '-' && type == TVLR_TYPE_UINT) return TVL_ERR_VALUE_OUT_OF_RANGE;
-    return fits_width(type, text, len, bits != 0 ? bits : 64, rb.b) ? 0
-                                                                    : TVL_ERR_VALUE_OUT_OF_RANGE;
+    return tvl::check_value(type, kind, {text, len});
 }
 
 // The writer's rules for a string: any content a literal can carry; under a numeric type it
@@ -139,37 +70,12 @@ uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
     if (const uint32_t code = check_string_content(text, len)) return code;
     if (!is_numeric_type(type)) return 0;
-    const uint32_t B = declared_base(type, base);
+    const uint32_t B = parse_base_of({type, bits, base});
     if (!is_integer_type(type))
         return is_number_in_base(text, len, B) ? 0 : TVL_ERR_DIGIT_NOT_IN_BASE;
     if (type == TVLR_TYPE_UINT && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
-    const size_t first = text[0] == '+' || text[0] == '-' ? 1 : 0;
-    if (first == len) return TVL_ERR_DIGIT_NOT_IN_BASE;
-    for (size_t i = first; i < len; ++i)
-        if (char_to_digit(static_cast<uint8_t>(text[i]), B) >= B) return TVL_ERR_DIGIT_NOT_IN_BASE;
-    if (bits != 0 && !fits_width(type, text, len, bits, B)) return TVL_ERR_VALUE_OUT_OF_RANGE;
-    return 0;
-}
-
-// A string as a reader reads it after the writer's rules passed: only '-' is a sign before
-// integer digits, and the whole text must be a number in the base (where '+', '-' and '.' are
-// signs and points, never digits); an empty string holds no number.
-uint32_t string_as_read(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
-    if (len > kTokenMaxLen) return TVL_ERR_STRING_TOO_LONG;
-    if (!is_numeric_type(type)) return 0;
-    if (len == 0) return TVL_ERR_DIGIT_NOT_IN_BASE;
-    const ReaderBases rb = reader_bases(type, base);
-    const bool integer = is_integer_type(type);
-    if (integer) {
-        for (size_t i = text[0] == '-' ? 1 : 0; i < len; ++i)
-            if (char_to_digit(static_cast<uint8_t>(text[i]), rb.b) >= rb.b)
-                return TVL_ERR_DIGIT_NOT_IN_BASE;
-    }
-    if (!is_number_in_base(text, len, rb.syntax)) return TVL_ERR_DIGIT_NOT_IN_BASE;
-    if (!integer) return 0;
-    if (text[0] == '-' && type == TVLR_TYPE_UINT) return TVL_ERR_VALUE_OUT_OF_RANGE;
-    return fits_width(type, text, len, bits != 0 ? bits : 64, rb.b) ? 0
-                                                                    : TVL_ERR_VALUE_OUT_OF_RANGE;
+    if (!is_digit_string(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    return integer_text_fits(type, {text, len}, bits, B) ? 0 : TVL_ERR_VALUE_OUT_OF_RANGE;
 }
 
 bool is_reserved_word(const char *text, size_t len) {
@@ -258,7 +164,7 @@ uint32_t check_member_name(const char *text, size_t len) {
 
 uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base) {
-    if (const uint32_t code = kind_fits_type(kind, type)) return code;
+    if (const uint32_t code = check_value_kind(type, kind)) return code;
     switch (kind) {
         case TVL_VK_STRING:
         case TVL_VK_ARRAY_STRING:
@@ -283,6 +189,7 @@ uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type,
 uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base) {
     if (const uint32_t code = value_rules(kind, text, len, type, bits, base)) return code;
+    const tvl_type_annotation declared{type, bits, base};
     switch (kind) {
         case TVL_VK_NULL:
         case TVL_VK_BOOL:
@@ -290,10 +197,11 @@ uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type,
             return 0;
         case TVL_VK_STRING:
         case TVL_VK_ARRAY_STRING:
-            return string_as_read(text, len, type, bits, base);
+            if (len > kTokenMaxLen) return TVL_ERR_STRING_TOO_LONG;
+            return tvl::check_value(declared, kind, {text, len});
         case TVL_VK_NUMBER:
         case TVL_VK_ARRAY_NUMBER:
-            return number_as_read(text, len, type, bits, base);
+            return number_as_read(kind, text, len, declared);
         case TVL_VK_SYMBOL:
             if (len > kTokenMaxLen) return TVL_ERR_SYMBOL_TOO_LONG;
             // These words read back as booleans and null, not as symbols.

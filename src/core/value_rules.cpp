@@ -1,0 +1,81 @@
+// The check of a value against the type in force.
+#include "core/value_rules.h"
+
+#include "core/limits.h"
+#include "core/number_text.h"
+
+namespace tvl {
+namespace {
+
+// Below base 15 'e' and 'E' mark a number token's exponent, whose digits are decimal; from base
+// 15 on they are digits.
+constexpr bool is_exponent_marker(char c, uint32_t base) noexcept {
+    return (c == 'e' || c == 'E') && base < 15;
+}
+
+// A number token under a numeric type: an integer has neither a point nor an exponent, and the
+// digits before any exponent are digits of the base.
+uint32_t check_number_token(std::string_view text, uint32_t base, bool integer) noexcept {
+    const bool exponent = base < 15 && text.find_first_of("eE") != std::string_view::npos;
+    if (integer && (exponent || text.find('.') != std::string_view::npos))
+        return TVL_ERR_TYPE_VALUE_MISMATCH;
+    for (size_t i = !text.empty() && text[0] == '-' ? 1 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.') continue;
+        if (is_exponent_marker(c, base)) return 0;
+        if (char_to_digit(static_cast<uint8_t>(c), base) >= base) return TVL_ERR_DIGIT_NOT_IN_BASE;
+    }
+    return 0;
+}
+
+// A string under a numeric type holds a number in the base (where '+', '-' and '.' are signs
+// and points, never digits); an integer's holds only digits after one optional '-'.
+uint32_t check_number_string(std::string_view text, uint32_t base, bool integer) noexcept {
+    if (integer) {
+        const size_t skip = !text.empty() && text[0] == '-' ? 1 : 0;
+        if (!all_digits_in_base(text.data() + skip, text.size() - skip, base))
+            return TVL_ERR_DIGIT_NOT_IN_BASE;
+    }
+    return is_number_in_base(text.data(), text.size(), base) ? 0 : TVL_ERR_DIGIT_NOT_IN_BASE;
+}
+
+}  // namespace
+
+uint32_t check_value_kind(uint32_t value_type, uint32_t value_kind) noexcept {
+    if (value_kind == TVL_VK_NULL) return 0;
+    bool fits = true;
+    if (value_type == TVLR_TYPE_UTF8) {
+        fits = is_string_kind(value_kind);
+    } else if (value_type == TVLR_TYPE_BOOL) {
+        fits = value_kind == TVL_VK_BOOL;
+    } else if (is_numeric_type(value_type)) {
+        fits = is_number_kind(value_kind) || is_string_kind(value_kind);
+    }
+    return fits ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+}
+
+bool integer_text_fits(uint32_t value_type, std::string_view text, uint32_t bits,
+                       uint32_t base) noexcept {
+    return value_type == TVLR_TYPE_UINT ? uint_text_in_range(text.data(), text.size(), bits, base)
+                                        : sint_text_in_range(text.data(), text.size(), bits, base);
+}
+
+uint32_t check_value(const tvl_type_annotation &type, uint32_t value_kind,
+                     std::string_view text) noexcept {
+    const uint32_t t = type.value_type;
+    if (const uint32_t code = check_value_kind(t, value_kind)) return code;
+    if (!is_numeric_type(t)) return 0;
+    const bool number = is_number_kind(value_kind);
+    if (!number && !is_string_kind(value_kind)) return 0;  // null
+    if (number && is_special_number(text.data(), text.size())) return 0;
+    const uint32_t base = parse_base_of(type);
+    const bool integer = is_integer_type(t);
+    const uint32_t code =
+        number ? check_number_token(text, base, integer) : check_number_string(text, base, integer);
+    if (code != 0 || !integer) return code;
+    if (t == TVLR_TYPE_UINT && !text.empty() && text[0] == '-') return TVL_ERR_VALUE_OUT_OF_RANGE;
+    const uint32_t bits = type.bits != 0 ? type.bits : kImpliedWidth;
+    return integer_text_fits(t, text, bits, base) ? 0 : TVL_ERR_VALUE_OUT_OF_RANGE;
+}
+
+}  // namespace tvl
