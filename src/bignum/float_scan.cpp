@@ -53,24 +53,26 @@ std::int64_t clamp_count(std::uint64_t n) {
 
 enum class Outcome { regular, nan, infinity, zero, malformed };
 
+// The fields after `base` are set only for the regular and zero outcomes (the scanner runs on
+// every conversion, so it does not clear what the other outcomes never read).
 struct Scan {
-    Outcome outcome = Outcome::malformed;
-    bool negative = false;
-    std::uint32_t base = 10;
+    Outcome outcome;
+    bool negative;
+    std::uint32_t base;
     // The digit runs: integer digits end at int_end, fraction digits are [frac_begin, frac_end);
     // sig is the first nonzero digit (null when there is none).
-    const char *sig = nullptr;
-    const char *int_end = nullptr;
-    const char *frac_begin = nullptr;
-    const char *frac_end = nullptr;
-    std::int64_t exponent = 0;    // the exponent's value, clamped
-    std::int64_t frac_count = 0;  // fraction digits, zeros included (clamped)
-    std::int64_t sig_count = 0;   // digits from sig to the end of the runs (clamped)
+    const char *sig;
+    const char *int_end;
+    const char *frac_begin;
+    const char *frac_end;
+    std::int64_t exponent;    // the exponent's value, clamped
+    std::int64_t frac_count;  // fraction digits, zeros included (clamped)
+    std::int64_t sig_count;   // digits from sig to the end of the runs (clamped)
     // The first lead_count significant digits (up to 19 decimal or 16 hexadecimal ones) as one
     // word, and whether a later digit is nonzero.
-    std::uint64_t lead = 0;
-    std::int64_t lead_count = 0;
-    bool tail_nonzero = false;
+    std::uint64_t lead;
+    std::int64_t lead_count;
+    bool tail_nonzero;
 };
 
 bool matches_word(const char *p, const char *word) {
@@ -82,8 +84,96 @@ bool matches_word(const char *p, const char *word) {
     return true;
 }
 
+// Eight decimal digits at a time (little-endian loads): all_digits tells whether eight bytes
+// are all '0'..'9' (each byte's high nibble is 3, also after adding 6, which pushes ':'..'?' to
+// 4; no carry crosses bytes once every high nibble is 3), and parse8 gives their value. With the
+// first digit d0 in the lowest byte, v * 10 + (v >> 8) puts 10 d_i + d_(i+1) (at most 99, no
+// carry) in byte i; bytes 0, 2, 4, 6 then hold the pairs p0..p3, and the two multiplications
+// gather p0 * 10^6 + p1 * 10^4 + p2 * 100 + p3 in bits 32..63 (the terms below bit 32 stay
+// below 2^32, those at 2^64 vanish).
+constexpr bool kWordDigits = std::endian::native == std::endian::little;
+constexpr std::uint64_t kZeros8 = 0x3030303030303030ull;
+
+inline std::uint64_t load8(const char *p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline bool all_digits(std::uint64_t v) {
+    constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull;
+    return (v & high) == kZeros8 && ((v + 0x0606060606060606ull) & high) == kZeros8;
+}
+
+inline std::uint64_t parse8(std::uint64_t v) {
+    v -= kZeros8;
+    v = v * 10 + (v >> 8);
+    constexpr std::uint64_t mask = 0x000000FF000000FFull;
+    return ((v & mask) * (100 + (1000000ull << 32)) +
+            ((v >> 16) & mask) * (1 + (10000ull << 32))) >>
+           32;
+}
+
+// Folds digit runs into the scan's lead word. Leading zeros are not significant; after the first
+// nonzero digit every digit is, and the ones beyond the lead word only matter as "nonzero or
+// not".
+struct DigitFolder {
+    std::uint64_t lead = 0;
+    unsigned count = 0;  // digits in lead
+    unsigned max = 19;
+    bool tail_nonzero = false;
+    const char *sig = nullptr;  // the first nonzero digit
+
+    // Any base: one digit at a time. Returns the end of the run.
+    const char *run(const char *p, const char *end, std::uint32_t base) {
+        for (unsigned d = 0; p < end && (d = digit_value(*p)) < base; ++p) {
+            if (count < max) {
+                if (count == 0) {
+                    if (d == 0) continue;
+                    sig = p;
+                }
+                lead = lead * base + d;
+                ++count;
+            } else {
+                tail_nonzero = tail_nonzero || d != 0;
+            }
+        }
+        return p;
+    }
+
+    // Base 10, eight digits per step where the text has them.
+    const char *decimal_run(const char *p, const char *end) {
+        if (!kWordDigits) return run(p, end, 10);
+        if (count == 0) {
+            while (end - p >= 8 && load8(p) == kZeros8) p += 8;
+            while (p < end && *p == '0') ++p;
+            if (p == end || digit_value(*p) >= 10) return p;
+            sig = p;
+        }
+        while (count + 8 <= max && end - p >= 8 && all_digits(load8(p))) {
+            lead = lead * 100000000 + parse8(load8(p));
+            count += 8;
+            p += 8;
+        }
+        for (unsigned d = 0; count < max && p < end && (d = digit_value(*p)) < 10; ++p) {
+            lead = lead * 10 + d;
+            ++count;
+        }
+        if (count < max) return p;
+        for (std::uint64_t v = 0; end - p >= 8 && all_digits(v = load8(p)); p += 8) {
+            tail_nonzero = tail_nonzero || v != kZeros8;
+        }
+        for (unsigned d = 0; p < end && (d = digit_value(*p)) < 10; ++p) {
+            tail_nonzero = tail_nonzero || d != 0;
+        }
+        return p;
+    }
+};
+
 Scan scan_number(std::string_view text, std::uint32_t base) {
     Scan r;
+    r.outcome = Outcome::malformed;
+    r.negative = false;
     r.base = base;
     const char *p = text.data();
     const char *const end = p + text.size();
@@ -107,40 +197,23 @@ Scan scan_number(std::string_view text, std::uint32_t base) {
         }
     }
 
-    const unsigned max_lead = base == 10 ? 19 : 16;
-    unsigned lead_count = 0;
-    std::uint64_t lead = 0;
-    bool tail_nonzero = false;
-    const char *sig = nullptr;
-    // Leading zeros are not significant; after the first nonzero digit every digit is, and the
-    // ones beyond the lead word only matter as "nonzero or not".
-    auto take = [&](const char *at, unsigned d) {
-        if (lead_count < max_lead) {
-            if (lead_count == 0) {
-                if (d == 0) return;
-                sig = at;
-            }
-            lead = lead * base + d;
-            ++lead_count;
-        } else {
-            tail_nonzero = tail_nonzero || d != 0;
-        }
-    };
-
+    DigitFolder fold;
+    fold.max = base == 10 ? 19 : 16;
     const char *const int_begin = p;
-    for (unsigned d = 0; p < end && (d = digit_value(*p)) < base; ++p) take(p, d);
+    p = base == 10 ? fold.decimal_run(p, end) : fold.run(p, end, base);
     r.int_end = p;
     bool any_digit = p != int_begin;
     r.frac_begin = r.frac_end = p;
     if (p < end && *p == '.') {
         ++p;
         r.frac_begin = p;
-        for (unsigned d = 0; p < end && (d = digit_value(*p)) < base; ++p) take(p, d);
+        p = base == 10 ? fold.decimal_run(p, end) : fold.run(p, end, base);
         r.frac_end = p;
         any_digit = any_digit || p != r.frac_begin;
     }
     if (!any_digit) return r;
 
+    r.exponent = 0;
     const char marker = base == 10 ? 'e' : 'p';
     if (p < end && (*p == marker || *p == marker - 'a' + 'A')) {
         ++p;
@@ -159,6 +232,7 @@ Scan scan_number(std::string_view text, std::uint32_t base) {
     }
 
     r.frac_count = clamp_count(static_cast<std::uint64_t>(r.frac_end - r.frac_begin));
+    const char *const sig = fold.sig;
     if (sig == nullptr) {
         r.outcome = Outcome::zero;
         return r;
@@ -170,9 +244,9 @@ Scan scan_number(std::string_view text, std::uint32_t base) {
                                               static_cast<std::uint64_t>(r.frac_end - r.frac_begin)
                                         : static_cast<std::uint64_t>(r.frac_end - sig);
     r.sig_count = clamp_count(sig_count);
-    r.lead = lead;
-    r.lead_count = lead_count;
-    r.tail_nonzero = tail_nonzero;
+    r.lead = fold.lead;
+    r.lead_count = fold.count;
+    r.tail_nonzero = fold.tail_nonzero;
     return r;
 }
 
@@ -674,10 +748,9 @@ static_assert(pow5_entry(-1).hi == 0xCCCCCCCCCCCCCCCCull &&
 constexpr int kExactPow5Max = 55;
 static_assert(pow5_entry(kExactPow5Max).g == 0 && pow5_entry(kExactPow5Max + 1).g > 0);
 
-// Round-to-nearest binary64 of W * 2^e0 for a 192-bit W in [2^190, 2^192) given as
-// words[0..3) (least significant first), when the true product lies in [W, W + 2^64) (exact:
-// it is W itself). False when that interval holds a rounding boundary, so the result cannot
-// be decided from W.
+// Round-to-nearest binary64 of V * 2^e0, where the 192-bit W in [2^190, 2^192), given as
+// words[0..3) (least significant first), is V itself (exact) or lies below it by less than 2^64.
+// False when a rounding boundary may lie between W and V, so the result cannot be decided.
 bool round_product(const std::uint64_t (&words)[3], std::int64_t e0, bool exact,
                    std::uint64_t *out) {
     // Keep 53 bits, or fewer when the value falls below 2^-1022: the kept bits then start at
@@ -701,13 +774,12 @@ bool round_product(const std::uint64_t (&words)[3], std::int64_t e0, bool exact,
     if (exact) {
         if (round && (!below_zero || (kept & 1u) != 0)) ++mant;
     } else {
-        // The true value exceeds W by less than 2^64. The result is undecided when a midpoint
-        // (an odd multiple of 2^(k-1)) lies in [W, W + 2^64): W itself is one (round bit set,
-        // nothing below), or the next multiple above W is odd (round bit clear) and less than
-        // 2^64 away, i.e. the bits between 64 and k - 1 are all ones and the low word is not
-        // zero. The next multiple when the round bit is set is a representable value, across
-        // which rounding does not change.
-        if (round && below_zero) return false;
+        // The true value exceeds W, by less than 2^64. Rounding W up when its round bit is set
+        // is right even when W is itself a midpoint (nothing below the round bit), since the
+        // value lies above it; the next multiple of 2^(k-1) above W is then a representable
+        // value, across which rounding does not change. With the round bit clear, the next
+        // multiple above W is a midpoint; the result is undecided when it is less than 2^64
+        // away: the bits from 64 to k - 2 are all ones and the low word is not zero.
         if (!round && words[1] == ~std::uint64_t{0} && below_top == below_mask && words[0] != 0) {
             return false;
         }
@@ -729,9 +801,10 @@ bool round_product(const std::uint64_t (&words)[3], std::int64_t e0, bool exact,
 
 // Binary64 nearest to the w * 10^q, w != 0, by the 128-bit truncated power of five.
 //
-// With W = w * 2^lz (top bit set) and 5^q = F * 2^g, the value is W * F * 2^(g + q - lz). The
-// table holds T = floor(F), so the 192-bit product W * T is at most the true W * F and short
-// of it by W * (F - T) < 2^64; for 0 <= q <= 55, T = F and the product is exact.
+// With W = w * 2^lz (top bit set) and 5^q = F * 2^g, the value is W * F * 2^(g + q - lz). For
+// 0 <= q <= 55 the table holds F itself and the 192-bit product W * T is exact. Otherwise F is
+// not an integer (5^q / 2^g with g > 0, or 2^-g / 5^-q), the table holds T = floor(F), and the
+// product falls short of the true W * F by W * (F - T), more than 0 and less than 2^64.
 bool decimal_to_binary64(std::uint64_t w, std::int64_t q, std::uint64_t *out) {
     // w < 2^64 < 10^20: below 10^-323.7 < 2^-1075 (half the smallest subnormal) every value
     // reads as zero; from 10^309 on, as infinity.

@@ -52,8 +52,6 @@ const std::vector<TreeCase> &tree_cases() {
         {".a = <float_fix:32,q8> 1.5; .b = <float> 7;", "a=f1.5@float_fix:32:_8 b=f7@float"},
         {".x = 1e400; .y = 2.4703282292062328e-324;",
          "x=finf@float:64 y=f4.9406564584124654e-324@float:64"},
-        {".z = 0.0; .n = -0.0; .e = 0e-999; .u = 1e-400;",
-         "z=f0@float:64 n=f-0@float:64 e=f0@float:64 u=f0@float:64"},
         {".c = 12.50 USD;", "c=f12.5@float_dec:64~USD"},
         // Units.
         {".p = 12 m; .q = 3 k~m/s; .s = \"abc\" m;",
