@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/alloc.h"
+#include "bignum/bigint.h"
 
 namespace tvl::dom {
 namespace {
@@ -191,7 +192,7 @@ tvl_dom_node *tvl_dom_node_from_u8(uint8_t value) {
 
 tvl_dom_node *tvl_dom_node_from_bigint(tvl_int *value, tvl_type_annotation annotation,
                                        tvl_unit unit) {
-    if (value == nullptr || annotation.bits <= 64 ||
+    if (!usable(value) || annotation.bits <= 64 ||
         (annotation.value_type != TVLR_TYPE_SINT && annotation.value_type != TVLR_TYPE_UINT))
         return nullptr;
     tvl_dom_node *n = dom::make_node(TVL_DOM_INT, annotation, unit);

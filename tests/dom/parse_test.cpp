@@ -30,7 +30,8 @@ const std::vector<TreeCase> &tree_cases() {
         {".s = sym-1; .r = &.a.b; .n = null; .z = ;", "s=sym(sym-1) r=ref(.a.b) n=null z=null"},
         {".t = on; .f = off; .g = true;", "t=true@bool f=false@bool g=true@bool"},
         {".o = \0\1\3\0xyz\1\1\0q\0;"s, "o=oct\"xyzq\""},
-        {".o = \0\0;"s, "o=oct\"\""},
+        {".o = \0\0; .p = [\0\0, 1];"s, "o=oct\"\" p=[oct\"\" 1@uint:64]"},
+        {".o = <uint:8,m> \0\1\1\0x\0;"s, "o=oct\"x\"@uint:8~m"},
         {".t = \"a\\tb\" \"c\";", "t=\"a\\x09bc\"@utf8"},
         {".x = 1; .x = 2;", "x=1@uint:64 x=2@uint:64"},
         // Integers: inferred types, explicit widths and bases, and big integers.
@@ -52,6 +53,8 @@ const std::vector<TreeCase> &tree_cases() {
         {".a = <float_fix:32,q8> 1.5; .b = <float> 7;", "a=f1.5@float_fix:32:_8 b=f7@float"},
         {".x = 1e400; .y = 2.4703282292062328e-324;",
          "x=finf@float:64 y=f4.9406564584124654e-324@float:64"},
+        {".z = 0.0; .n = -0.0; .e = 0e-999; .u = 1e-400;",
+         "z=f0@float:64 n=f-0@float:64 e=f0@float:64 u=f0@float:64"},
         {".c = 12.50 USD;", "c=f12.5@float_dec:64~USD"},
         // Units.
         {".p = 12 m; .q = 3 k~m/s; .s = \"abc\" m;",
@@ -167,6 +170,8 @@ TEST(DomBuilder, EventSequences) {
         {{name, num("-5", TVLR_TYPE_UINT, 64)}, false, ""},
         {{name, num("zz", TVLR_TYPE_UINT, 64)}, false, ""},
         {{name, num("10", TVLR_TYPE_UINT, 8, 2)}, true, "a=2@uint:8:_2"},
+        // Digits outside the base are refused, never read as decimal instead.
+        {{name, num("19", TVLR_TYPE_UINT, 8, 8)}, false, ""},
         {{name, num("-99999999999999999999", TVLR_TYPE_UINT, 64)}, false, ""},
         {{name, Ev{TVLR_EV_VALUE, TVL_VK_OCTETS, "x"}}, false, ""},
         {{name, Ev{TVLR_EV_OCTETS_END}}, false, ""},

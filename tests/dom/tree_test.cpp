@@ -189,6 +189,8 @@ TEST(DomBuild, RefusalsLeaveNothingBehind) {
     EXPECT_EQ(tvl_dom_node_from_bigint(nullptr, {TVLR_TYPE_UINT, 96, 0}, tvl_unit{}), nullptr);
     EXPECT_EQ(tvl_dom_node_from_bigint(big, {TVLR_TYPE_UINT, 64, 0}, tvl_unit{}), nullptr);
     EXPECT_EQ(tvl_dom_node_from_bigint(big, {TVLR_TYPE_FLOAT, 96, 0}, tvl_unit{}), nullptr);
+    tvl_int broken{nullptr, 4, 1, 0, 0};  // a capacity without limbs
+    EXPECT_EQ(tvl_dom_node_from_bigint(&broken, {TVLR_TYPE_UINT, 96, 0}, tvl_unit{}), nullptr);
     tvl_int_free(big);  // refused: still the caller's
 
     struct Row {
