@@ -287,6 +287,18 @@ TVLR_API int tvl_format_int64(char *buf, size_t size, int64_t value, uint32_t ba
  * types and widths. */
 TVLR_API uint32_t tvl_min_digits_for_type(tvl_type_annotation annotation);
 
+/* True when the text holds '.', 'e', 'E', 'p' or 'P'; false for null. */
+TVLR_API bool tvl_looks_like_double(const char *text);
+/* The nearest double to the text in the annotation's base (10 for float_fix,
+ * float_dec and base 0, else 10 or 16); false when it cannot be read. */
+TVLR_API bool tvl_parse_double(const char *text, tvl_type_annotation annotation, double *out);
+/* The same with an explicit base, 10 or 16. */
+TVLR_API bool tvl_parse_double_in_base(const char *text, uint32_t base, double *out);
+/* value as tvl_float_to_str writes it at a precision of annotation.bits
+ * (1..64, else 64), in the base parsing would use; -1 when it cannot. */
+TVLR_API int tvl_format_double(char *buf, size_t size, tvl_type_annotation annotation,
+                               double value);
+
 /* ======================================================================
  * Type annotations
  * ====================================================================== */
