@@ -9,6 +9,7 @@ command -v clang++ >/dev/null || need+=(clang)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ -f /usr/include/rapidjson/document.h ] || need+=(rapidjson-dev)
 [ -f /usr/include/gmp.h ] || [ -f /usr/include/x86_64-linux-gnu/gmp.h ] || need+=(libgmp-dev)
 [ -f /usr/include/mpfr.h ] || need+=(libmpfr-dev)
 if [ ${#need[@]} -gt 0 ]; then

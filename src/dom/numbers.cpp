@@ -51,15 +51,24 @@ bool zero_is_exact(std::string_view text, uint32_t base) {
     return f.exponent < -1074 || (f.exponent == -1074 && word == kTopBit);
 }
 
+// True when a digit before the exponent is not 0: the text's value is not zero.
+bool has_nonzero_digit(std::string_view text, uint32_t base) {
+    for (const char c : text) {
+        if (base == 10 ? (c == 'e' || c == 'E') : (c == 'p' || c == 'P')) break;
+        const uint32_t d = char_to_digit(static_cast<unsigned char>(c), base);
+        if (d != 0 && d < base && c != 'x' && c != 'X') return true;
+    }
+    return false;
+}
+
 // The correctly rounded binary64 of a number text in base 10 or 16; false when memory is
-// short. The conversion reports no failure of its own (it gives +0), so a +0 from a text that
-// the fast path could not decide is checked against a 64-bit reading of the same text.
+// short. The conversion reports no failure of its own (it gives +0), so a +0 from a text
+// whose value is not zero is checked against a 64-bit reading of the same text. The text is
+// followed by a NUL.
 bool text_to_double(std::string_view text, uint32_t base, double &out) {
     uint64_t bits = 0;
-    if (!flt::text_to_binary64_fast(text, base, &bits)) {
-        flt::text_to_binary64_exact(text, base, &bits);
-        if (bits == 0 && !zero_is_exact(text, base)) return false;
-    }
+    flt::text_to_binary64(text.data(), base, &bits);
+    if (bits == 0 && has_nonzero_digit(text, base) && !zero_is_exact(text, base)) return false;
     out = std::bit_cast<double>(bits);
     return true;
 }
