@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/annotation.h"
+#include "core/byte_classes.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
@@ -101,21 +102,9 @@ uint32_t check_reference(const char *text, size_t len) {
     return is_reference(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
-// Bytes that may stand in an annotation parameter: the reader's annotation bytes without the
-// parameter separator ',' (white space is skipped by the reader and so cannot be written).
-constexpr bool is_annotation_param_byte(uint8_t b) {
-    return b == '%' || (b >= '*' && b <= ':' && b != ',') || (b >= 'A' && b <= 'Z') || b == '^' ||
-           b == '_' || (b >= 'a' && b <= 'z') || b == '~' || (b >= 0x80 && b <= 0xBF) ||
-           (b >= 0xC2 && b <= 0xF4);
-}
-
 // True between type_start and type_end once the type word has been written.
 bool type_word_written(const Output &o) {
     return o.in_annotation && o.annotation.type != 0;
-}
-
-constexpr bool is_dec_digit(uint8_t b) {
-    return b >= '0' && b <= '9';
 }
 
 // True when the two units are the same unit: equal records, or (for a unit that a named unit
@@ -135,12 +124,14 @@ uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_uni
     if (a.type == TVLR_TYPE_BOOL) return TVL_ERR_ILLEGAL_VALUE_TYPE;
     // A parameter that starts like a width, a base or a fraction count is read as one.
     const auto first = static_cast<uint8_t>(text[0]);
-    if (is_dec_digit(first) || first == '_' ||
-        (first == 'q' && len > 1 && is_dec_digit(static_cast<uint8_t>(text[1])))) {
+    if (has_class(first, kDigitByte) || first == '_' ||
+        (first == 'q' && len > 1 && has_class(static_cast<uint8_t>(text[1]), kDigitByte))) {
         return TVL_ERR_ILLEGAL_VALUE_TYPE;
     }
+    // The bytes of an annotation parameter are those of a unit: the annotation bytes without the
+    // parameter separator ',' (white space is skipped by the reader and so cannot be written).
     for (size_t i = 0; i < len; ++i)
-        if (!is_annotation_param_byte(static_cast<uint8_t>(text[i])))
+        if (!has_class(static_cast<uint8_t>(text[i]), kUnitByte))
             return TVL_ERR_UNEXPECTED_INPUT_BYTE;
     if (!utf8_valid(text, len)) return TVL_ERR_INVALID_UTF8_BYTE;
     if (text_is(text, len, "no_unit", 7)) {
