@@ -348,9 +348,11 @@ struct Fraction {
 
   private:
     // The significant digits kept, and how: all of them, or the first count - 1 followed by a
-    // sticky digit 1 that stands for the nonzero digits dropped after them. A midpoint between
-    // two neighbours of the target precision that has fewer significant digits than the kept
-    // ones cannot lie between the kept value and the true one, so the rounding is the same.
+    // sticky digit 1 that stands for the nonzero digits dropped after them. The kept value and
+    // the true one then lie strictly between two consecutive multiples of the last plain
+    // digit's unit, so no rounding boundary that is such a multiple (a midpoint of the target
+    // precision with at most count - 1 significant digits there) lies between them, and both
+    // round alike. Where only one digit fits, the rest is dropped.
     struct Kept {
         std::int64_t count;
         bool sticky;
@@ -415,26 +417,27 @@ struct Fraction {
         return Range::regular;
     }
 
+    // Powers of two need no denominator: num = S and t = h. The saturation is that of the
+    // values the limbs hold, decided on the value itself: from 2^32768 on infinity, below
+    // 2^-32767 (the reciprocal of the largest power of two in 1024 limbs) zero.
     Range build_hex(const Scan &s) {
         const std::int64_t len = s.sig_count - trailing_zeros(s);
-        // value = S * 2^h with S the len significant digits; 2^(top-4) <= value < 2^top.
+        // value = S * 2^h with S the len significant digits; 2^(top-1) <= value < 2^top.
         std::int64_t h = s.exponent - 4 * s.frac_count + 4 * (s.sig_count - len);
-        const std::int64_t top = 4 * len + h;
-        if (top - 4 >= kMaxBits) return Range::infinity;
-        if (top + kMaxDenBits < 4) return Range::zero;
-        std::int64_t room = (top + kMaxDenBits) / 4;
-        if (room > kMaxHexDigits) room = kMaxHexDigits;
+        const std::int64_t top =
+            4 * (len - 1) + h + std::int64_t{limb_bit_length(digit_value(*s.sig))};
+        if (top > kMaxBits) return Range::infinity;
+        if (top - 1 < -kMaxDenBits) return Range::zero;
         Kept kept{len, false};
-        if (len > room) {
-            kept = {room, room >= 2};
-            h = top - 4 * room;
+        if (len > kMaxHexDigits) {
+            kept = {kMaxHexDigits, true};
+            h += 4 * (len - kMaxHexDigits);
         }
         if (!num.reserve(static_cast<std::size_t>((kept.count * 4 + 31) / 32))) {
             return Range::no_memory;
         }
         load_hex(s, kept);
         t = h;
-        if (std::int64_t{bit_length(num.used())} + h > kMaxBits) return Range::infinity;
         if (!den.reserve(1)) return Range::no_memory;
         den.set_one();
         return Range::regular;
@@ -830,7 +833,7 @@ bool decimal_to_binary64(std::uint64_t w, std::int64_t q, std::uint64_t *out) {
     return round_product(words, p.g + q - lz, exact, out);
 }
 
-// Exact powers of ten as doubles, for Clinger's path.
+// Exact powers of ten as doubles, for the path of exact operands.
 constexpr double kPow10Double[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -879,8 +882,8 @@ bool binary64_fast(const Scan &s, std::uint64_t *out) {
         return true;
     }
 #if FLT_EVAL_METHOD == 0
-    // Clinger: w and 10^|q| are exact doubles, so one correctly rounded operation gives the
-    // correctly rounded result.
+    // Exact operands: w and 10^|q| are exact doubles, so one correctly rounded operation gives
+    // the correctly rounded result.
     if (s.lead <= (std::uint64_t{1} << 53) && q >= -22 && q <= 22) {
         const auto w = static_cast<double>(s.lead);
         const double v = q >= 0 ? w * kPow10Double[q] : w / kPow10Double[-q];

@@ -1,8 +1,8 @@
 // Number text to big float, IEEE binary layouts and binary64. The edge cases sit in one table;
 // the weight is carried by seeded random comparisons: with MPFR at many precisions and layouts,
-// with std::from_chars for binary32 and binary64 (random digit strings, shortest texts of random
-// doubles, exact halfway points and their neighbours, long and subnormal inputs), and of the fast
-// paths with the exact big-integer path.
+// with std::from_chars for binary64 (random digit strings, shortest texts of random doubles,
+// exact halfway points and their neighbours, long and subnormal inputs), and of the fast paths
+// with the exact big-integer path.
 #include <gmp.h>
 #include <gtest/gtest.h>
 #include <mpfr.h>
@@ -211,6 +211,8 @@ TEST(FloatScan, EdgeCases) {
         // Saturation of the big float near 2^+-32768.
         {"1e-9864", 10, 0, -32767},
         {"0x1p-32767", 16, 0, -32766},
+        {"0x8p-32770", 16, 0, -32766},
+        {"0x0.8p-32767", 16, 0, TVL_FLOAT_EXP_ZERO},
         {"0x1p32767", 16, inf, 32768},
         {"0x1p32768", 16, inf, TVL_FLOAT_EXP_INF},
         // binary16: the largest finite and the midpoint above it, subnormal steps and ties,
