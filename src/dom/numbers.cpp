@@ -56,7 +56,7 @@ bool has_nonzero_digit(std::string_view text, uint32_t base) {
     for (const char c : text) {
         if (base == 10 ? (c == 'e' || c == 'E') : (c == 'p' || c == 'P')) break;
         const uint32_t d = char_to_digit(static_cast<unsigned char>(c), base);
-        if (d != 0 && d < base && c != 'x' && c != 'X') return true;
+        if (d != 0 && d < base) return true;
     }
     return false;
 }
