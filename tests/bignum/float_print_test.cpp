@@ -424,10 +424,10 @@ TEST(FloatToStr, FastRouteMatchesExactRoute) {
         const FloatPtr f = from_double(x, 53);
         check(f.get());
     }
-    // Every exponent of the route's range and just beyond it, at the bottom and top of the
+    // Every exponent of the route's range (beyond binary64's), at the bottom and top of the
     // binade and in between.
     const FloatPtr f = from_double(1.0, 53);
-    for (int64_t b = -1102; b <= 1102; ++b) {
+    for (int64_t b = -1100; b <= 1100; ++b) {
         for (uint64_t c : {uint64_t{1} << 52, (uint64_t{1} << 52) + 1, (uint64_t{1} << 53) - 1,
                            (uint64_t{1} << 52) | (rng() >> 12)}) {
             f->words[0] = c;
@@ -435,7 +435,8 @@ TEST(FloatToStr, FastRouteMatchesExactRoute) {
             check(f.get());
         }
     }
-    EXPECT_LT(undecided, 20);
+    // Only comparisons within 2^-64 of a boundary are left undecided; none of these values.
+    EXPECT_EQ(undecided, 0);
 }
 
 // ---------------------------------------------------------------------------------------
