@@ -666,7 +666,7 @@ bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64
     Scaled xr = scale(g, (cb + 2) << h);
     if (!g.exact) {
         if ((k < 1 || k > 19) && (x.lo == 0 || xl.lo == 0 || xr.lo == 0)) return false;
-        // lo = 0 now means the integer hi exactly; with lo != 0 the sticky bit plays no part.
+        // lo = 0 now means the integer hi exactly; with lo != 0 the sticky bit does not matter.
         x.sticky = xl.sticky = xr.sticky = false;
     }
 
