@@ -66,7 +66,7 @@ inline constexpr std::array<ByteClassBits, 256> kByteClasses = [] {
             t[b] = static_cast<ByteClassBits>(t[b] | cls);
         }
     };
-    // Every byte of b's class `from` joins the class `to`, unless it is one of `except`.
+    // Every byte of class `from` joins class `to`, unless it is one of `except`.
     auto derive = [&t](ByteClassBits from, ByteClassBits to, const char *except) {
         for (unsigned b = 0; b < 256; ++b) {
             bool excepted = false;

@@ -1,6 +1,6 @@
 // The reader object: creation, sources, opening, the read loop with its
-// chunking and octet streams, event delivery, error reporting, recovery and
-// the getters.
+// chunking and octet streams, the end of input, event delivery, error
+// reporting and the getters.
 #include <unistd.h>
 
 #include <cerrno>
@@ -169,19 +169,13 @@ bool read_octets(tvlr_reader *r, Chunk &c) {
     }
 }
 
+// The input may end with no struct open in a state that allows it, or in a
+// comment that returns to such a state.
 bool input_complete(const tvlr_reader *r) {
     if (r->struct_depth != 0) return false;
-    switch (r->state) {
-        case scan::S_start:
-        case scan::S_before_member:
-        case scan::S_after_member:
-            return true;
-        case scan::S_comment_first:
-        case scan::S_comment:
-            return r->comment_state == scan::S_after_member;
-        default:
-            return false;
-    }
+    const bool in_comment = r->state == scan::S_comment_first || r->state == scan::S_comment;
+    const uint32_t s = in_comment ? r->comment_state : r->state;
+    return (scan::kStateFacts[s].flags & scan::kMayEnd) != 0;
 }
 
 // The read itself: doc_start, the chunks with their octet streams, and the
@@ -200,7 +194,7 @@ bool read_all(tvlr_reader *r) {
             c.pos += static_cast<uint32_t>(scan_bytes(r, c.data + c.pos, c.data + c.len, stop));
             if (stop) return false;
             if (!echo(r, c.data + from, c.pos - from)) return false;
-            if (r->state == tvl::scan::S_octets && !read_octets(r, c)) return false;
+            if (r->state == scan::S_octets && !read_octets(r, c)) return false;
         }
     }
     if (!input_complete(r)) {
@@ -270,29 +264,6 @@ void reset_value_state(tvlr_reader *r) {
     r->skip_brackets = r->skip_braces = 0;
 }
 
-bool close_member_arrays(tvlr_reader *r) {
-    const uint32_t base = member_array_base(r);
-    while (r->array_depth > base) {
-        if (!emit(r, TVLR_EV_ARRAY_END, 0, nullptr, 0)) return false;
-        --r->array_depth;
-        copy_in_force(r->in_force, r->array_stack[r->array_depth].in_force);
-        r->elements = r->array_stack[r->array_depth].elements + 1;
-        r->row_length = r->array_stack[r->array_depth].row_length;
-    }
-    return true;
-}
-
-bool start_recovery(tvlr_reader *r) {
-    r->recovery_struct_depth = r->struct_depth;
-    if (!close_member_arrays(r)) return false;
-    reset_value_state(r);
-    r->error_line = r->error_column = r->error_offset = 0;
-    r->error_byte = 0;
-    ++r->recovery_count;
-    r->state = scan::S_skip;
-    return true;
-}
-
 }  // namespace tvl::rd
 
 using namespace tvl::rd;
@@ -354,10 +325,11 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
     r->max_struct_depth = or_default<uint32_t>(o->max_struct_depth, 64);
     r->max_array_depth = or_default<uint32_t>(o->max_array_depth, 64);
 
-    r->array_stack =
-        static_cast<ArrayLevel *>(tvl::mem::allocate_zeroed(r->max_array_depth + 1, sizeof(ArrayLevel)));
+    r->array_stack = static_cast<ArrayLevel *>(
+        tvl::mem::allocate_zeroed(r->max_array_depth + 1, sizeof(ArrayLevel)));
     r->token_mem = static_cast<uint8_t *>(tvl::mem::allocate(kTokenBytes));
-    if (src->read != &mem_read) r->chunk_mem = static_cast<uint8_t *>(tvl::mem::allocate(kReadChunk));
+    if (src->read != &mem_read)
+        r->chunk_mem = static_cast<uint8_t *>(tvl::mem::allocate(kReadChunk));
     if (!r->array_stack || !r->token_mem || (src->read != &mem_read && !r->chunk_mem)) {
         release(r);
         return false;

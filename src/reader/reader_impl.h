@@ -164,7 +164,6 @@ struct tvlr_reader {
     // Recovery.
     uint32_t skip_brackets;
     uint32_t skip_braces;
-    uint32_t recovery_struct_depth;
     // The failing action was the `;` that ends the member: recovery resumes
     // with the next member instead of skipping to a later `;`.
     bool failed_at_member_end;
@@ -250,9 +249,15 @@ bool complete_row_break(tvlr_reader *r);
 // bytes scanned.
 size_t scan_bytes(tvlr_reader *r, const uint8_t *p, const uint8_t *end, bool &stop);
 
-// Recovery: closes the current member's open arrays and enters the
-// skipping state.
+// Recovery (recovery.cpp), after a scanning error has been reported:
+// closes the current member's open arrays, resets the token and enters the
+// skipping state (or reads on with the next member when the error came from
+// the `;` that ended the member). False when an array_end was refused.
 bool start_recovery(tvlr_reader *r);
+
+// The skipping actions of the recovery states: `action` is the table's
+// code for byte b.
+bool skip_action(tvlr_reader *r, uint8_t action, uint8_t b);
 
 // Emits array_end for every array the current member still has open
 // (innermost first), so that events stay well nested.

@@ -1,9 +1,10 @@
-// The scanner: reads chunks from the source, steps every byte through the
-// transition table (with bulk paths for white space, token runs and string
-// runs), checks UTF-8, counts lines and columns, runs the actions and reads
-// embedded octet streams.
+// The scanner: steps every byte of a chunk through the transition table (with bulk paths for
+// white space, token runs and string runs), checks UTF-8, counts lines and columns, runs the
+// scanner's own actions and hands completed tokens to the completion (complete.cpp) and the
+// skipping actions to recovery (recovery.cpp). Reading chunks and octet streams is in reader.cpp.
 #include <cstring>
 
+#include "core/byte_classes.h"
 #include "core/escape.h"
 #include "core/utf8.h"
 #include "reader/reader_impl.h"
@@ -68,13 +69,13 @@ inline bool append_text(tvlr_reader *r, uint8_t b, uint32_t limit, uint32_t code
 }
 
 // Appends b to the text buffer and moves to state next.
-inline bool append_then(tvlr_reader *r, uint8_t b, uint32_t limit, uint32_t code, uint32_t next) {
+inline bool append_then(tvlr_reader *r, uint8_t b, uint32_t limit, uint32_t code, State next) {
     if (!append_text(r, b, limit, code)) return false;
     r->state = next;
     return true;
 }
 
-inline bool number_byte(tvlr_reader *r, uint8_t b, uint32_t next) {
+inline bool number_byte(tvlr_reader *r, uint8_t b, State next) {
     if (r->text_len == 0) r->token_kind = r->in_array ? TK_array_number : TK_number;
     return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, next);
 }
@@ -108,46 +109,6 @@ bool bom_byte(tvlr_reader *r, uint8_t b) {
         return true;
     }
     return fail(r, TVL_ERR_INVALID_BYTE_ORDER_MARK);
-}
-
-bool skip_close(tvlr_reader *r, uint8_t b) {
-    r->state = S_skip;
-    if (b == ']') {
-        if (r->skip_brackets) --r->skip_brackets;
-        return true;
-    }
-    if (r->skip_braces) {
-        --r->skip_braces;
-        return true;
-    }
-    if (r->struct_depth == 0) return true;
-    // An unmatched `}` closes the struct that the error occurred in, after
-    // the arrays that its members still hold open.
-    if (!close_member_arrays(r)) return false;
-    --r->struct_depth;
-    close_struct_level(r);
-    if (!emit(r, TVLR_EV_STRUCT_END, 0, nullptr, 0)) return false;
-    if (r->in_array && r->skip_brackets == 0) {
-        // The struct was an array element: the enclosing array reads on
-        // normally, so that its elements and its array_end are kept.
-        clear_token(r);
-        clear_number_state(r);
-        copy_in_force(r->in_force, r->array_stack[r->array_depth - 1].in_force);
-        r->state = 71;
-    }
-    return true;
-}
-
-bool resync(tvlr_reader *r) {
-    if (r->skip_brackets || r->skip_braces) {
-        r->state = S_skip;
-        return true;
-    }
-    // Arrays left open by a struct closed while skipping are closed here.
-    if (!close_member_arrays(r)) return false;
-    reset_value_state(r);
-    r->state = S_after_member;
-    return true;
 }
 
 // Runs the action for byte b in the current state. False with r->error set
@@ -222,26 +183,26 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             r->state = S_type_text;
             return true;
         case A_number_sign:
-            return number_byte(r, b, 38);
+            return number_byte(r, b, S_after_minus);
         case A_int_digit:
-            return number_byte(r, b, 40);
+            return number_byte(r, b, S_int_digits);
         case A_zero_digit:
-            return number_byte(r, b, 39);
+            return number_byte(r, b, S_after_zero);
         case A_point:
             r->has_point = true;
-            return number_byte(r, b, 41);
+            return number_byte(r, b, S_after_point);
         case A_lead_point:
             r->has_point = true;
-            return number_byte(r, b, 42);
+            return number_byte(r, b, S_lead_point);
         case A_exponent_mark:
             r->has_exponent = true;
-            return number_byte(r, b, 45);
+            return number_byte(r, b, S_exponent_mark);
         case A_fraction_digit:
-            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, 43);
+            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, S_fraction);
         case A_exponent_sign:
-            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, 46);
+            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, S_exponent_sign);
         case A_exponent_digit:
-            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, 47);
+            return append_then(r, b, r->max_number_len, TVL_ERR_NUMBER_TOO_LONG, S_exponent);
         case A_special_start:
         case A_element_special_start:
             r->text_len = 0;
@@ -249,7 +210,7 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             // element like any other.
             r->token_kind =
                 a == A_element_special_start || r->in_array ? TK_array_number : TK_number;
-            r->state = 48;
+            r->state = S_special;
             return true;
         case A_special_nan:
             return special_word(r, "nan", 3);
@@ -281,10 +242,11 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
         case A_reference_start:
             r->text_len = 0;
             r->token_kind = TK_reference;
-            r->state = 59;
+            r->state = S_after_ampersand;
             return true;
         case A_reference_point:
-            return append_then(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG, 60);
+            return append_then(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG,
+                               S_reference_segment);
         case A_reference_append:
             return append_then(r, b, r->max_reference_len, TVL_ERR_REFERENCE_TOO_LONG, S_reference);
         case A_octets_start:
@@ -306,7 +268,7 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
             --r->struct_depth;
             close_struct_level(r);
             if (!emit(r, TVLR_EV_STRUCT_END, 0, nullptr, 0)) return false;
-            r->state = 71;
+            r->state = S_after_struct;
             return true;
         case A_unit_start:
             if (r->in_array) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
@@ -343,30 +305,15 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
         case A_row_break:
             return complete_row_break(r);
         case A_skip:
-        case A_skip_string_end:
-        case A_skip_comment_end:
-            r->state = S_skip;
-            return true;
         case A_skip_open:
-            if (b == '[')
-                ++r->skip_brackets;
-            else
-                ++r->skip_braces;
-            r->state = S_skip;
-            return true;
         case A_skip_close:
-            return skip_close(r, b);
         case A_skip_string:
-            r->state = S_skip_string;
-            return true;
         case A_skip_escape:
-            r->state = S_skip_escape;
-            return true;
+        case A_skip_string_end:
         case A_skip_comment:
-            r->state = S_skip_comment;
-            return true;
+        case A_skip_comment_end:
         case A_resync:
-            return resync(r);
+            return skip_action(r, a, b);
         default:
             return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     }
@@ -375,22 +322,15 @@ bool dispatch(tvlr_reader *r, uint8_t b) {
 // Reports a scanning error on byte b, then recovers or stops. Returns true
 // when reading goes on.
 bool scanning_error(tvlr_reader *r, uint8_t b, uint32_t code, bool retake) {
-    const bool at_member_end = r->failed_at_member_end;
-    r->failed_at_member_end = false;
     report_error(r, code, b, r->bytes_scanned - 1);
     count_line(r, b);
     if (!r->recover) return false;
     if (!start_recovery(r)) return false;
-    if (at_member_end) {
-        // The `;` that ended the member raised the error: it ends the
-        // recovery as well, and the next member is read normally.
-        r->state = S_after_member;
-        return true;
-    }
-    if (!retake) return true;
-    // A byte that cut a multi-byte character short is taken once more as
-    // the first byte of a new character, so that a `;` still resynchronises.
-    // Its column was counted when the error was reported.
+    // A byte that cut a multi-byte character short is taken once more, in
+    // the skipping state, as the first byte of a new character, so that a
+    // `;` still resynchronises. Its column was counted when the error was
+    // reported.
+    if (!retake || r->state != S_skip) return true;
     const uint64_t column = r->column;
     bool cont = false;
     const bool valid = utf8_column(r, b, cont);
@@ -420,40 +360,21 @@ inline bool step(tvlr_reader *r, uint8_t b) {
     return true;
 }
 
-// Limit of the buffer that a run in state s fills.
-inline uint32_t run_limit(const tvlr_reader *r, uint32_t s) {
-    switch (s) {
-        case S_name:
-            return r->max_identifier_len;
-        case S_type_text:
-        case S_unit:
-            return kTypeCap - 1;
-        case S_int_digits:
-        case S_fraction:
-        case S_exponent:
-            return r->max_number_len;
-        case S_symbol:
-            return r->max_symbol_len;
-        case S_reference:
-            return r->max_reference_len;
-        default:
-            return 0;
-    }
-}
-
 // Bulk white space: consumes the run of white-space bytes at p as the
 // per-byte step would. Returns the number of bytes consumed.
 inline size_t white_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
-    if (!kWhiteSpace[*p]) return 0;  // most runs between tokens are empty
+    if (!is_white_space(*p)) return 0;  // most runs between tokens are empty
     uint64_t room = r->max_text_bytes - r->bytes_scanned;
     if (static_cast<uint64_t>(end - p) > room) end = p + room;
     const uint8_t *q = p;
     uint64_t line = r->line, column = r->column;
     uint8_t prev = r->cur;
-    while (q < end && kWhiteSpace[*q]) {
-        uint8_t b = *q++;
+    while (q < end) {
+        const uint8_t b = *q;
         if (b == ' ') {
-            ++column;
+            ++column;  // the common case first: no class lookup
+        } else if (!is_white_space(b)) {
+            break;
         } else if (b == '\t') {
             column = column / 4 * 4 + 4;
         } else if (b == '\r' || (b == '\n' && prev != '\r')) {
@@ -465,6 +386,7 @@ inline size_t white_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
             ++column;  // VT, FF
         }
         prev = b;
+        ++q;
     }
     size_t n = static_cast<size_t>(q - p);
     if (n) {
@@ -480,27 +402,39 @@ inline size_t white_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
 // Bulk token run in a collecting state: appends the following bytes of the
 // state's stay set (and complete, valid multi-byte characters made of them)
 // to the state's buffer. Returns the number of bytes consumed.
-inline size_t token_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
-    const uint32_t s = r->state;
-    const auto &stay = kStaySets[s];
+inline size_t token_run(tvlr_reader *r, const StateFacts &facts, const uint8_t *p,
+                        const uint8_t *end) {
+    const auto &stay = kRunBytes[static_cast<size_t>(facts.run)];
     if (!stay[*p]) return 0;
-    uint8_t *buf;
-    uint32_t *len;
-    switch (kRunStates[s].buffer) {
-        case RunBuffer::text:
-            buf = r->text;
-            len = &r->text_len;
+    uint8_t *buf = r->text;
+    uint32_t *len = &r->text_len;
+    uint32_t limit = 0;
+    switch (facts.run) {
+        case Run::name:
+            limit = r->max_identifier_len;
             break;
-        case RunBuffer::type:
+        case Run::number:
+            limit = r->max_number_len;
+            break;
+        case Run::symbol:
+            limit = r->max_symbol_len;
+            break;
+        case Run::reference:
+            limit = r->max_reference_len;
+            break;
+        case Run::type:
             buf = r->type_text;
             len = &r->type_len;
+            limit = kTypeCap - 1;
             break;
-        default:
+        case Run::unit:
             buf = r->unit_text;
             len = &r->unit_len;
+            limit = kUnitCap - 1;
             break;
+        case Run::none:
+            return 0;
     }
-    uint32_t limit = run_limit(r, s);
     if (*len >= limit) return 0;
     uint64_t room = limit - *len;
     uint64_t text_room = r->max_text_bytes - r->bytes_scanned;
@@ -535,11 +469,9 @@ inline size_t token_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
     return n;
 }
 
-// True when the 8 bytes at p are all plain string bytes below 0x80: no
-// control byte, no `"`, no `\`, no 0x7F (bit tricks on one 64-bit word).
-inline bool plain_ascii8(const uint8_t *p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
+// True when the 8 bytes of v are all string-run bytes below 0x80: no control
+// byte, no `"`, no `\`, no 0x7F (bit tricks on one 64-bit word).
+constexpr bool plain_ascii_word(uint64_t v) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHigh = 0x8080808080808080ull;
     auto has_zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
@@ -549,9 +481,25 @@ inline bool plain_ascii8(const uint8_t *p) {
     return ((v & kHigh) | below_space | special) == 0;
 }
 
+// The word test takes a byte exactly when the string-run class below 0x80 does.
+constexpr bool plain_ascii_word_matches_class() {
+    for (uint64_t b = 0; b < 256; ++b) {
+        const bool in_class = b < 0x80 && has_class(static_cast<uint8_t>(b), kStringRunByte);
+        if (plain_ascii_word(b * 0x0101010101010101ull) != in_class) return false;
+    }
+    return true;
+}
+static_assert(plain_ascii_word_matches_class());
+
+inline bool plain_ascii8(const uint8_t *p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return plain_ascii_word(v);
+}
+
 // Bulk string run: plain string bytes appended at once.
 inline size_t string_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
-    if (!kStringRun[*p] || r->text_len >= r->max_string_len) return 0;
+    if (!has_class(*p, kStringRunByte) || r->text_len >= r->max_string_len) return 0;
     uint64_t room = r->max_string_len - r->text_len;
     uint64_t text_room = r->max_text_bytes - r->bytes_scanned;
     if (text_room < room) room = text_room;
@@ -567,7 +515,7 @@ inline size_t string_run(tvlr_reader *r, const uint8_t *p, const uint8_t *end) {
         if (q == end) break;
         uint8_t b = *q;
         if (b < 0x80) {
-            if (!kStringRun[b]) break;
+            if (!has_class(b, kStringRunByte)) break;
             ++q;
         } else {
             size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
@@ -599,13 +547,14 @@ size_t scan_bytes(tvlr_reader *r, const uint8_t *p, const uint8_t *end, bool &st
     stop = false;
     while (p < end) {
         if (r->utf8_pending == 0) {
-            const uint32_t s = r->state;
+            const Bulk bulk = kBulkOfState[r->state];
             size_t n = 0;
-            if (kWhiteSpaceState[s]) {
+            // Tests in order of frequency (a switch costs a jump table here).
+            if (bulk == Bulk::white_space) {
                 n = white_run(r, p, end);
-            } else if (kRunStates[s].buffer != RunBuffer::none) {
-                n = token_run(r, p, end);
-            } else if (s == S_string || s == S_string_opened) {
+            } else if (bulk == Bulk::token) {
+                n = token_run(r, kStateFacts[r->state], p, end);
+            } else if (bulk == Bulk::string) {
                 n = string_run(r, p, end);
             }
             p += n;
