@@ -193,7 +193,7 @@ enum class Bulk : uint8_t {
 // What a token run collects, which names its buffer, the limit of that buffer and the byte class
 // that continues the run.
 enum class Run : uint8_t { none, name, number, symbol, reference, type, unit };
-inline constexpr size_t kRunKinds = 7;
+inline constexpr size_t kRunKinds = static_cast<size_t>(Run::unit) + 1;
 
 constexpr ByteClassBits run_class(Run run) {
     switch (run) {
