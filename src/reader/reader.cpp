@@ -163,7 +163,7 @@ bool read_octets(tvlr_reader *r, Chunk &c) {
         uint8_t head[2];
         if (!read_exact(r, c, head, 2)) return false;
         uint32_t n = static_cast<uint32_t>(head[0] | head[1] << 8);
-        if (n == 0) n = 65536;
+        if (n == 0) n = kOctetBlockMax;
         if (!read_exact(r, c, r->text, n)) return false;
         if (!emit(r, TVLR_EV_VALUE, TVL_VK_OCTETS, r->text, n, true)) return false;
     }
@@ -314,16 +314,16 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
     }
     const tvlr_reader_options none{};
     if (!o) o = &none;
-    r->max_identifier_len = or_default<uint32_t>(o->max_identifier_len, 255);
-    r->max_string_len = or_default<uint32_t>(o->max_string_len, 65535);
-    r->max_number_len = or_default<uint32_t>(o->max_number_len, 65535);
-    r->max_symbol_len = or_default<uint32_t>(o->max_symbol_len, 255);
-    r->max_reference_len = or_default<uint32_t>(o->max_reference_len, 65535);
+    r->max_identifier_len = or_default<uint32_t>(o->max_identifier_len, tvl::kDefaultNameMaxLen);
+    r->max_string_len = or_default<uint32_t>(o->max_string_len, tvl::kTokenMaxLen);
+    r->max_number_len = or_default<uint32_t>(o->max_number_len, tvl::kTokenMaxLen);
+    r->max_symbol_len = or_default<uint32_t>(o->max_symbol_len, tvl::kDefaultNameMaxLen);
+    r->max_reference_len = or_default<uint32_t>(o->max_reference_len, tvl::kTokenMaxLen);
     r->max_array_items = or_default<uint64_t>(o->max_array_items, 2147483647);
     r->max_text_bytes = or_default<uint64_t>(o->max_text_bytes, 2147483647);
     r->max_file_bytes = or_default<uint64_t>(o->max_file_bytes, 2147483647);
-    r->max_struct_depth = or_default<uint32_t>(o->max_struct_depth, 64);
-    r->max_array_depth = or_default<uint32_t>(o->max_array_depth, 64);
+    r->max_struct_depth = or_default<uint32_t>(o->max_struct_depth, tvl::kDefaultDepthLimit);
+    r->max_array_depth = or_default<uint32_t>(o->max_array_depth, tvl::kDefaultDepthLimit);
 
     r->array_stack = static_cast<ArrayLevel *>(
         tvl::mem::allocate_zeroed(r->max_array_depth + 1, sizeof(ArrayLevel)));

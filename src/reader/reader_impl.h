@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/annotation.h"
+#include "core/limits.h"
 #include "core/unit_value.h"
 #include "tvlr.h"
 
@@ -12,9 +13,12 @@ namespace tvl::rd {
 
 inline constexpr uint32_t kMemChunk = 1u << 20;   // memory sources: in place
 inline constexpr uint32_t kReadChunk = 1u << 16;  // other sources: copied
-inline constexpr uint32_t kTextCap = 65536;
-inline constexpr uint32_t kTypeCap = 256;
-inline constexpr uint32_t kUnitCap = 256;
+// Token buffers, each with room for a terminating NUL; an octet block (at most 65536 bytes) is
+// read into the text buffer too.
+inline constexpr uint32_t kTextCap = kTokenMaxLen + 1;
+inline constexpr uint32_t kTypeCap = kAnnotationTextMax + 1;
+inline constexpr uint32_t kUnitCap = kUnitTextMax + 1;
+static_assert(kTextCap >= kOctetBlockMax);
 inline constexpr uint32_t kTokenBytes = kTextCap + kTypeCap + kUnitCap;  // 66048
 
 // Token kinds: the value kinds of a value event, plus internal kinds.
@@ -159,7 +163,7 @@ struct tvlr_reader {
     uint64_t row_length;               // its expected row length (0 = unknown)
     tvl::rd::ArrayLevel *array_stack;  // max_array_depth + 1 entries
     // Per open struct: the array context it was opened in, restored at `}`.
-    tvl::rd::StructLevel struct_stack[256];
+    tvl::rd::StructLevel struct_stack[tvl::kDepthLimitMax + 1];
 
     // Recovery.
     uint32_t skip_brackets;
