@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "float_support.h"
 #include "support/failing_alloc.h"
 #include "tvlr.h"
 
@@ -27,16 +28,13 @@ int float_to_decimal_fast53(const tvl_float *f, char *buf, std::size_t size);
 
 namespace {
 
+using namespace float_test;
+
 #ifdef TVLR_TEST_SANITIZED
 constexpr long kScale = 20;  // fewer random values under the sanitizers
 #else
 constexpr long kScale = 1;
 #endif
-
-struct FloatDeleter {
-    void operator()(tvl_float *f) const { tvl_float_free(f); }
-};
-using FloatPtr = std::unique_ptr<tvl_float, FloatDeleter>;
 
 FloatPtr from_double(double x, uint32_t precision) {
     FloatPtr f(tvl_float_alloc(precision));
@@ -66,18 +64,6 @@ std::string text(const tvl_float *f, uint32_t base) {
 // ---------------------------------------------------------------------------------------
 // MPFR as the reference
 // ---------------------------------------------------------------------------------------
-
-class Mpfr {
-  public:
-    explicit Mpfr(mpfr_prec_t p) { mpfr_init2(v_, p); }
-    Mpfr(const Mpfr &) = delete;
-    Mpfr &operator=(const Mpfr &) = delete;
-    ~Mpfr() { mpfr_clear(v_); }
-    mpfr_ptr get() { return v_; }
-
-  private:
-    mpfr_t v_;
-};
 
 // |f| exactly, with MPFR's widest exponent range (beyond the notation's reader).
 void set_abs(mpfr_ptr out, const tvl_float *f) {

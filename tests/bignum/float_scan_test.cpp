@@ -20,15 +20,9 @@
 #include <vector>
 
 #include "bignum/float_core.h"
+#include "float_support.h"
 #include "support/failing_alloc.h"
 #include "tvlr.h"
-
-namespace float_test {
-// Defined in float_test.cpp.
-void widen_mpfr_exponents();
-::testing::AssertionResult same_value(const tvl_float *f, mpfr_srcptr want);
-std::vector<uint32_t> test_precisions();
-}  // namespace float_test
 
 namespace {
 
@@ -44,30 +38,7 @@ constexpr int kScale = 1;
 constexpr int kScale = 1;
 #endif
 
-using float_test::same_value;
-
-struct FloatDeleter {
-    void operator()(tvl_float *f) const { tvl_float_free(f); }
-};
-using FloatPtr = std::unique_ptr<tvl_float, FloatDeleter>;
-
-FloatPtr make_float(uint32_t precision) {
-    FloatPtr f(tvl_float_alloc(precision));
-    EXPECT_NE(f, nullptr);
-    return f;
-}
-
-class Mpfr {
-  public:
-    explicit Mpfr(mpfr_prec_t precision) { mpfr_init2(v_, precision); }
-    Mpfr(const Mpfr &) = delete;
-    Mpfr &operator=(const Mpfr &) = delete;
-    ~Mpfr() { mpfr_clear(v_); }
-    mpfr_ptr get() { return v_; }
-
-  private:
-    mpfr_t v_;
-};
+using namespace float_test;
 
 class Mpz {
   public:

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "float_support.h"
 #include "tvlr.h"
 
 namespace float_test {
@@ -78,30 +79,7 @@ std::vector<uint32_t> test_precisions() {
 
 namespace {
 
-using float_test::same_value;
-
-struct FloatDeleter {
-    void operator()(tvl_float *f) const { tvl_float_free(f); }
-};
-using FloatPtr = std::unique_ptr<tvl_float, FloatDeleter>;
-
-FloatPtr make_float(uint32_t precision) {
-    FloatPtr f(tvl_float_alloc(precision));
-    EXPECT_NE(f, nullptr);
-    return f;
-}
-
-class Mpfr {
-  public:
-    explicit Mpfr(mpfr_prec_t precision) { mpfr_init2(v_, precision); }
-    Mpfr(const Mpfr &) = delete;
-    Mpfr &operator=(const Mpfr &) = delete;
-    ~Mpfr() { mpfr_clear(v_); }
-    mpfr_ptr get() { return v_; }
-
-  private:
-    mpfr_t v_;
-};
+using namespace float_test;
 
 // M of a record with precision <= 64.
 uint64_t significand(const tvl_float *f) {
