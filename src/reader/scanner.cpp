@@ -440,12 +440,16 @@ inline size_t token_run(tvlr_reader *r, const StateFacts &facts, const uint8_t *
     uint64_t text_room = r->max_text_bytes - r->bytes_scanned;
     if (text_room < room) room = text_room;
     if (static_cast<uint64_t>(end - p) > room) end = p + room;
+    // Token runs are short: each byte is stored as it is taken, which costs
+    // less than a call to copy them afterwards.
     const uint8_t *q = p;
+    uint8_t *out = buf + *len;
     uint64_t chars = 0;
     while (q < end) {
         uint8_t b = *q;
         if (b < 0x80) {
             if (!stay[b]) break;
+            *out++ = b;
             ++q;
         } else {
             size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
@@ -453,13 +457,12 @@ inline size_t token_run(tvlr_reader *r, const StateFacts &facts, const uint8_t *
             bool all = true;
             for (size_t i = 0; i < n; ++i) all = all && stay[q[i]];
             if (!all) break;
-            q += n;
+            for (size_t i = 0; i < n; ++i) *out++ = *q++;
         }
         ++chars;
     }
     size_t n = static_cast<size_t>(q - p);
     if (n) {
-        std::memcpy(buf + *len, p, n);
         *len += static_cast<uint32_t>(n);
         r->column += chars;
         r->prev = n > 1 ? q[-2] : r->cur;
