@@ -3,10 +3,11 @@
  *
  * For the typed `tvlr` text notation: a streaming reader with sources and
  * sinks, a streaming writer and a canonical observer that re-writes a
- * reader's events as normalised text, units and currencies, big integers
- * and big floats, and the text rules they share (names, symbols, references,
- * strings, number text in bases 2..62, 64 and 85, type annotations). Valid
- * C11 and C++; every exported function has C linkage.
+ * reader's events as normalised text, a document tree, units and
+ * currencies, big integers and big floats, and the text rules they share
+ * (names, symbols, references, strings, number text in bases 2..62, 64 and
+ * 85, type annotations, double text). Valid C11 and C++; every exported
+ * function has C linkage.
  *
  * Conventions: booleans are `bool`, texts are UTF-8; event texts are a
  * pointer and a byte length (not terminated); text written into a caller's
