@@ -271,6 +271,11 @@ uint32_t check_structure(const Rows &rows, const Output &o, uint32_t previous, u
     if (kind == TVLR_EV_ROW_BREAK && previous != TVLR_EV_ARRAY_END) return TVL_ERR_INVALID_ARGUMENT;
     if (kind == TVLR_EV_ARRAY_END && previous == TVLR_EV_ARRAY_START)
         return TVL_ERR_INVALID_ARGUMENT;
+    // An annotation belongs to the item after it; anything else there would read back with an
+    // added null value.
+    if (previous == TVLR_EV_TYPE_END && kind != TVLR_EV_VALUE && kind != TVLR_EV_ARRAY_START &&
+        kind != TVLR_EV_STRUCT_START && kind != TVLR_EV_OCTETS_START)
+        return TVL_ERR_INVALID_ARGUMENT;
     // A comma starts one more element: too many once the count has reached the length due.
     if (comma && rows.row_length != 0 && rows.row_length <= rows.elements)
         return TVL_ERR_ARRAY_ROW_SIZE_MISMATCH;
