@@ -515,6 +515,57 @@ TVLR_API bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value)
 TVLR_API bool tvlr_write_struct_start(tvlr_writer *writer, const char *name);
 TVLR_API bool tvlr_write_struct_end(tvlr_writer *writer);
 
+/* Typed values. Each call writes the member name, the annotation and one
+ * value, every event checked as by tvlr_write_event; a value refused after
+ * its annotation leaves name and annotation written. The _unit twins add the
+ * unit as the last annotation parameter and on the value. */
+struct tvl_float;
+struct tvl_int;
+/* An annotation <type:bits,base|fraction,unit>; parameters that are 0 (or
+ * base 10) are left out; a unit of one factor of identifier 0 means none. */
+TVLR_API bool tvlr_write_type_annotation(tvlr_writer *writer, tvl_type_annotation annotation,
+                                         tvl_unit unit);
+/* 64-bit integers in decimal; the value must fit bits (0 = no width). */
+TVLR_API bool tvlr_write_uint(tvlr_writer *writer, const char *name, int bits, uint64_t value);
+TVLR_API bool tvlr_write_uint_unit(tvlr_writer *writer, const char *name, int bits,
+                                   uint64_t value, tvl_unit unit);
+TVLR_API bool tvlr_write_sint(tvlr_writer *writer, const char *name, int bits, int64_t value);
+TVLR_API bool tvlr_write_sint_unit(tvlr_writer *writer, const char *name, int bits,
+                                   int64_t value, tvl_unit unit);
+/* A double as the shortest decimal that reads back at the width's precision
+ * (16 and 32 round to binary32 first; 0, 64, 128, 256 keep the double);
+ * other widths give error 28. */
+TVLR_API bool tvlr_write_float(tvlr_writer *writer, const char *name, unsigned bits,
+                               double value);
+TVLR_API bool tvlr_write_float_unit(tvlr_writer *writer, const char *name, unsigned bits,
+                                    double value, tvl_unit unit);
+TVLR_API bool tvlr_write_float_fix(tvlr_writer *writer, const char *name, unsigned bits,
+                                   int fraction_bits, double value);
+TVLR_API bool tvlr_write_float_fix_unit(tvlr_writer *writer, const char *name, unsigned bits,
+                                        int fraction_bits, double value, tvl_unit unit);
+TVLR_API bool tvlr_write_float_dec(tvlr_writer *writer, const char *name, unsigned bits,
+                                   double value);
+TVLR_API bool tvlr_write_float_dec_unit(tvlr_writer *writer, const char *name, unsigned bits,
+                                        double value, tvl_unit unit);
+/* A big float as <float:bits> (bits 0: its precision) in base 10, or with
+ * tvlf_base in base 16 as a string ("1p+0"; nan and infinities stay numbers). */
+TVLR_API bool tvlr_write_tvlf(tvlr_writer *writer, const char *name, const struct tvl_float *value,
+                              int bits);
+TVLR_API bool tvlr_write_tvlf_unit(tvlr_writer *writer, const char *name,
+                                   const struct tvl_float *value, int bits, tvl_unit unit);
+TVLR_API bool tvlr_write_tvlf_base(tvlr_writer *writer, const char *name,
+                                   const struct tvl_float *value, int bits, int base);
+TVLR_API bool tvlr_write_tvlf_base_unit(tvlr_writer *writer, const char *name,
+                                        const struct tvl_float *value, int bits, int base,
+                                        tvl_unit unit);
+/* A big integer as sint (negative) or uint in base (0 = 10); digits in any
+ * base but 10 are written as a string value. */
+TVLR_API bool tvlr_write_tvli(tvlr_writer *writer, const char *name, const struct tvl_int *value,
+                              int bits, unsigned base);
+TVLR_API bool tvlr_write_tvli_unit(tvlr_writer *writer, const char *name,
+                                   const struct tvl_int *value, int bits, unsigned base,
+                                   tvl_unit unit);
+
 /* ======================================================================
  * Canonical observer
  * ====================================================================== */

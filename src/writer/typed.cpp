@@ -1,0 +1,290 @@
+// The typed value writers: one call writes a member name, the annotation of a numeric type and
+// the value as text, each event through the same checks as tvlr_write_event, so whatever such a
+// call accepts reads back as the value it was given.
+#include <cstdint>
+#include <cstring>
+
+#include "base/alloc.h"
+#include "writer/writer_impl.h"
+
+namespace tvl::wr {
+namespace {
+
+// A unit whose single factor has identifier 0 is the neutral unit: it means no unit.
+tvl_unit effective_unit(const tvl_unit &unit) {
+    if (unit.count == 1 && unit.factors[0].base == 0) return tvl_unit{};
+    return unit;
+}
+
+bool write_param(tvlr_writer *w, tvlr_event e, uint32_t kind, const char *text, size_t len) {
+    e.value_kind = kind;
+    e.text = text;
+    e.text_len = static_cast<uint32_t>(len);
+    return tvlr_write_event(w, TVLR_EV_TYPE_PARAM, &e);
+}
+
+// Writes a parameter given by its decimal value (width, base or fraction count).
+bool write_number_param(tvlr_writer *w, const tvlr_event &e, uint32_t kind, uint32_t v) {
+    char digits[16];
+    const int n = tvl_format_uint64(digits, sizeof digits, v, 10, 0);
+    if (n < 0) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    return write_param(w, e, kind, digits, static_cast<size_t>(n));
+}
+
+bool write_annotation(tvlr_writer *w, const tvl_type_annotation &a, const tvl_unit &unit_in) {
+    tvlr_event e{};
+    e.value_kind = TVL_VK_TYPE;
+    e.value_type = a.value_type;
+    e.bits = a.bits;
+    e.base = a.base;
+    e.unit = effective_unit(unit_in);
+    e.text = "";
+    if (!writer_ready(w) || !tvlr_write_event(w, TVLR_EV_TYPE_START, &e) ||
+        !tvlr_write_event(w, TVLR_EV_TYPE_NAME, &e))
+        return false;
+    const uint32_t t = a.value_type;
+    if (t >= TVLR_TYPE_UTF8 && t <= TVLR_TYPE_FLOAT_DEC && a.bits != 0 &&
+        !write_number_param(w, e, TVL_VK_BITS, a.bits))
+        return false;
+    const bool radix_type = t == TVLR_TYPE_SINT || t == TVLR_TYPE_UINT || t == TVLR_TYPE_FLOAT;
+    if (radix_type && a.base != 0 && a.base != 10 && !write_number_param(w, e, TVL_VK_BASE, a.base))
+        return false;
+    if (t == TVLR_TYPE_FLOAT_FIX && a.base != 0 &&
+        !write_number_param(w, e, TVL_VK_FRACTION, a.base))
+        return false;
+    if (e.unit.count != 0) {
+        char text[512];
+        const int n = tvl_unit_to_string_ex(text, sizeof text, w->unit_flags, e.unit);
+        if (n < 0) return writer_fail(w, TVL_ERR_UNIT_TOO_LONG);
+        if (!write_param(w, e, TVL_VK_UNIT, text, static_cast<size_t>(n))) return false;
+    }
+    return tvlr_write_event(w, TVLR_EV_TYPE_END, &e);
+}
+
+// What a typed writer hands to the common frame: the annotation, the value kind and the text.
+struct Typed {
+    tvl_type_annotation annotation;
+    uint32_t value_kind;
+    const char *text;
+    size_t len;
+};
+
+// The frame after the value text exists: annotation, then the value event with the same type,
+// width, base and unit, so that its checks (the range against the width among them) apply.
+bool write_typed_value(tvlr_writer *w, const Typed &t, const tvl_unit &unit) {
+    if (!write_annotation(w, t.annotation, unit)) return false;
+    if (t.len > UINT32_MAX) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    tvlr_event e{};
+    e.value_kind = t.value_kind;
+    e.value_type = t.annotation.value_type;
+    e.bits = t.annotation.bits;
+    e.base = t.annotation.base;
+    e.unit = effective_unit(unit);
+    e.text = t.text;
+    e.text_len = static_cast<uint32_t>(t.len);
+    return tvlr_write_event(w, TVLR_EV_VALUE, &e);
+}
+
+// The member name; a null name is refused before anything is written.
+bool write_name(tvlr_writer *w, const char *name) {
+    if (!writer_ready(w)) return false;
+    if (name == nullptr) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    tvlr_event e{};
+    e.text = name;
+    const size_t len = std::strlen(name);
+    if (len > UINT32_MAX) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    e.text_len = static_cast<uint32_t>(len);
+    return tvlr_write_event(w, TVLR_EV_MEMBER_NAME, &e);
+}
+
+bool write_uint(tvlr_writer *w, const char *name, int bits, uint64_t v, const tvl_unit &unit) {
+    if (!write_name(w, name)) return false;
+    char text[32];
+    const int n = tvl_format_uint64(text, sizeof text, v, 10, 0);
+    if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
+    const Typed t{{TVLR_TYPE_UINT, static_cast<uint32_t>(bits), 0},
+                  TVL_VK_NUMBER,
+                  text,
+                  static_cast<size_t>(n)};
+    return write_typed_value(w, t, unit);
+}
+
+bool write_sint(tvlr_writer *w, const char *name, int bits, int64_t v, const tvl_unit &unit) {
+    if (!write_name(w, name)) return false;
+    // The magnitude in unsigned arithmetic, so the most negative value needs no special case.
+    const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    char text[32];
+    text[0] = '-';
+    char *digits = v < 0 ? text + 1 : text;
+    const int n = tvl_format_uint64(digits, sizeof text - 1, magnitude, 10, 0);
+    if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
+    const Typed t{{TVLR_TYPE_SINT, static_cast<uint32_t>(bits), 0},
+                  TVL_VK_NUMBER,
+                  text,
+                  static_cast<size_t>(n) + (v < 0 ? 1 : 0)};
+    return write_typed_value(w, t, unit);
+}
+
+// A native double as float, float_fix or float_dec: the shortest decimal that reads back at the
+// precision of the width (64 bits for 0 and the widths beyond a double).
+bool write_double(tvlr_writer *w, const char *name, uint32_t type, unsigned bits, int fraction,
+                  double v, const tvl_unit &unit) {
+    if (!write_name(w, name)) return false;
+    if (bits != 0 && bits != 16 && bits != 32 && bits != 64 && bits != 128 && bits != 256)
+        return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    const bool narrow = bits == 16 || bits == 32;
+    uint64_t word = 0;
+    tvl_float f;
+    tvl_float_init_buf(&f, narrow ? bits : 64, &word, 1);
+    const double x = narrow ? static_cast<double>(static_cast<float>(v)) : v;
+    char text[64];
+    const int n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
+    if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
+    const Typed t{
+        {type, bits, static_cast<uint32_t>(fraction)}, TVL_VK_NUMBER, text, static_cast<size_t>(n)};
+    return write_typed_value(w, t, unit);
+}
+
+bool is_special(const char *text) {
+    return std::strcmp(text, "nan") == 0 || std::strcmp(text, "inf") == 0 ||
+           std::strcmp(text, "-inf") == 0;
+}
+
+bool write_tvlf(tvlr_writer *w, const char *name, const tvl_float *value, int bits, int base,
+                const tvl_unit &unit) {
+    if (!write_name(w, name)) return false;
+    if (value == nullptr || (base != 0 && base != 10 && base != 16) || bits < 0)
+        return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    const uint32_t radix = base == 16 ? 16 : 10;
+    const uint32_t width = bits != 0 ? static_cast<uint32_t>(bits) : value->precision;
+    // The text is that of the value's own precision, which may exceed the declared width: the
+    // buffer covers both, so a wide value is not refused for want of room.
+    size_t size = radix == 10 ? size_t{151} * width / 500 + 72 : width / 4 + 72;
+    const size_t own = tvl_float_str_bufsize(value->precision, radix);
+    if (own > size) size = own;
+    mem::Scratch<char, 256> buf;
+    if (!buf.reserve(size, false)) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    const int n = tvl_float_to_str(value, buf.data(), size, radix);
+    if (n <= 0) return writer_fail(w, TVL_ERR_VALUE_OUT_OF_RANGE);
+    const bool as_string = radix == 16 && !is_special(buf.data());
+    const Typed t{{TVLR_TYPE_FLOAT, width, radix == 16 ? 16u : 0u},
+                  as_string ? uint32_t{TVL_VK_STRING} : uint32_t{TVL_VK_NUMBER},
+                  buf.data(),
+                  static_cast<size_t>(n)};
+    return write_typed_value(w, t, unit);
+}
+
+// Digits of a width of w bits in base: a bound that holds for every base of the group.
+size_t digit_bound(size_t w, unsigned base) {
+    const size_t per = base < 4    ? 1
+                       : base < 8  ? 2
+                       : base < 16 ? 3
+                       : base < 32 ? 4
+                       : base < 64 ? 5
+                                   : 6;
+    return (w + per - 1) / per;
+}
+
+bool write_tvli(tvlr_writer *w, const char *name, const tvl_int *value, int bits, unsigned base,
+                const tvl_unit &unit) {
+    if (!write_name(w, name)) return false;
+    if (value == nullptr || bits < 0) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    const uint32_t radix = base == 0 ? 10 : base;
+    const size_t limb_bits = size_t{32} * value->length;
+    size_t width = limb_bits == 0 ? 64 : limb_bits;
+    if (bits != 0 && static_cast<size_t>(bits) > width) width = static_cast<size_t>(bits);
+    const size_t size = digit_bound(width, radix) + 2;
+    mem::Scratch<char, 128> buf;
+    if (!buf.reserve(size, false)) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    const int n = tvl_int_to_str(value, buf.data(), size, radix);
+    if (n <= 0) return writer_fail(w, TVL_ERR_VALUE_OUT_OF_RANGE);
+    const uint32_t type = value->negative != 0 ? TVLR_TYPE_SINT : TVLR_TYPE_UINT;
+    const Typed t{{type, static_cast<uint32_t>(bits), radix == 10 ? 0u : radix},
+                  radix == 10 ? uint32_t{TVL_VK_NUMBER} : uint32_t{TVL_VK_STRING},
+                  buf.data(),
+                  static_cast<size_t>(n)};
+    return write_typed_value(w, t, unit);
+}
+
+constexpr tvl_unit kNoUnit{};
+
+}  // namespace
+}  // namespace tvl::wr
+
+using tvl::wr::kNoUnit;
+
+extern "C" {
+
+bool tvlr_write_type_annotation(tvlr_writer *writer, tvl_type_annotation annotation,
+                                tvl_unit unit) {
+    return tvl::wr::write_annotation(writer, annotation, unit);
+}
+
+bool tvlr_write_uint_unit(tvlr_writer *w, const char *name, int bits, uint64_t value,
+                          tvl_unit unit) {
+    return tvl::wr::write_uint(w, name, bits, value, unit);
+}
+bool tvlr_write_uint(tvlr_writer *w, const char *name, int bits, uint64_t value) {
+    return tvl::wr::write_uint(w, name, bits, value, kNoUnit);
+}
+
+bool tvlr_write_sint_unit(tvlr_writer *w, const char *name, int bits, int64_t value,
+                          tvl_unit unit) {
+    return tvl::wr::write_sint(w, name, bits, value, unit);
+}
+bool tvlr_write_sint(tvlr_writer *w, const char *name, int bits, int64_t value) {
+    return tvl::wr::write_sint(w, name, bits, value, kNoUnit);
+}
+
+bool tvlr_write_float_unit(tvlr_writer *w, const char *name, unsigned bits, double value,
+                           tvl_unit unit) {
+    return tvl::wr::write_double(w, name, TVLR_TYPE_FLOAT, bits, 0, value, unit);
+}
+bool tvlr_write_float(tvlr_writer *w, const char *name, unsigned bits, double value) {
+    return tvl::wr::write_double(w, name, TVLR_TYPE_FLOAT, bits, 0, value, kNoUnit);
+}
+
+bool tvlr_write_float_fix_unit(tvlr_writer *w, const char *name, unsigned bits, int fraction_bits,
+                               double value, tvl_unit unit) {
+    return tvl::wr::write_double(w, name, TVLR_TYPE_FLOAT_FIX, bits, fraction_bits, value, unit);
+}
+bool tvlr_write_float_fix(tvlr_writer *w, const char *name, unsigned bits, int fraction_bits,
+                          double value) {
+    return tvl::wr::write_double(w, name, TVLR_TYPE_FLOAT_FIX, bits, fraction_bits, value, kNoUnit);
+}
+
+bool tvlr_write_float_dec_unit(tvlr_writer *w, const char *name, unsigned bits, double value,
+                               tvl_unit unit) {
+    return tvl::wr::write_double(w, name, TVLR_TYPE_FLOAT_DEC, bits, 0, value, unit);
+}
+bool tvlr_write_float_dec(tvlr_writer *w, const char *name, unsigned bits, double value) {
+    return tvl::wr::write_double(w, name, TVLR_TYPE_FLOAT_DEC, bits, 0, value, kNoUnit);
+}
+
+bool tvlr_write_tvlf_unit(tvlr_writer *w, const char *name, const tvl_float *value, int bits,
+                          tvl_unit unit) {
+    return tvl::wr::write_tvlf(w, name, value, bits, 10, unit);
+}
+bool tvlr_write_tvlf(tvlr_writer *w, const char *name, const tvl_float *value, int bits) {
+    return tvl::wr::write_tvlf(w, name, value, bits, 10, kNoUnit);
+}
+
+bool tvlr_write_tvlf_base_unit(tvlr_writer *w, const char *name, const tvl_float *value, int bits,
+                               int base, tvl_unit unit) {
+    return tvl::wr::write_tvlf(w, name, value, bits, base, unit);
+}
+bool tvlr_write_tvlf_base(tvlr_writer *w, const char *name, const tvl_float *value, int bits,
+                          int base) {
+    return tvl::wr::write_tvlf(w, name, value, bits, base, kNoUnit);
+}
+
+bool tvlr_write_tvli_unit(tvlr_writer *w, const char *name, const tvl_int *value, int bits,
+                          unsigned base, tvl_unit unit) {
+    return tvl::wr::write_tvli(w, name, value, bits, base, unit);
+}
+bool tvlr_write_tvli(tvlr_writer *w, const char *name, const tvl_int *value, int bits,
+                     unsigned base) {
+    return tvl::wr::write_tvli(w, name, value, bits, base, kNoUnit);
+}
+
+}  // extern "C"
