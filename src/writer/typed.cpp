@@ -157,10 +157,12 @@ bool write_tvlf(tvlr_writer *w, const char *name, const tvl_float *value, int bi
         return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
     const uint32_t radix = base == 16 ? 16 : 10;
     const uint32_t width = bits != 0 ? static_cast<uint32_t>(bits) : value->precision;
-    // The text is that of the value's own precision, which may exceed the declared width: the
-    // buffer covers both, so a wide value is not refused for want of room.
-    size_t size = radix == 10 ? size_t{151} * width / 500 + 72 : width / 4 + 72;
-    const size_t own = tvl_float_str_bufsize(value->precision, radix);
+    // The text is that of the value's own precision, whatever width is declared: the buffer is
+    // sized by that precision, so neither a narrow width refuses a wide value for want of room
+    // nor a huge (and refused) width makes a huge allocation.
+    const uint32_t p = value->precision;
+    size_t size = radix == 10 ? size_t{151} * p / 500 + 72 : p / 4 + 72;
+    const size_t own = tvl_float_str_bufsize(p, radix);
     if (own > size) size = own;
     mem::Scratch<char, 256> buf;
     if (!buf.reserve(size, false)) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
@@ -190,9 +192,8 @@ bool write_tvli(tvlr_writer *w, const char *name, const tvl_int *value, int bits
     if (!write_name(w, name)) return false;
     if (value == nullptr || bits < 0) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
     const uint32_t radix = base == 0 ? 10 : base;
-    const size_t limb_bits = size_t{32} * value->length;
-    size_t width = limb_bits == 0 ? 64 : limb_bits;
-    if (bits != 0 && static_cast<size_t>(bits) > width) width = static_cast<size_t>(bits);
+    // The digits depend on the value alone; a declared width beyond it adds nothing but size.
+    const size_t width = value->length == 0 ? 64 : size_t{32} * value->length;
     const size_t size = digit_bound(width, radix) + 2;
     mem::Scratch<char, 128> buf;
     if (!buf.reserve(size, false)) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);

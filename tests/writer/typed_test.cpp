@@ -119,6 +119,10 @@ TEST(TypedWriter, ExactOutputAndRefusals) {
              return tvlr_write_tvli(w, "i", big.integer("18446744073709551616", 10), 0, 0);
          },
          ".i=<uint>", ".i = <uint> ", TVL_ERR_VALUE_OUT_OF_RANGE},
+        {[&](tvlr_writer *w) { return tvlr_write_tvli(w, "i", big.integer("5", 10), 1 << 30, 2); },
+         ".i=", ".i = ", TVL_ERR_ILLEGAL_VALUE_TYPE},
+        {[&](tvlr_writer *w) { return tvlr_write_tvlf(w, "x", big.real(64, 2.0), 1 << 30); },
+         ".x=", ".x = ", TVL_ERR_ILLEGAL_VALUE_TYPE},
         {[](tvlr_writer *w) { return tvlr_write_tvli(w, "i", nullptr, 0, 10); },
          ".i=", ".i = ", TVL_ERR_INVALID_ARGUMENT},
         {[](tvlr_writer *w) { return tvlr_write_uint(w, nullptr, 0, 1); }, "", "",
