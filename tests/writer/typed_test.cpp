@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/failing_alloc.h"
 #include "tvlr.h"
 
 namespace {
@@ -123,6 +124,15 @@ TEST(TypedWriter, ExactOutputAndRefusals) {
          ".i=", ".i = ", TVL_ERR_ILLEGAL_VALUE_TYPE},
         {[&](tvlr_writer *w) { return tvlr_write_tvlf(w, "x", big.real(64, 2.0), 1 << 30); },
          ".x=", ".x = ", TVL_ERR_ILLEGAL_VALUE_TYPE},
+        // The digit buffer of a wide value cannot be had.
+        {[&](tvlr_writer *w) {
+             const tvl_int *n = big.integer(std::string(300, 'f').c_str(), 16);
+             tvltest::alloc::arm(0);
+             const bool ok = tvlr_write_tvli(w, "i", n, 0, 2);
+             tvltest::alloc::disarm();
+             return ok;
+         },
+         ".i=", ".i = ", TVL_ERR_INVALID_ARGUMENT},
         {[](tvlr_writer *w) { return tvlr_write_tvli(w, "i", nullptr, 0, 10); },
          ".i=", ".i = ", TVL_ERR_INVALID_ARGUMENT},
         {[](tvlr_writer *w) { return tvlr_write_uint(w, nullptr, 0, 1); }, "", "",
