@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ratio_reporter.h"
 #include "tvlr.h"
 
 namespace {
@@ -112,20 +113,6 @@ void BM_ToChars(benchmark::State &state, const Values *in) {
     set_rate(state, in->size());
 }
 
-// Keeps the time per conversion of every run for the summary.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            const auto it = run.counters.find("per_conv");
-            if (it != run.counters.end()) seconds[run.benchmark_name()] = it->second.value;
-        }
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -143,7 +130,7 @@ int main(int argc, char **argv) {
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    tvlr_bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
