@@ -90,9 +90,9 @@ void store_rounded(tvl_float *f, bool negative, LimbSpan m, std::int64_t top, bo
 // text ends at the end of the view or at a NUL, whichever comes first.
 bool float_from_text(tvl_float *f, std::string_view text, std::uint32_t base);
 
-// *out := the binary64 bit pattern of the NUL-terminated number text in base 10 or 16. *out is
-// +0.0 for a null text, another base, malformed text or memory exhaustion.
-void text_to_binary64(const char *text, std::uint32_t base, std::uint64_t *out);
+// *out := the binary64 bit pattern of the NUL-terminated number text in base 10 or 16. False,
+// with *out +0.0, for a null text, another base, malformed text or memory exhaustion.
+bool text_to_binary64(const char *text, std::uint32_t base, std::uint64_t *out);
 
 // The two routes behind text_to_binary64, selectable for tests that compare them:
 // the fast paths decide most texts without big integers and return false when they cannot

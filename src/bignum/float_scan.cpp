@@ -657,10 +657,12 @@ bool encode_scan(const Scan &s, const Layout &lay, std::uint32_t *out) {
     return encode_fraction(x, s.negative, lay, out);
 }
 
-std::uint64_t binary64_exact(const Scan &s) {
+// False, with *bits 0, for a malformed text or when memory is short.
+bool binary64_exact(const Scan &s, std::uint64_t *bits) {
     std::uint32_t out[2] = {0, 0};
-    if (s.outcome == Outcome::malformed || !encode_scan(s, kBinary64, out)) return 0;
-    return std::uint64_t{out[0]} | (std::uint64_t{out[1]} << 32);
+    const bool ok = s.outcome != Outcome::malformed && encode_scan(s, kBinary64, out);
+    *bits = ok ? std::uint64_t{out[0]} | (std::uint64_t{out[1]} << 32) : 0;
+    return ok;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -908,13 +910,20 @@ std::uint64_t special_binary64(const Scan &s) {
     }
 }
 
-std::uint64_t binary64_from_text(std::string_view text, std::uint32_t base) {
-    if (base != 10 && base != 16) return 0;
+bool binary64_from_text(std::string_view text, std::uint32_t base, std::uint64_t *bits) {
+    *bits = 0;
+    if (base != 10 && base != 16) return false;
     const Scan s = scan_number(text, base);
-    if (s.outcome != Outcome::regular) return special_binary64(s);
-    std::uint64_t bits = 0;
-    if (binary64_fast(s, &bits)) return bits | (s.negative ? kSignBit : 0);
-    return binary64_exact(s);
+    if (s.outcome == Outcome::malformed) return false;
+    if (s.outcome != Outcome::regular) {
+        *bits = special_binary64(s);
+        return true;
+    }
+    if (binary64_fast(s, bits)) {
+        *bits |= s.negative ? kSignBit : 0;
+        return true;
+    }
+    return binary64_exact(s, bits);
 }
 
 }  // namespace
@@ -968,9 +977,10 @@ bool float_from_text(tvl_float *f, std::string_view text, std::uint32_t base) {
     return true;
 }
 
-void text_to_binary64(const char *text, std::uint32_t base, std::uint64_t *out) {
-    if (out == nullptr) return;
-    *out = text != nullptr ? binary64_from_text(text, base) : 0;
+bool text_to_binary64(const char *text, std::uint32_t base, std::uint64_t *out) {
+    if (out == nullptr) return false;
+    *out = 0;
+    return text != nullptr && binary64_from_text(text, base, out);
 }
 
 bool text_to_binary64_fast(std::string_view text, std::uint32_t base, std::uint64_t *out) {
@@ -990,7 +1000,11 @@ void text_to_binary64_exact(std::string_view text, std::uint32_t base, std::uint
     *out = 0;
     if (base != 10 && base != 16) return;
     const Scan s = scan_number(text, base);
-    *out = s.outcome == Outcome::regular ? binary64_exact(s) : special_binary64(s);
+    if (s.outcome == Outcome::regular) {
+        binary64_exact(s, out);
+    } else {
+        *out = special_binary64(s);
+    }
 }
 
 bool binary64_from_decimal(std::uint64_t w, std::int64_t q, std::uint64_t *out) {

@@ -18,18 +18,13 @@ std::uint32_t double_base(const tvl_type_annotation &a) {
     return a.base;
 }
 
-// The conversion stores +0.0 both for a zero and for a text it cannot read (malformed, or
-// memory exhausted), so only a +0.0 result needs a second look: reading the text into a
-// one-bit big float tells the two apart without the cost of the full conversion.
+// The text's nearest double; false (with +0.0 stored) for a text that cannot be read or when
+// memory runs out.
 bool read_double(const char *text, std::uint32_t base, double *out) {
     std::uint64_t bits = 0;
-    tvl::flt::text_to_binary64(text, base, &bits);
+    const bool ok = tvl::flt::text_to_binary64(text, base, &bits);
     std::memcpy(out, &bits, sizeof bits);
-    if (bits != 0) return true;
-    std::uint64_t word = 0;
-    tvl_float probe;
-    tvl_float_init_buf(&probe, 1, &word, 1);
-    return tvl::flt::float_from_text(&probe, text, base);
+    return ok;
 }
 
 }  // namespace

@@ -32,43 +32,11 @@ bool is_float_text(const tvl_type_annotation &a, std::string_view text) {
            text.find_first_of(".eE") != std::string_view::npos;
 }
 
-// Whether a binary64 conversion that came out as +0 really is zero: the value, read rounded to
-// 64 bits, is zero or at most half the smallest subnormal (2^-1075, which rounds to even, 0).
-// False when that reading runs out of memory, or shows a value that cannot round to zero (so
-// the zero meant a failure).
-bool zero_is_exact(std::string_view text, uint32_t base) {
-    uint64_t word = 0;
-    tvl_float f;
-    tvl_float_init_buf(&f, 64, &word, 1);
-    if (!flt::float_from_text(&f, text, base)) return false;
-    if (tvl_float_is_zero(&f)) return true;
-    if (!tvl_float_is_regular(&f)) return false;
-    // A regular value is M * 2^(exponent - 64) with M in [2^63, 2^64). Below exponent -1074 it
-    // is under 2^-1075. At -1074 a reading of exactly 2^-1075 may come from a value on either
-    // side, closer than 2^-1139: the zero is taken as the rounding of such a value. Any larger
-    // reading means a value above 2^-1075, which rounds to the smallest subnormal.
-    constexpr uint64_t kTopBit = uint64_t{1} << 63;
-    return f.exponent < -1074 || (f.exponent == -1074 && word == kTopBit);
-}
-
-// True when a digit before the exponent is not 0: the text's value is not zero.
-bool has_nonzero_digit(std::string_view text, uint32_t base) {
-    for (const char c : text) {
-        if (base == 10 ? (c == 'e' || c == 'E') : (c == 'p' || c == 'P')) break;
-        const uint32_t d = char_to_digit(static_cast<unsigned char>(c), base);
-        if (d != 0 && d < base) return true;
-    }
-    return false;
-}
-
-// The correctly rounded binary64 of a number text in base 10 or 16; false when memory is
-// short. The conversion reports no failure of its own (it gives +0), so a +0 from a text
-// whose value is not zero is checked against a 64-bit reading of the same text. The text is
-// followed by a NUL.
+// The correctly rounded binary64 of a number text in base 10 or 16 (followed by a NUL); false
+// when memory is short (the reader has already checked the text).
 bool text_to_double(std::string_view text, uint32_t base, double &out) {
     uint64_t bits = 0;
-    flt::text_to_binary64(text.data(), base, &bits);
-    if (bits == 0 && has_nonzero_digit(text, base) && !zero_is_exact(text, base)) return false;
+    if (!flt::text_to_binary64(text.data(), base, &bits)) return false;
     out = std::bit_cast<double>(bits);
     return true;
 }
