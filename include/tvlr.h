@@ -1031,6 +1031,105 @@ TVLR_API int tvl_float_to_str(const tvl_float *f, char *buf, size_t size, uint32
 /* A buffer size that holds tvl_float_to_str's text at that precision. */
 TVLR_API size_t tvl_float_str_bufsize(uint32_t precision, uint32_t base);
 
+/* ======================================================================
+ * Big float <-> IEEE binary interchange formats
+ * ====================================================================== */
+
+/* A binary format has an exponent width e, a fraction width m (stored bits,
+ * without the implicit one) and a bias: fraction in bits 0..m-1, biased
+ * exponent in bits m..m+e-1, sign in bit m+e. Wide encodings are arrays of
+ * 32-bit words, least significant first (bit i is bit i % 32 of word i / 32);
+ * 16-, 32- and 64-bit encodings are native unsigned integers with the same
+ * bits. Encoding rounds to nearest, ties to even, with subnormals and
+ * overflow to infinity; NaN encodes as the quiet NaN (top fraction bit) with
+ * f's sign. */
+
+/* *out := f encoded; a null out is ignored, a null f writes +0. */
+TVLR_API void tvl_float_to_bin16(const tvl_float *f, uint16_t *out);
+TVLR_API void tvl_float_to_bin32(const tvl_float *f, uint32_t *out);
+TVLR_API void tvl_float_to_bin64(const tvl_float *f, uint64_t *out);
+/* out[0..4) or out[0..8) := f encoded as binary128 or binary256. */
+TVLR_API void tvl_float_to_bin128(const tvl_float *f, uint32_t *out);
+TVLR_API void tvl_float_to_bin256(const tvl_float *f, uint32_t *out);
+/* Zero-fills out[0..n), then writes f in the format (e, m, bias); a null f
+ * leaves +0. Nothing is written beyond n words: when n is below
+ * ceil((1 + e + m) / 32) the output stays zero. Exponent widths up to 30
+ * and m >= 1 are meaningful. */
+TVLR_API void tvl_float_to_ieee_bin(const tvl_float *f, uint32_t e, uint32_t m, int32_t bias,
+                                    uint32_t *out, size_t n);
+/* *out := f as a native double (the binary64 encoding); false for null. */
+TVLR_API bool tvl_float_to_double(const tvl_float *f, double *out);
+/* *out := f as a native float: a regular value is rounded to a double first
+ * and that double to float (two roundings); NaN, infinities and zeros map
+ * directly. False for null. */
+TVLR_API bool tvl_float_to_float(const tvl_float *f, float *out);
+
+/* f := the encoded value, rounded to f's precision; a NaN loses its sign and
+ * payload. False for a null argument or when memory is exhausted. */
+TVLR_API bool tvl_float_from_bin16(tvl_float *f, uint16_t bits);
+TVLR_API bool tvl_float_from_bin32(tvl_float *f, uint32_t bits);
+TVLR_API bool tvl_float_from_bin64(tvl_float *f, uint64_t bits);
+/* From 4 or 8 words. */
+TVLR_API bool tvl_float_from_bin128(tvl_float *f, const uint32_t *words);
+TVLR_API bool tvl_float_from_bin256(tvl_float *f, const uint32_t *words);
+/* From ceil((1 + e + m) / 32) words in the format (e, m, bias). */
+TVLR_API bool tvl_float_from_ieee_bin(tvl_float *f, uint32_t e, uint32_t m, int32_t bias,
+                                      const uint32_t *words);
+
+/* ======================================================================
+ * Big float <-> decimal interchange formats
+ * ====================================================================== */
+
+/* The value is (-1)^sign * C * 10^(E - bias) with a binary coefficient C of
+ * at most p digits: decimal16 (p 2, bias 24), decimal32 (7, 101), decimal64
+ * (16, 398) and decimal128 (34, 6176) in the IEEE binary-integer layout,
+ * decimal256 (70, 611867) in a plain layout (20 exponent bits above a
+ * 235-bit coefficient; the all-ones exponent marks infinity, or NaN when
+ * coefficient bit 234 is set). Encoding rounds to nearest, ties to even,
+ * with gradual underflow, clamping and overflow to infinity, and uses the
+ * largest exponent at which the value is exact. */
+
+/* *out := f encoded; a null f or out is ignored (nothing written). */
+TVLR_API void tvl_float_to_dec16(const tvl_float *f, uint16_t *out);
+TVLR_API void tvl_float_to_dec32(const tvl_float *f, uint32_t *out);
+TVLR_API void tvl_float_to_dec64(const tvl_float *f, uint64_t *out);
+/* out[0..4) or out[0..8) := f encoded as decimal128 or decimal256. */
+TVLR_API void tvl_float_to_dec128(const tvl_float *f, uint32_t *out);
+TVLR_API void tvl_float_to_dec256(const tvl_float *f, uint32_t *out);
+
+/* f := the encoded value, correctly rounded to f's precision; a coefficient
+ * of more than p digits (non-canonical) reads as zero. False for a null
+ * argument or when memory is exhausted. */
+TVLR_API bool tvl_float_from_dec16(tvl_float *f, uint16_t bits);
+TVLR_API bool tvl_float_from_dec32(tvl_float *f, uint32_t bits);
+TVLR_API bool tvl_float_from_dec64(tvl_float *f, uint64_t bits);
+TVLR_API bool tvl_float_from_dec128(tvl_float *f, const uint32_t *words);
+TVLR_API bool tvl_float_from_dec256(tvl_float *f, const uint32_t *words);
+
+/* ======================================================================
+ * Big float <-> binary fixed point
+ * ====================================================================== */
+
+/* A fixed-point value of width w is a w-bit two's-complement integer X that
+ * means X / 2^F for `fraction_bits` F. To fixed point rounds to nearest, ties
+ * to even, and keeps the low w bits (out-of-range values wrap, nothing
+ * saturates); NaN, infinities, zeros, a null f and exhausted memory give 0.
+ * The 128- and 256-bit forms are 4 or 8 words, least significant first. */
+TVLR_API int16_t tvl_float_to_fix16(const tvl_float *f, uint32_t fraction_bits);
+TVLR_API int32_t tvl_float_to_fix32(const tvl_float *f, uint32_t fraction_bits);
+TVLR_API int64_t tvl_float_to_fix64(const tvl_float *f, uint32_t fraction_bits);
+/* A null f or out is ignored (nothing written). */
+TVLR_API void tvl_float_to_fix128(const tvl_float *f, uint32_t fraction_bits, uint32_t *out);
+TVLR_API void tvl_float_to_fix256(const tvl_float *f, uint32_t fraction_bits, uint32_t *out);
+
+/* f := x / 2^fraction_bits (F may be negative), rounded to f's precision.
+ * False for a null argument or when memory is exhausted. */
+TVLR_API bool tvl_float_from_fix16(tvl_float *f, int16_t x, int32_t fraction_bits);
+TVLR_API bool tvl_float_from_fix32(tvl_float *f, int32_t x, int32_t fraction_bits);
+TVLR_API bool tvl_float_from_fix64(tvl_float *f, int64_t x, int32_t fraction_bits);
+TVLR_API bool tvl_float_from_fix128(tvl_float *f, const uint32_t *words, int32_t fraction_bits);
+TVLR_API bool tvl_float_from_fix256(tvl_float *f, const uint32_t *words, int32_t fraction_bits);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
