@@ -2,6 +2,7 @@
 // and annotation written, and values read back through the reader as they were given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -65,6 +66,11 @@ struct Big {
         ints.push_back(tvl_int_alloc());
         EXPECT_TRUE(tvl_int_from_str(ints.back(), text, base)) << text;
         return ints.back();
+    }
+    const tvl_float *real(uint32_t precision, const char *text) {
+        floats.push_back(tvl_float_alloc(precision));
+        EXPECT_TRUE(tvl_float_from_str(floats.back(), text, 16)) << text;
+        return floats.back();
     }
     const tvl_float *real(uint32_t precision, double v) {
         floats.push_back(tvl_float_alloc(precision));
@@ -133,6 +139,14 @@ TEST(TypedWriter, ExactOutputAndRefusals) {
              return ok;
          },
          ".i=", ".i = ", TVL_ERR_INVALID_ARGUMENT},
+        {[&](tvlr_writer *w) {
+             const tvl_float *x = big.real(4000, 0.1);
+             tvltest::alloc::arm(0);
+             const bool ok = tvlr_write_tvlf(w, "x", x, 256);
+             tvltest::alloc::disarm();
+             return ok;
+         },
+         ".x=", ".x = ", TVL_ERR_INVALID_ARGUMENT},
         {[](tvlr_writer *w) { return tvlr_write_tvli(w, "i", nullptr, 0, 10); },
          ".i=", ".i = ", TVL_ERR_INVALID_ARGUMENT},
         {[](tvlr_writer *w) { return tvlr_write_uint(w, nullptr, 0, 1); }, "", "",
@@ -173,12 +187,12 @@ TEST(TypedWriter, ExactOutputAndRefusals) {
 
 // One value written by a typed writer and what the reader must give back for it.
 struct Item {
-    char kind;  // u, s, f (float), x (float_fix), d (float_dec), i (big integer)
+    char kind;  // u, s, f (float), x (float_fix), d (float_dec), i (big integer), F (big float)
     int bits;
     uint64_t u = 0;
     int64_t s = 0;
     double d = 0;
-    std::string big;  // decimal text of a big integer
+    std::string big;  // decimal text of a big integer, hexadecimal text of a big float (at u bits)
     unsigned base = 10;
 };
 
@@ -195,9 +209,18 @@ bool write_item(tvlr_writer *w, const Item &it, Big &big) {
             return tvlr_write_float_fix_unit(w, "v", ubits, 8, it.d, unit_of("m"));
         case 'd':
             return tvlr_write_float_dec(w, "v", ubits, it.d);
+        case 'F':
+            return tvlr_write_tvlf_base(w, "v", big.real(uint32_t(it.u), it.big.c_str()), it.bits,
+                                        int(it.base));
         default:
             return tvlr_write_tvli(w, "v", big.integer(it.big.c_str(), 10), it.bits, it.base);
     }
+}
+
+std::string hex_of(const tvl_float *f) {
+    std::string text(tvl_float_str_bufsize(f->precision, 16), '\0');
+    text.resize(size_t(std::max(tvl_float_to_str(f, text.data(), text.size(), 16), 0)));
+    return text;
 }
 
 struct Collected {
@@ -250,6 +273,17 @@ TEST(TypedWriter, ValuesReadBack) {
         items.push_back({'i', i < 2 ? 0 : 512, 0, 0, 0, i < 4 ? bigs[i] : digits, bases[i % 4]});
     }
     items.push_back({'i', 512, 0, 0, 0, "-255", 16});
+    // Big floats at the precision of each width and wider, in base 10 and 16, within the range
+    // of a double so that the tree's double can be checked as well.
+    const uint32_t widths[][2] = {{16, 11},   {32, 24},   {64, 53},
+                                  {128, 113}, {256, 237}, {256, 1000}};
+    for (size_t i = 0; i < 60; ++i) {
+        const auto [bits, precision] = widths[i % 6];
+        std::string hex = rng() % 2 ? "-0x1." : "0x1.";
+        for (uint32_t n = precision / 4 + 2; n > 0; --n) hex += "0123456789abcdef"[rng() % 16];
+        hex += "p" + std::to_string(int(rng() % 2001) - 1000);
+        items.push_back({'F', int(bits), precision, 0, 0, hex, i % 4 < 2 ? 10u : 16u});
+    }
 
     Big big;
     std::string doc(1 << 20, '\0');
@@ -292,6 +326,11 @@ TEST(TypedWriter, ValuesReadBack) {
             EXPECT_EQ(c.events[i].value_kind,
                       it.base == 10 ? uint32_t{TVL_VK_NUMBER} : uint32_t{TVL_VK_STRING});
             tvl_int_free(n);
+        } else if (it.kind == 'F') {
+            tvl_float *got = tvl_float_alloc(uint32_t(it.u));
+            EXPECT_TRUE(tvl_float_from_str(got, t.c_str(), it.base)) << t;
+            EXPECT_EQ(hex_of(got), hex_of(big.real(uint32_t(it.u), it.big.c_str()))) << t;
+            tvl_float_free(got);
         } else {
             double d = 1;
             EXPECT_EQ(std::from_chars(t.data(), end, d).ptr, end) << t;
@@ -307,6 +346,46 @@ TEST(TypedWriter, ValuesReadBack) {
                                                                         : TVLR_TYPE_FLOAT_DEC));
         }
     }
+
+    // The tree reads the same document to the same values.
+    tvl_dom_doc *tree = tvl_dom_parse(doc.data(), uint32_t(doc.size()));
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tvl_dom_doc_get_parse_error(tree), 0u);
+    ASSERT_EQ(tvl_dom_doc_count(tree), items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        const Item &it = items[i];
+        const tvl_dom_node *node = tvl_dom_doc_entries(tree)[i].node;
+        uint64_t u = 1;
+        int64_t s = 1;
+        double d = 1, want = it.d;
+        // Digits that cannot stand in a number token stay a string with the reader's text.
+        const char *str = nullptr;
+        uint32_t len = 0;
+        const bool as_string =
+            (it.kind == 'i' && it.base != 10) || (it.kind == 'F' && it.base == 16);
+        EXPECT_EQ(tvl_dom_get_string(node, &str, &len), as_string) << i;
+        if (as_string) {
+            EXPECT_EQ(std::string(str, len), c.texts[i]);
+        } else if (it.kind == 'u') {
+            EXPECT_TRUE(tvl_dom_get_u64(node, &u) && u == it.u) << i;
+        } else if (it.kind == 's') {
+            EXPECT_TRUE(tvl_dom_get_i64(node, &s) && s == it.s) << i;
+        } else if (it.kind == 'i') {
+            char *text = tvl_dom_int_to_str(node, 10);
+            EXPECT_STREQ(text, it.big.c_str());
+            tvl_dom_free_string(text);
+        } else {
+            if (it.kind == 'F')  // the double nearest to the text, which is exact at u bits only
+                std::from_chars(c.texts[i].data(), c.texts[i].data() + c.texts[i].size(), want);
+            EXPECT_TRUE(tvl_dom_get_float(node, &d)) << i;
+            if (it.bits == 32 && it.kind == 'f') {
+                EXPECT_EQ(float(d), float(want)) << i;
+            } else {
+                EXPECT_EQ(std::memcmp(&d, &want, sizeof d), 0) << i << " " << d << " " << want;
+            }
+        }
+    }
+    tvl_dom_doc_destroy(tree);
 }
 
 }  // namespace
