@@ -15,6 +15,7 @@
 #include "base/alloc.h"
 #include "bignum/bigint.h"
 #include "bignum/float_core.h"
+#include "bignum/ieee_layout.h"
 
 namespace tvl::flt {
 
@@ -560,36 +561,11 @@ bool divide_scaled(ConstLimbSpan num, ConstLimbSpan den, std::int64_t s, LimbSpa
 // Exact path: results
 // ---------------------------------------------------------------------------------------
 
-// An IEEE binary layout: exponent width, fraction width, bias.
-struct Layout {
-    std::uint32_t e;
-    std::uint32_t m;
-    std::int32_t bias;
-};
-constexpr Layout kBinary64{11, 52, 1023};
-
-bool layout_ok(const Layout &lay, std::size_t n) {
-    return lay.e >= 1 && lay.e <= 30 && lay.m >= 1 && lay.m < kMaxPrecision &&
-           n >= (std::size_t{1} + lay.e + lay.m + 31) / 32;
-}
-
-// Sets bits [pos, pos + width) of out to value (width <= 32); the bits were zero.
-void put_bits(std::uint32_t *out, std::uint64_t pos, std::uint64_t value, std::uint32_t width) {
-    if (width < 64) value &= (std::uint64_t{1} << width) - 1;
-    const std::uint64_t word = pos / 32;
-    const auto off = static_cast<std::uint32_t>(pos % 32);
-    const std::uint64_t shifted = value << off;
-    out[word] |= static_cast<std::uint32_t>(shifted);
-    if (off + width > 32) out[word + 1] |= static_cast<std::uint32_t>(shifted >> 32);
-}
-
-void encode_special(Outcome outcome, bool negative, const Layout &lay, std::uint32_t *out) {
-    const std::uint64_t all_ones = (std::uint64_t{1} << lay.e) - 1;
-    if (outcome == Outcome::nan || outcome == Outcome::infinity) {
-        put_bits(out, lay.m, all_ones, lay.e);
-        if (outcome == Outcome::nan) put_bits(out, lay.m - 1, 1, 1);
-    }
-    if (negative) put_bits(out, std::uint64_t{lay.m} + lay.e, 1, 1);
+// The special encodings of the non-regular scan outcomes (malformed texts never get here).
+constexpr Special special_of(Outcome outcome) {
+    return outcome == Outcome::nan        ? Special::nan
+           : outcome == Outcome::infinity ? Special::infinity
+                                          : Special::zero;
 }
 
 // Encodes +-num / den * 2^t in the layout; false on memory exhaustion (out untouched).
@@ -598,10 +574,10 @@ bool encode_fraction(const Fraction &x, bool negative, const Layout &lay, std::u
     const ConstLimbSpan den = x.den.used();
     const std::int64_t b0 = floor_log2(num, den);
     const std::int64_t b = b0 + x.t;  // 2^b <= value < 2^(b+1)
-    const std::int64_t max_field = (std::int64_t{1} << lay.e) - 1;
+    const std::int64_t max_field = lay.max_field();
     std::int64_t field = b + lay.bias;
     if (field >= max_field) {
-        encode_special(Outcome::infinity, negative, lay, out);
+        encode_special(Special::infinity, negative, lay, out);
         return true;
     }
     // Normal numbers and subnormals below the smallest normal share the unit in the last
@@ -620,7 +596,7 @@ bool encode_fraction(const Fraction &x, bool negative, const Layout &lay, std::u
         shift_right(q, q, 1);
         ++field;
         if (field >= max_field) {
-            encode_special(Outcome::infinity, negative, lay, out);
+            encode_special(Special::infinity, negative, lay, out);
             return true;
         }
     }
@@ -630,7 +606,7 @@ bool encode_fraction(const Fraction &x, bool negative, const Layout &lay, std::u
         put_bits(out, i, q[i / 32], width);
     }
     if (normal) put_bits(out, lay.m, static_cast<std::uint64_t>(field), lay.e);
-    if (negative) put_bits(out, std::uint64_t{lay.m} + lay.e, 1, 1);
+    if (negative) put_bits(out, lay.sign_bit(), 1, 1);
     return true;
 }
 
@@ -638,7 +614,7 @@ bool encode_fraction(const Fraction &x, bool negative, const Layout &lay, std::u
 // (the output is then still zero).
 bool encode_scan(const Scan &s, const Layout &lay, std::uint32_t *out) {
     if (s.outcome != Outcome::regular) {
-        encode_special(s.outcome, s.negative, lay, out);
+        encode_special(special_of(s.outcome), s.negative, lay, out);
         return true;
     }
     Fraction x;
@@ -646,10 +622,10 @@ bool encode_scan(const Scan &s, const Layout &lay, std::uint32_t *out) {
         case Range::no_memory:
             return false;
         case Range::infinity:
-            encode_special(Outcome::infinity, s.negative, lay, out);
+            encode_special(Special::infinity, s.negative, lay, out);
             return true;
         case Range::zero:
-            encode_special(Outcome::zero, s.negative, lay, out);
+            encode_special(Special::zero, s.negative, lay, out);
             return true;
         case Range::regular:
             break;
