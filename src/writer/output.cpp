@@ -219,6 +219,13 @@ void output_open(Output &o, const tvlr_sink &sink, bool pretty) {
     std::memset(static_cast<void *>(&o), 0, offsetof(Output, buffer));
     o.sink = sink;
     o.pretty = pretty;
+    // The library's memory sink is recognised by its write function.
+    static const tvlr_write_fn memory_write = [] {
+        tvlr_sink probe;
+        tvlr_sink_to_mem(&probe, nullptr, 0);
+        return probe.write;
+    }();
+    o.to_memory = sink.write == memory_write && sink.direct;
 }
 
 bool put_slow(Output &o, const uint8_t *data, size_t len) {
