@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors (g++)
 # and runs every test, then does the same with clang under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer, and the concurrency test under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -19,3 +19,6 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTVLR_WERROR=ON \
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+# The concurrency test again under ThreadSanitizer.
+./scripts/tsan.sh
