@@ -15,6 +15,8 @@
 // reader can represent the candidate; beyond its range (values past about 10^+-9864, or digit
 // strings past 32768 bits) the reader saturates and nothing would read back, while the interval
 // still yields the shortest correctly rounded digits.
+#include "bignum/float_print.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -28,11 +30,6 @@
 #include "tvlr.h"
 
 namespace tvl::flt {
-
-// Entry points for tests that compare the two decimal routes (see the end of this file).
-int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size);
-int float_to_decimal_fast53(const tvl_float *f, char *buf, std::size_t size);
-inline constexpr int kUndecided = -2;
 
 namespace {
 
@@ -152,6 +149,8 @@ int write_hex(const tvl_float *f, bool negative, TextOut &out) {
     return out.finish();
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------------------------------
 // The decimal exponent estimate and the digit budget
 // ---------------------------------------------------------------------------------------
@@ -176,6 +175,8 @@ std::int64_t decimal_exponent_estimate(std::int64_t b) {
     return floor_log10_pow2(b);
 }
 
+namespace {
+
 // W: the decimal digits that P bits need, ceil(0.302 P).
 std::int64_t digit_budget(std::uint32_t precision) {
     return (302 * std::int64_t{precision} + 999) / 1000;
@@ -192,102 +193,95 @@ constexpr std::array<Limb, 14> kPow5 = {1,       5,        25,        125,      
 // size computation from overflowing and is reported like exhausted memory.
 constexpr std::uint64_t kMaxWorkLimbs = std::uint64_t{1} << 27;
 
-// floor(x * 2^shift * 5^pow5) of a nonnegative integer x, and whether nothing was dropped.
-class ScaledInt {
-  public:
-    bool compute(ConstLimbSpan x, std::int64_t shift, std::int64_t pow5) {
-        const std::size_t xs = normalized_size(x);
-        std::uint64_t cap = xs + 2;
-        // 5^pow5 adds at most pow5 * log2(5) / 32 < pow5 * 75 / 1024 limbs, and one for rounding.
-        if (pow5 > 0) cap += static_cast<std::uint64_t>(pow5) * 75 / 1024 + 1;
-        if (shift > 0) cap += static_cast<std::uint64_t>(shift) / kLimbBits + 1;
-        if (cap > kMaxWorkLimbs || !work_.reserve(static_cast<std::size_t>(cap), false)) {
-            return false;
-        }
-        a_ = work_.data();
-        len_ = xs;
-        exact_ = true;
-        std::memcpy(a_, x.data(), xs * sizeof(Limb));
-        // floor(floor(y) / d) = floor(y / d), so truncating before dividing changes nothing.
-        if (pow5 >= 0) {
-            for (; pow5 >= 13; pow5 -= 13) multiply(kPow5[13]);
-            if (pow5 > 0) multiply(kPow5[static_cast<std::size_t>(pow5)]);
-            shift_by(shift);
-        } else {
-            shift_by(shift);
-            for (pow5 = -pow5; pow5 >= 13; pow5 -= 13) divide(kPow5[13]);
-            if (pow5 > 0) divide(kPow5[static_cast<std::size_t>(pow5)]);
-        }
-        return true;
-    }
+}  // namespace
 
-    bool exact() const { return exact_; }
+bool ScaledInt::compute(ConstLimbSpan x, std::int64_t shift, std::int64_t pow5) {
+    const std::size_t xs = normalized_size(x);
+    std::uint64_t cap = xs + 2;
+    // 5^pow5 adds at most pow5 * log2(5) / 32 < pow5 * 75 / 1024 limbs, and one for rounding.
+    if (pow5 > 0) cap += static_cast<std::uint64_t>(pow5) * 75 / 1024 + 1;
+    if (shift > 0) cap += static_cast<std::uint64_t>(shift) / kLimbBits + 1;
+    if (cap > kMaxWorkLimbs || !work_.reserve(static_cast<std::size_t>(cap), false)) {
+        return false;
+    }
+    a_ = work_.data();
+    len_ = xs;
+    exact_ = true;
+    std::memcpy(a_, x.data(), xs * sizeof(Limb));
+    // floor(floor(y) / d) = floor(y / d), so truncating before dividing changes nothing.
+    if (pow5 >= 0) {
+        for (; pow5 >= 13; pow5 -= 13) multiply(kPow5[13]);
+        if (pow5 > 0) multiply(kPow5[static_cast<std::size_t>(pow5)]);
+        shift_by(shift);
+    } else {
+        shift_by(shift);
+        for (pow5 = -pow5; pow5 >= 13; pow5 -= 13) divide(kPow5[13]);
+        if (pow5 > 0) divide(kPow5[static_cast<std::size_t>(pow5)]);
+    }
+    return true;
+}
 
-    // Writes the value's decimal digits into out[0..count), most significant first and padded
-    // with leading zeros, consuming the value; false when it has more than `count` digits.
-    bool take_digits(char *out, std::size_t count) {
-        std::size_t pos = count;
-        while (len_ > 0) {
-            Limb r = div_small(LimbSpan(a_, len_), 1000000000u);
-            trim();
-            for (int j = 0; j < 9 && (r != 0 || len_ != 0); ++j) {
-                if (pos == 0) return false;
-                out[--pos] = static_cast<char>('0' + r % 10);
-                r /= 10;
-            }
-        }
-        std::memset(out, '0', pos);
-        return true;
-    }
-
-  private:
-    void trim() {
-        while (len_ > 0 && a_[len_ - 1] == 0) --len_;
-    }
-    void multiply(Limb m) {
-        if (len_ == 0) return;
-        const Limb carry = mul_add_small(LimbSpan(a_, len_), m);
-        if (carry != 0) a_[len_++] = carry;
-    }
-    void divide(Limb d) {
-        if (len_ == 0) return;
-        if (div_small(LimbSpan(a_, len_), d) != 0) exact_ = false;
+bool ScaledInt::take_digits(char *out, std::size_t count) {
+    std::size_t pos = count;
+    while (len_ > 0) {
+        Limb r = div_small(LimbSpan(a_, len_), 1000000000u);
         trim();
+        for (int j = 0; j < 9 && (r != 0 || len_ != 0); ++j) {
+            if (pos == 0) return false;
+            out[--pos] = static_cast<char>('0' + r % 10);
+            r /= 10;
+        }
     }
-    void shift_by(std::int64_t s) {
-        if (len_ == 0 || s == 0) return;
-        if (s > 0) {
-            const auto u = static_cast<std::uint64_t>(s);
-            const auto whole = static_cast<std::size_t>(u / kLimbBits);
-            const auto bits = static_cast<std::uint32_t>(u % kLimbBits);
-            const Limb carry = shift_left(LimbSpan(a_, len_), ConstLimbSpan(a_, len_), bits);
-            if (carry != 0) a_[len_++] = carry;
-            std::memmove(a_ + whole, a_, len_ * sizeof(Limb));
-            std::memset(a_, 0, whole * sizeof(Limb));
-            len_ += whole;
-            return;
-        }
-        const std::uint64_t u = 0 - static_cast<std::uint64_t>(s);
-        if (u / kLimbBits >= len_) {
-            exact_ = false;  // a nonzero value loses every bit
-            len_ = 0;
-            return;
-        }
+    std::memset(out, '0', pos);
+    return true;
+}
+
+void ScaledInt::trim() {
+    while (len_ > 0 && a_[len_ - 1] == 0) --len_;
+}
+
+void ScaledInt::multiply(Limb m) {
+    if (len_ == 0) return;
+    const Limb carry = mul_add_small(LimbSpan(a_, len_), m);
+    if (carry != 0) a_[len_++] = carry;
+}
+
+void ScaledInt::divide(Limb d) {
+    if (len_ == 0) return;
+    if (div_small(LimbSpan(a_, len_), d) != 0) exact_ = false;
+    trim();
+}
+
+void ScaledInt::shift_by(std::int64_t s) {
+    if (len_ == 0 || s == 0) return;
+    if (s > 0) {
+        const auto u = static_cast<std::uint64_t>(s);
         const auto whole = static_cast<std::size_t>(u / kLimbBits);
         const auto bits = static_cast<std::uint32_t>(u % kLimbBits);
-        for (std::size_t i = 0; i < whole; ++i) exact_ = exact_ && a_[i] == 0;
-        if (bits != 0 && (a_[whole] & ((Limb{1} << bits) - 1)) != 0) exact_ = false;
-        std::memmove(a_, a_ + whole, (len_ - whole) * sizeof(Limb));
-        len_ -= whole;
-        shift_right(LimbSpan(a_, len_), ConstLimbSpan(a_, len_), bits);
-        trim();
+        const Limb carry = shift_left(LimbSpan(a_, len_), ConstLimbSpan(a_, len_), bits);
+        if (carry != 0) a_[len_++] = carry;
+        std::memmove(a_ + whole, a_, len_ * sizeof(Limb));
+        std::memset(a_, 0, whole * sizeof(Limb));
+        len_ += whole;
+        return;
     }
+    const std::uint64_t u = 0 - static_cast<std::uint64_t>(s);
+    if (u / kLimbBits >= len_) {
+        exact_ = false;  // a nonzero value loses every bit
+        len_ = 0;
+        return;
+    }
+    const auto whole = static_cast<std::size_t>(u / kLimbBits);
+    const auto bits = static_cast<std::uint32_t>(u % kLimbBits);
+    for (std::size_t i = 0; i < whole; ++i) exact_ = exact_ && a_[i] == 0;
+    if (bits != 0 && (a_[whole] & ((Limb{1} << bits) - 1)) != 0) exact_ = false;
+    std::memmove(a_, a_ + whole, (len_ - whole) * sizeof(Limb));
+    len_ -= whole;
+    shift_right(LimbSpan(a_, len_), ConstLimbSpan(a_, len_), bits);
+    trim();
+}
 
-    mem::Scratch<Limb, 64> work_;
-    Limb *a_ = nullptr;
-    std::size_t len_ = 0;
-    bool exact_ = true;
-};
+namespace {
 
 using Digits = mem::Scratch<char, 128>;
 

@@ -17,14 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "bignum/float_print.h"
 #include "float_support.h"
 #include "support/failing_alloc.h"
 #include "tvlr.h"
-
-namespace tvl::flt {
-int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size);
-int float_to_decimal_fast53(const tvl_float *f, char *buf, std::size_t size);
-}  // namespace tvl::flt
 
 namespace {
 
