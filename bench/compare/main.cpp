@@ -190,25 +190,41 @@ bool read_corpora(const Options &o, std::vector<ReadRow> &rows) {
     return true;
 }
 
+// A figure of width 9 with `decimals` decimals, or "n/a" where a reader had no way to run.
+std::string cell(double value, int decimals) {
+    char buf[32];
+    if (std::isnan(value))
+        std::snprintf(buf, sizeof buf, "%9s", "n/a");
+    else
+        std::snprintf(buf, sizeof buf, "%9.*f", decimals, value);
+    return buf;
+}
+
 void print_read_table(const std::vector<ReadRow> &rows) {
     std::printf(
         "\nReading: MB/s of each reader's own text; ratios = other's time / tvlr's time "
         "per document (> 1: tvlr faster); counting readers against counting tvlr, the "
         "RapidJSON no-op handler against tvlr without callbacks\n");
-    std::printf("%-16s %8s %8s | %9s %9s | %9s %9s %9s %9s | %8s %8s %8s %8s\n", "corpus",
-                "tvlr MB", "json MB", "tvlr", "tvlr cnt", "rj no-op", "rj cnt", "yajl", "simdjson",
-                "/rj nop", "/rj cnt", "/yajl", "/simdj");
+    std::printf("%-16s %8s %8s |%9s %9s |%9s %9s %9s %9s |%9s %9s %9s %9s\n", "corpus", "tvlr MB",
+                "json MB", "tvlr", "tvlr cnt", "rj no-op", "rj cnt", "yajl", "simdjson",
+                "/rj no-op", "/rj cnt", "/yajl", "/simdjson");
     for (const ReadRow &r : rows) {
-        std::printf(
-            "%-16s %8.1f %8.1f | %9.1f %9.1f | %9.1f %9.1f %9.1f %9.1f | %8.2f %8.2f %8.2f "
-            "%8.2f\n",
-            r.corpus.c_str(), static_cast<double>(r.tvlr_bytes) / 1e6,
-            static_cast<double>(r.json_bytes) / 1e6, mb_per_s(r.tvlr_bytes, r.tvlr_plain),
-            mb_per_s(r.tvlr_bytes, r.tvlr_count), mb_per_s(r.json_bytes, r.rj_plain),
-            mb_per_s(r.json_bytes, r.rj_count), mb_per_s(r.json_bytes, r.yajl),
-            mb_per_s(r.json_bytes, r.simd), r.rj_plain / r.tvlr_plain, r.rj_count / r.tvlr_count,
-            r.yajl / r.tvlr_count, r.simd / r.tvlr_count);
+        std::printf("%-16s %8.1f %8.1f |", r.corpus.c_str(),
+                    static_cast<double>(r.tvlr_bytes) / 1e6,
+                    static_cast<double>(r.json_bytes) / 1e6);
+        for (const double v :
+             {mb_per_s(r.tvlr_bytes, r.tvlr_plain), mb_per_s(r.tvlr_bytes, r.tvlr_count)})
+            std::printf("%s ", cell(v, 1).c_str());
+        std::printf("|");
+        for (const double seconds : {r.rj_plain, r.rj_count, r.yajl, r.simd})
+            std::printf("%s ", cell(mb_per_s(r.json_bytes, seconds), 1).c_str());
+        std::printf("|");
+        for (const double v : {r.rj_plain / r.tvlr_plain, r.rj_count / r.tvlr_count,
+                               r.yajl / r.tvlr_count, r.simd / r.tvlr_count})
+            std::printf("%s ", cell(v, 2).c_str());
+        std::printf("\n");
     }
+    std::printf("(simdjson has no streaming of one document: n/a for the stream)\n");
 }
 
 // Checks that a written text reads back with the records' counts; prints them.
