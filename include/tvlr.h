@@ -37,9 +37,20 @@
 #define TVLR_API
 #endif
 
+/* The library version; equal to the version of the build (project() in
+ * CMakeLists.txt, checked when the build is configured). */
+#define TVLR_VERSION_MAJOR 0
+#define TVLR_VERSION_MINOR 1
+#define TVLR_VERSION_PATCH 0
+#define TVLR_VERSION_STRING "0.1.0"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The version of the library that is loaded, "MAJOR.MINOR.PATCH"; compare it
+ * with TVLR_VERSION_STRING to detect a header/library mismatch. */
+TVLR_API const char *tvlr_version(void);
 
 /* ======================================================================
  * Events, value types, units and error codes
