@@ -24,6 +24,22 @@ const uint8_t *as_bytes(const char *text) noexcept {
     return reinterpret_cast<const uint8_t *>(text);
 }
 
+// Bytes at the start of p that are printable ASCII (20..7E), taken eight at a time: such bytes
+// are string bytes and whole UTF-8 characters. A word with any other byte ends the run; the
+// bytes from there on take the exact per-byte check.
+size_t printable_ascii_prefix(const uint8_t *p, size_t len) noexcept {
+    constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+    size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const uint64_t below_space = (w - kOnes * 0x20) & ~w & kHigh;  // some byte < 20
+        const uint64_t from_del = ((w + kOnes) | w) & kHigh;          // some byte >= 7F
+        if ((below_space | from_del) != 0) break;
+    }
+    return i;
+}
+
 }  // namespace
 
 bool is_identifier(const char *text, size_t len) noexcept {
@@ -52,7 +68,9 @@ bool is_reference(const char *text, size_t len) noexcept {
 uint32_t check_string_content(const char *text, size_t len) noexcept {
     if (len == 0) return TVL_ERR_NONE;
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
-    const uint8_t *p = as_bytes(text);
+    const size_t ascii = printable_ascii_prefix(as_bytes(text), len);
+    const uint8_t *p = as_bytes(text) + ascii;
+    len -= ascii;
     for (size_t i = 0; i < len; ++i) {
         if (!is_string_byte(p[i])) return TVL_ERR_UNEXPECTED_INPUT_BYTE;
     }

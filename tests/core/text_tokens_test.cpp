@@ -378,6 +378,22 @@ TEST(StringContent, Checks) {
     }
     EXPECT_EQ(tvl::check_string_content(nullptr, 0), TVL_ERR_NONE);
     EXPECT_EQ(tvl::check_string_content(nullptr, 2), TVL_ERR_INVALID_ARGUMENT);
+    // Long texts (taken eight bytes at a time while they are printable ASCII) agree with the
+    // byte-by-byte rule wherever the odd byte falls.
+    const char *const pieces[] = {"a",  " ",        "~",    "\x7F", "\x1F",
+                                  "\t", "\xC3\xA9", "\xC3", "\x80", "\xE2\x82\xAC"};
+    std::mt19937 rng(7);
+    for (int n = 0; n < 3000; ++n) {
+        std::string text;
+        for (auto k = rng() % 40; k > 0; --k)
+            text += pieces[rng() % 10 < 7 ? rng() % 3 : 3 + rng() % 7];
+        uint32_t want =
+            tvl::utf8_valid(text.data(), text.size()) ? TVL_ERR_NONE : TVL_ERR_INVALID_UTF8_BYTE;
+        for (const char c : text)
+            if (!tvl::is_string_byte(static_cast<uint8_t>(c))) want = TVL_ERR_UNEXPECTED_INPUT_BYTE;
+        EXPECT_EQ(tvl::check_string_content(text.data(), text.size()), want)
+            << testing::PrintToString(text);
+    }
 }
 
 TEST(ByteClasses, MatchModel) {
