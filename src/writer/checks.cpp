@@ -64,6 +64,16 @@ uint32_t number_as_read(uint32_t kind, const char *text, size_t len,
     return tvl::check_value(type, kind, {text, len});
 }
 
+// True when the writer's rules, having passed, leave nothing for the reader's check to find: a
+// text in base 10 that is not a special number has then been checked as a decimal number token,
+// its digits are digits of the base, a point or exponent under an integer type is refused, and
+// an integer with a stated width has been checked against that width. An integer without a
+// width is left to the reader's check, which holds it to 64 bits.
+bool settled_by_number_rules(const char *text, size_t len, const tvl_type_annotation &type) {
+    return len != 0 && parse_base_of(type) == 10 && !is_special_number(text, len) &&
+           (type.bits != 0 || !is_integer_type(type.value_type));
+}
+
 // The writer's rules for a string: any content a literal can carry; under a numeric type it
 // holds a number.
 uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
@@ -192,6 +202,8 @@ uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type,
             return tvl::check_value(declared, kind, {text, len});
         case TVL_VK_NUMBER:
         case TVL_VK_ARRAY_NUMBER:
+            if (settled_by_number_rules(text, len, declared))
+                return len > kTokenMaxLen ? TVL_ERR_NUMBER_TOO_LONG : 0;
             return number_as_read(kind, text, len, declared);
         case TVL_VK_SYMBOL:
             if (len > kTokenMaxLen) return TVL_ERR_SYMBOL_TOO_LONG;
