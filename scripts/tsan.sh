@@ -9,6 +9,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVLR_WERROR=
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
       -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread \
-      -DTVLR_BUILD_BENCH=OFF -DTVLR_BUILD_EXAMPLES=OFF -DTVLR_TEST_DIRS=threads >/dev/null
+      -DTVLR_BUILD_BENCH=OFF -DTVLR_BUILD_EXAMPLES=OFF -DTVLR_TEST_DIRS=hardening >/dev/null
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target threads_test
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$build/tests/threads/threads_test"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$build/tests/hardening/threads_test"
