@@ -268,7 +268,7 @@ TEST(BinaryFormats, EveryBinary16PatternAgreesWithMpfrAndRoundTrips) {
 }
 
 // The compiler's conversions: random doubles to double, float and binary16 (where it has it),
-// and random binary128 values (where it has them) to double.
+// and random binary128 values (where it has them) to double and float.
 TEST(BinaryFormats, AgreeWithTheCompiler) {
     std::mt19937_64 rng(12);
     const FloatPtr f53 = make_float(53), f113 = make_float(113);
@@ -292,13 +292,19 @@ TEST(BinaryFormats, AgreeWithTheCompiler) {
         }
 #endif
 #if defined(__SIZEOF_FLOAT128__) && defined(__x86_64__)
-        const uint32_t w[4] = {uint32_t(rng()), uint32_t(rng()), uint32_t(rng()), uint32_t(rng())};
+        // Exponents around the double range; a wider value rounds once to binary32 but twice
+        // through tvl_float_to_float.
+        const auto top = uint32_t(rng() % 2400 + 16383 - 1200) << 16 | uint32_t(rng() & 0x8000FFFF);
+        const uint32_t w[4] = {uint32_t(rng()), uint32_t(rng()), uint32_t(rng()), top};
         const auto q = std::bit_cast<Quad>(w);
+        uint32_t bin32 = 0;
         ASSERT_TRUE(tvl_float_from_bin128(f113.get(), w));
         tvl_float_to_double(f113.get(), &back);
-        if (q == q) {
-            EXPECT_EQ(std::bit_cast<uint64_t>(back), std::bit_cast<uint64_t>(double(q)));
-        }
+        tvl_float_to_float(f113.get(), &single);
+        tvl_float_to_bin32(f113.get(), &bin32);
+        EXPECT_EQ(std::bit_cast<uint64_t>(back), std::bit_cast<uint64_t>(double(q)));
+        EXPECT_EQ(std::bit_cast<uint32_t>(single), std::bit_cast<uint32_t>(float(double(q))));
+        EXPECT_EQ(bin32, std::bit_cast<uint32_t>(float(q)));
 #endif
     }
 }
