@@ -1,6 +1,7 @@
 // Number text: syntax and range checks, 64-bit parsing and formatting.
 #include "core/number_text.h"
 
+#include <array>
 #include <cstring>
 
 #include "bignum/digits.h"
@@ -296,6 +297,16 @@ bool parse_int64_text(const char *text, size_t len, uint32_t base, int64_t &out)
 
 namespace {
 
+// "00" "01" ... "99": the decimal digits of every pair, tens first.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> t{};
+    for (size_t i = 0; i < 100; ++i) {
+        t[2 * i] = static_cast<char>('0' + i / 10);
+        t[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
+
 // Writes the digits of value without a sign; see format_uint64. With guard_sign set, a text
 // whose first digit is a byte that the number rules read as a sign ('+' in base 64, '+' and '-'
 // in base 85) gets one zero digit in front, so that it reads back as the same value.
@@ -304,10 +315,25 @@ int format_digits(char *buf, size_t size, uint64_t value, uint32_t base, uint32_
     if (!is_valid_base(base) || buf == nullptr || size < 2) return -1;
     char rev[64];  // 64 digits hold any value in base 2, and any minimum
     size_t n = 0;
-    do {
-        rev[n++] = digits::digit_char(static_cast<uint32_t>(value % base), base);
-        value /= base;
-    } while (value != 0);
+    if (base == 10) {
+        // Two digits per division by a constant.
+        while (value >= 100) {
+            const size_t pair = static_cast<size_t>(value % 100) * 2;
+            value /= 100;
+            rev[n++] = kDigitPairs[pair + 1];
+            rev[n++] = kDigitPairs[pair];
+        }
+        if (value >= 10) {
+            rev[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+        rev[n++] = static_cast<char>('0' + value);
+    } else {
+        do {
+            rev[n++] = digits::digit_char(static_cast<uint32_t>(value % base), base);
+            value /= base;
+        } while (value != 0);
+    }
     const size_t min = min_digits < 64 ? min_digits : 64;
     while (n < min) rev[n++] = digits::zero_char(base);
     if (guard_sign && n < 64 && is_sign(rev[n - 1])) rev[n++] = digits::zero_char(base);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -616,6 +617,16 @@ TEST(Format, Table) {
     EXPECT_EQ(tvl_format_uint64(buf, sizeof buf, 7, 10, 100), 64);
     EXPECT_EQ(std::string(buf), std::string(63, '0') + "7");
     EXPECT_EQ(tvl_format_uint64(nullptr, 10, 7, 10, 0), -1);
+    // Base 10 agrees with std::to_chars at every length.
+    std::mt19937_64 rng(10);
+    for (int i = 0; i < 20000; ++i) {
+        const uint64_t v = rng() >> (rng() % 64);
+        char want[24];
+        *std::to_chars(want, want + sizeof want, v).ptr = '\0';
+        ASSERT_EQ(tvl_format_uint64(buf, sizeof buf, v, 10, 0),
+                  static_cast<int>(std::strlen(want)));
+        ASSERT_STREQ(buf, want);
+    }
 }
 
 TEST(Format, Signed) {
