@@ -23,8 +23,37 @@ bool convertible_factor(const tvl_unit_factor &f) {
            !is_currency_id(f.base);
 }
 
+// A product kept as a significand in [0.5, 1) and a power of two, so that large and small
+// factors met in any order neither overflow nor underflow on the way ("k~m^9*k~m^9*q~m^-9*k~m^-9"
+// reaches 10^324 before it comes down to 10^297). Scaling by powers of two is exact, so every
+// step rounds as the plain product would.
+struct scaled_product {
+    double significand = 0.5;
+    int exponent = 1;
+
+    void times(double x) {
+        int k = 0;
+        significand *= std::frexp(x, &k);
+        exponent += k;
+        significand = std::frexp(significand, &k);
+        exponent += k;
+    }
+    void times(const scaled_product &x) {
+        times(x.significand);
+        exponent += x.exponent;
+    }
+    scaled_product reciprocal() const {
+        scaled_product r;
+        r.times(1.0 / significand);
+        r.exponent -= exponent;
+        return r;
+    }
+    double value() const { return std::ldexp(significand, exponent); }
+};
+
 si_factor_result si_factor(const tvl_unit &unit) {
     si_factor_result r;
+    scaled_product product;
     const uint32_t n = factors_in_use(unit);
     for (uint32_t i = 0; i < n; ++i) {
         const tvl_unit_factor &f = unit.factors[i];
@@ -34,17 +63,18 @@ si_factor_result si_factor(const tvl_unit &unit) {
         }
         const si_conv_row &row = si_conv_table[f.base];
         const double magnitude = exponent_magnitude(f.exponent);
-        const double g =
-            std::pow(row.factor, magnitude) * std::pow(prefix_table_factor(f.prefix), magnitude);
+        scaled_product g;
+        g.times(std::pow(row.factor, magnitude));
+        g.times(std::pow(prefix_table_factor(f.prefix), magnitude));
         if (f.exponent < 0) {
             // An affine scale has no meaning in a denominator.
             if (row.has_offset != 0) {
                 r.ok = false;
                 return r;
             }
-            r.factor *= 1.0 / g;
+            product.times(g.reciprocal());
         } else {
-            r.factor *= g;
+            product.times(g);
             if (row.has_offset != 0) {
                 // Only one affine factor, to the first power.
                 if (f.exponent != 1 || r.has_offset) {
@@ -56,6 +86,7 @@ si_factor_result si_factor(const tvl_unit &unit) {
             }
         }
     }
+    r.factor = product.value();
     return r;
 }
 

@@ -159,9 +159,15 @@ struct TreeWriter {
             case TVL_DOM_INT: {
                 const uint32_t base = n->annotation.base ? n->annotation.base : 10;
                 char *text = tvl_dom_int_to_str(n, base);
-                event(TVLR_EV_VALUE, n, number_kind, text,
-                      static_cast<uint32_t>(text ? std::strlen(text) : 0));
+                std::string digits = text != nullptr ? text : "";
                 tvl_dom_free_string(text);
+                // A number token starts with a decimal digit: "e5" in base 16 is written "0e5".
+                const size_t first = digits.starts_with('-') ? 1 : 0;
+                if (base <= 62 && first < digits.size() &&
+                    (digits[first] < '0' || digits[first] > '9'))
+                    digits.insert(first, 1, '0');
+                event(TVLR_EV_VALUE, n, number_kind, digits.c_str(),
+                      static_cast<uint32_t>(digits.size()));
                 break;
             }
             case TVL_DOM_FLOAT: {
