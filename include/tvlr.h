@@ -488,6 +488,7 @@ typedef struct tvlr_writer tvlr_writer;
 
 /* A new zeroed writer, or null when memory is short. */
 TVLR_API tvlr_writer *tvlr_writer_create(void);
+/* Releases the writer without writing anything more; null is ignored. */
 TVLR_API void tvlr_writer_destroy(tvlr_writer *writer);
 
 /* Opens (and clears) the writer over a copy of the sink; pretty selects tabs
@@ -593,6 +594,8 @@ TVLR_API bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_e
 /* Writes the pending ';' and hands the buffered bytes to the sink; true for
  * a null observer. Does not call the sink's finish callback. */
 TVLR_API bool tvlr_canon_observer_finish(tvlr_canon_observer *observer);
+/* Releases the observer; bytes still buffered are dropped (call finish
+ * first). Null is ignored. */
 TVLR_API void tvlr_canon_observer_destroy(tvlr_canon_observer *observer);
 /* Bytes written so far: those handed to the sink plus those still in the
  * observer's buffer (what the sink holds once finish succeeds); 0 for null. */
@@ -873,6 +876,8 @@ typedef struct tvl_currency {
     char name[48]; /* English name, NUL-terminated */
 } tvl_currency;
 
+/* True when the identifier is a currency (134..347), a fiat currency
+ * (134..297) or a crypto-currency (298..347). */
 TVLR_API bool tvl_unit_is_currency(tvl_base_unit base);
 TVLR_API bool tvl_unit_is_fiat(tvl_base_unit base);
 TVLR_API bool tvl_unit_is_crypto(tvl_base_unit base);
@@ -907,7 +912,9 @@ typedef struct tvl_int {
     uint8_t owned;
 } tvl_int;
 
-/* Lifetime and state. */
+/* Lifetime and state: a new owned zero (null when memory is short), release
+ * (null ignored), set to zero, strip leading zero limbs, test for zero, and
+ * a copy of the value (false when dst cannot hold it). */
 TVLR_API tvl_int *tvl_int_alloc(void);
 TVLR_API void tvl_int_free(tvl_int *n);
 TVLR_API void tvl_int_zero(tvl_int *n);
@@ -955,7 +962,10 @@ TVLR_API bool tvl_int_getbit(const tvl_int *n, int i);
 TVLR_API bool tvl_int_setbit(tvl_int *n, int i);
 TVLR_API int tvl_int_cmp(const tvl_int *a, const tvl_int *b);
 
-/* Text in bases 2..62, 64 and 85: an optional sign and digits. */
+/* Text in bases 2..62, 64 and 85: an optional sign and digits. from_str is
+ * false (n unchanged) for other text; to_str writes the text with a NUL and
+ * returns its length, or -1 when it does not fit; str_bufsize is a buffer
+ * size that holds the text of any value of that many bits. */
 TVLR_API bool tvl_int_from_str(tvl_int *n, const char *text, uint32_t base);
 TVLR_API int tvl_int_to_str(const tvl_int *n, char *buf, size_t size, uint32_t base);
 TVLR_API size_t tvl_int_str_bufsize(uint32_t bits, uint32_t base);

@@ -42,7 +42,7 @@ std::string event_line(uint32_t kind, const tvlr_event &e) {
         if (e.value_kind == TVL_VK_OCTETS)
             line += " (" + std::to_string(e.text_len) + " octets)";
         else
-            line += " " + quoted(tvlr::text(e));
+            line += cat(" ", quoted(tvlr::text(e)));
     }
     return line + "\n";
 }

@@ -39,7 +39,7 @@ std::string si_unit_text(const int32_t dims[7]) {
         if (dims[i] == 0) continue;
         if (!expr.empty()) expr += '*';
         expr += kDimensionSymbols[i];
-        if (dims[i] != 1) expr += "^" + std::to_string(dims[i]);
+        if (dims[i] != 1) expr += cat("^", std::to_string(dims[i]));
     }
     if (expr.empty()) return {};
     tvlr::unit u = tvlr::unit::parse(expr);
@@ -52,7 +52,7 @@ std::string dimension_letters(const int32_t dims[7]) {
         if (dims[i] == 0) continue;
         if (!text.empty()) text += ' ';
         text += kDimensionLetters[i];
-        if (dims[i] != 1) text += "^" + std::to_string(dims[i]);
+        if (dims[i] != 1) text += cat("^", std::to_string(dims[i]));
     }
     return text.empty() ? std::string("dimensionless") : text;
 }
@@ -103,7 +103,7 @@ void node_text(std::string &out, tvlr::node n, int depth) {
             value = std::string(n.string());
             break;
         case TVL_DOM_REFERENCE:
-            value = "&" + std::string(n.string());
+            value = cat("&", n.string());
             break;
         case TVL_DOM_OCTETS:
             value = "# " + std::to_string(n.octets().size()) + " octets\n";
@@ -112,7 +112,7 @@ void node_text(std::string &out, tvlr::node n, int depth) {
             value = "{\n";
             for (uint32_t i = 0; i < n.member_count(); ++i) {
                 value.append(static_cast<size_t>(depth + 1), '\t');
-                value += "." + std::string(n.member_name(i)) + " = ";
+                value += cat(".", n.member_name(i), " = ");
                 node_text(value, n.member(i), depth + 1);
                 value += ";\n";
             }
@@ -194,7 +194,7 @@ int print_si(const input &in, std::string_view path, tvlr::node n) {
 tvlr::unit parse_unit_arg(std::string_view text, bool &ok) {
     tvlr::unit u = tvlr::unit::parse(text);
     ok = u.valid && tvl_unit_valid(u.value);
-    if (!ok) complain("'" + std::string(text) + "' is not a valid unit");
+    if (!ok) complain(cat("'", text, "' is not a valid unit"));
     return u;
 }
 

@@ -250,12 +250,13 @@ struct parser {
                 for (;;) {
                     skip_space();
                     if (pos >= in.size() || in[pos] != '"') return fail("member name expected");
-                    v.members.emplace_back();
-                    if (!string(v.members.back().first)) return false;
+                    v.keys.emplace_back();
+                    v.items.emplace_back();
+                    if (!string(v.keys.back())) return false;
                     skip_space();
                     if (pos >= in.size() || in[pos] != ':') return fail("':' expected");
                     ++pos;
-                    if (!parse_value(v.members.back().second, depth + 1)) return false;
+                    if (!parse_value(v.items.back(), depth + 1)) return false;
                     skip_space();
                     if (pos < in.size() && in[pos] == ',') {
                         ++pos;
@@ -370,14 +371,14 @@ void write(std::string &out, const value &v, bool pretty, int depth) {
             break;
         case kind::object:
             out += '{';
-            for (size_t i = 0; i < v.members.size(); ++i) {
+            for (size_t i = 0; i < v.keys.size(); ++i) {
                 if (i) out += ',';
                 newline(out, pretty, depth + 1);
-                write_string(out, v.members[i].first);
+                write_string(out, v.keys[i]);
                 out += pretty ? ": " : ":";
-                write(out, v.members[i].second, pretty, depth + 1);
+                write(out, v.items[i], pretty, depth + 1);
             }
-            if (!v.members.empty()) newline(out, pretty, depth);
+            if (!v.keys.empty()) newline(out, pretty, depth);
             out += '}';
             break;
     }

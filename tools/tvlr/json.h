@@ -14,11 +14,11 @@ enum class kind { null, boolean, number, string, array, object };
 
 struct value {
     kind type = kind::null;
-    bool flag = false;  // boolean: its value
-    std::string text;   // number: its digits as written; string: the decoded UTF-8 bytes
-    size_t offset = 0;  // where the value starts in the JSON text
-    std::vector<value> items;
-    std::vector<std::pair<std::string, value>> members;
+    bool flag = false;         // boolean: its value
+    std::string text;          // number: its digits as written; string: the decoded UTF-8 bytes
+    size_t offset = 0;         // where the value starts in the JSON text
+    std::vector<value> items;  // array: the elements; object: the member values
+    std::vector<std::string> keys;  // object: the member names, one per item
 };
 
 struct parse_error {

@@ -145,7 +145,7 @@ struct tvlr_text {
 
     bool member(const std::string &key, const json::value &v, int depth) {
         indent(depth);
-        out += "." + encode_name(key) + (pretty ? " = " : "=");
+        out += cat(".", encode_name(key), pretty ? " = " : "=");
         if (!value(v, depth)) return false;
         out += pretty ? ";\n" : ";";
         return true;
@@ -177,10 +177,10 @@ struct tvlr_text {
                 return true;
             case json::kind::object:
                 out += '{';
-                if (pretty && !v.members.empty()) out += '\n';
-                for (const auto &[key, item] : v.members)
-                    if (!member(key, item, depth + 1)) return false;
-                if (!v.members.empty()) indent(depth);
+                if (pretty && !v.keys.empty()) out += '\n';
+                for (size_t i = 0; i < v.keys.size(); ++i)
+                    if (!member(v.keys[i], v.items[i], depth + 1)) return false;
+                if (!v.keys.empty()) indent(depth);
                 out += '}';
                 return true;
         }
@@ -208,23 +208,20 @@ struct json_builder {
         for (size_t i = 0; i + 1 < stack.size() || i < stack.size(); ++i) {
             const frame &f = stack[i];
             if (f.v.type == json::kind::object) {
-                p += "." + f.name;
+                p += cat(".", f.name);
             } else {
-                p += "[" + std::to_string(f.v.items.size()) + "]";
+                p += cat("[", std::to_string(f.v.items.size()), "]");
             }
         }
         return p;
     }
 
     bool fail(const std::string &what) {
-        error = path() + ": " + what;
+        error = cat(path(), ": ", what);
         return false;
     }
 
-    json::value *last(frame &f) {
-        if (f.v.type == json::kind::array) return f.v.items.empty() ? nullptr : &f.v.items.back();
-        return f.v.members.empty() ? nullptr : &f.v.members.back().second;
-    }
+    json::value *last(frame &f) { return f.v.items.empty() ? nullptr : &f.v.items.back(); }
 
     void add(json::value v) {
         frame &f = stack.back();
@@ -234,10 +231,8 @@ struct json_builder {
             return;
         }
         f.last_is_matrix = false;
-        if (f.v.type == json::kind::array)
-            f.v.items.push_back(std::move(v));
-        else
-            f.v.members.emplace_back(decode_name(f.name), std::move(v));
+        if (f.v.type == json::kind::object) f.v.keys.push_back(decode_name(f.name));
+        f.v.items.push_back(std::move(v));
     }
 
     // A number token in base 10 as JSON wants it: no '+', no leading zeros, digits around a
@@ -268,8 +263,11 @@ struct json_builder {
     }
 
     bool number(const tvlr_event &e, std::string_view t) {
-        if (tvl_is_special_number_string(std::string(t).c_str()))
-            return fail("$" + std::string(t) + " cannot be carried by JSON");
+        if (tvl_is_special_number_string(std::string(t).c_str())) {
+            std::string what = "$";
+            what.append(t).append(" cannot be carried by JSON");
+            return fail(what);
+        }
         uint32_t base = e.base;
         bool integer_type = e.value_type == TVLR_TYPE_SINT || e.value_type == TVLR_TYPE_UINT;
         json::value v;
@@ -389,8 +387,8 @@ int run_from_json(const args &a) {
     tvlr_text text{in, !a.has("--compact"), {}, {}};
     bool ok = true;
     if (root.type == json::kind::object) {
-        for (const auto &[key, item] : root.members)
-            if (!(ok = text.member(key, item, 0))) break;
+        for (size_t i = 0; i < root.keys.size() && ok; ++i)
+            ok = text.member(root.keys[i], root.items[i], 0);
     } else {
         text.indent(0);
         text.out += "." + std::string(kRootName) + (text.pretty ? " = " : "=");
@@ -432,9 +430,8 @@ int run_to_json(const args &a) {
         return invalid;
     }
     json::value &root = builder.stack.front().v;
-    const json::value &top = root.members.size() == 1 && root.members[0].first == kRootName
-                                 ? root.members[0].second
-                                 : root;
+    const json::value &top =
+        root.keys.size() == 1 && root.keys[0] == kRootName ? root.items[0] : root;
     std::string out;
     json::write(out, top, !a.has("--compact"));
     return emit(out + "\n") ? tool::ok : failure;
