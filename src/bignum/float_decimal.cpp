@@ -246,20 +246,88 @@ Pattern<F> pack(const Rounded &r, bool negative) {
 // Encoding
 // ---------------------------------------------------------------------------------------
 
+// q := floor(num * 2^shift / den) (den nonzero, without zero top limbs) and whether a
+// remainder was left. False when memory cannot be had.
+bool divide_shifted(ConstLimbSpan num, std::uint64_t shift, ConstLimbSpan den, ScratchLimbs &q,
+                    bool &remainder) {
+    const std::size_t dl = den.size();
+    if (dl == 1) {
+        const std::size_t whole = static_cast<std::size_t>(shift / kLimbBits);
+        if (!q.reserve_zeroed(num.size() + whole + 1)) return false;
+        q.data()[whole + num.size()] = shift_left(q.span().subspan(whole, num.size()), num,
+                                                  static_cast<std::uint32_t>(shift % kLimbBits));
+        remainder = div_small(q.span(), den[0]) != 0;
+        return true;
+    }
+    // Long division of u = num * 2^(shift + norm) (m + 1 limbs) by v = den * 2^norm, whose top
+    // bit is set.
+    const auto norm = static_cast<std::uint32_t>(std::countl_zero(den.back()));
+    const std::uint64_t ushift = shift + norm;
+    const auto whole = static_cast<std::size_t>(ushift / kLimbBits);
+    const std::size_t ul = std::max(num.size() + whole + 1, dl + 1);
+    ScratchLimbs u;
+    ScratchLimbs v;
+    if (!u.reserve_zeroed(ul) || !v.reserve_zeroed(dl) || !q.reserve_zeroed(ul - dl)) {
+        return false;
+    }
+    u.data()[whole + num.size()] = shift_left(u.span().subspan(whole, num.size()), num,
+                                              static_cast<std::uint32_t>(ushift % kLimbBits));
+    shift_left(v.span(), den, norm);
+    divide_normalized(u.span(), v.span(), q.span());
+    remainder = normalized_size(u.span().first(dl)) != 0;
+    return true;
+}
+
+// The decimal digits of x into out[0..count), most significant first, padded with leading
+// zeros; x is consumed. False when x has more than `count` digits.
+bool take_digits(LimbSpan x, char *out, std::size_t count) {
+    std::size_t pos = count;
+    for (std::size_t len = normalized_size(x); len > 0;) {
+        Limb r = div_small(x.first(len), 1000000000u);
+        len = normalized_size(x.first(len));
+        for (int j = 0; j < 9 && (r != 0 || len != 0); ++j) {
+            if (pos == 0) return false;
+            out[--pos] = static_cast<char>('0' + r % 10);
+            r /= 10;
+        }
+    }
+    std::memset(out, '0', pos);
+    return true;
+}
+
 // Exact expansion of |v| = m * 2^(top - bitlen(m)) to p + 4 significant digits rounded to odd,
-// as digits * 10^q. False when the work buffer cannot be had.
+// as digits * 10^q. False when memory cannot be had.
 template <const DecimalFormat &F>
 bool expand(ConstLimbSpan m, std::int64_t top, char *out, std::int64_t &q) {
     const std::int64_t k = decimal_exponent_estimate(top);
     const std::int64_t o = std::int64_t{F.p} + 6 - k;
-    // floor(|v| * 10^o) = floor(m * 2^(top - bitlen(m) + o) * 5^o)
-    ScaledInt scaled;
+    // Q = floor(|v| * 10^o) = floor(m * 2^shift * 5^o), and whether anything was dropped.
     const std::int64_t shift = top - std::int64_t{bit_length(m)} + o;
-    if (!scaled.compute(m, shift, o)) return false;
-    const bool exact = scaled.exact();
+    ScaledInt scaled;
+    ScratchLimbs quot;
+    LimbSpan value;
+    bool exact = true;
+    if (o >= 0) {
+        if (!scaled.compute(m, shift, o)) return false;
+        exact = scaled.exact();
+        value = scaled.value();
+    } else {
+        // One long division by 5^-o costs far less than -o / 13 short ones.
+        ScaledInt num;
+        bool remainder = false;
+        if (!num.compute(m, std::min<std::int64_t>(shift, 0), 0) ||
+            !scaled.compute(ConstLimbSpan(&kOne, 1), 0, -o) ||
+            !divide_shifted(num.value(),
+                            static_cast<std::uint64_t>(std::max<std::int64_t>(shift, 0)),
+                            scaled.value(), quot, remainder)) {
+            return false;
+        }
+        exact = num.exact() && !remainder;
+        value = quot.span();
+    }
     char all[kExpansionDigits];
     const std::size_t width = F.p + 7;
-    const bool fits = scaled.take_digits(all, width);
+    const bool fits = take_digits(value, all, width);
     TVL_ASSERT(fits);
     std::size_t first = 0;
     while (all[first] == '0') ++first;
@@ -343,29 +411,6 @@ Pattern<F> encode(const tvl_float *f) {
 // Decoding
 // ---------------------------------------------------------------------------------------
 
-// q := floor(num * 2^shift / den) (den normalised, at least two limbs) and whether a remainder
-// was left. False when memory cannot be had.
-bool divide_shifted(ConstLimbSpan num, std::uint64_t shift, ConstLimbSpan den, ScratchLimbs &q,
-                    bool &remainder) {
-    const std::uint32_t norm = static_cast<std::uint32_t>(std::countl_zero(den.back()));
-    const std::size_t dl = den.size();
-    // u = num * 2^(shift + norm) in m + 1 limbs, v = den * 2^norm.
-    const std::uint64_t ushift = shift + norm;
-    const std::size_t whole = static_cast<std::size_t>(ushift / kLimbBits);
-    const std::size_t ul = std::max(num.size() + whole + 1, dl + 1);
-    ScratchLimbs u;
-    ScratchLimbs v;
-    if (!u.reserve_zeroed(ul) || !v.reserve_zeroed(dl) || !q.reserve_zeroed(ul - dl)) {
-        return false;
-    }
-    const auto bits = static_cast<std::uint32_t>(ushift % kLimbBits);
-    u.data()[whole + num.size()] = shift_left(u.span().subspan(whole, num.size()), num, bits);
-    shift_left(v.span(), den, norm);
-    divide_normalized(u.span(), v.span(), q.span());
-    remainder = normalized_size(u.span().first(dl)) != 0;
-    return true;
-}
-
 template <const DecimalFormat &F>
 bool decode(tvl_float *f, const Limb *w) {
     const bool negative = (get_field(w, F.k - 1, 1)) != 0;
@@ -424,18 +469,7 @@ bool decode(tvl_float *f, const Limb *w) {
         std::max<std::int64_t>(0, std::int64_t{p} + 3 + den_bits - bit_length(coef));
     ScratchLimbs quot;
     bool sticky = false;
-    if (den.size() == 1) {
-        // A one-limb divisor (5^-q < 2^32).
-        if (!quot.reserve_zeroed(coef.size() + static_cast<std::size_t>(s) / kLimbBits + 2)) {
-            return false;
-        }
-        const std::size_t whole = static_cast<std::size_t>(s) / kLimbBits;
-        quot.data()[whole + coef.size()] = shift_left(quot.span().subspan(whole, coef.size()), coef,
-                                                      static_cast<std::uint32_t>(s % 32));
-        sticky = div_small(quot.span(), den[0]) != 0;
-    } else if (!divide_shifted(coef, static_cast<std::uint64_t>(s), den, quot, sticky)) {
-        return false;
-    }
+    if (!divide_shifted(coef, static_cast<std::uint64_t>(s), den, quot, sticky)) return false;
     const LimbSpan qv = quot.span().first(normalized_size(quot.span()));
     store_rounded(f, negative, qv, std::int64_t{bit_length(qv)} - s + q, sticky);
     return true;
