@@ -50,7 +50,8 @@ int main(int argc, char **argv) {
     for (uint32_t i = 0; i < doc.size(); ++i)
         std::printf("member %.*s (node type %u)\n", static_cast<int>(doc.name(i).size()),
                     doc.name(i).data(), doc[i].type());
-    if (tvlr::node speed = doc.lookup("speed")) std::printf("speed in SI: %g\n", speed.si_value());
+    if (tvlr::node speed = doc.lookup("speed"))
+        std::printf("speed in SI: %g\n", speed.value_in_si());
 
     // A writer into a string through a lambda sink.
     std::string out;

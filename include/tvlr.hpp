@@ -265,7 +265,7 @@ class node {
     bool get(int64_t &out) const { return tvl_dom_get_i64(node_, &out); }
     bool get(uint64_t &out) const { return tvl_dom_get_u64(node_, &out); }
     bool get(bool &out) const { return tvl_dom_get_bool(node_, &out); }
-    double si_value() const { return tvl_dom_get_value_in_base_units(node_); }
+    double value_in_si() const { return tvl_dom_get_value_in_base_units(node_); }
 
     // Members of a struct, elements of an array.
     uint32_t member_count() const { return tvl_dom_struct_count(node_); }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a scratch prefix, checks what is there, then builds the C example with
 # pkg-config and the C++ example with find_package(tvlr) against the installed package only, and
-# runs both and the installed tool.
+# runs both and the installed tool; last, a project that adds the source with add_subdirectory
+# gets only the library.
 # Arguments: build folder, source folder, C compiler, C++ compiler, cmake.
 set -eu
 build=$1 source=$2 cc=$3 cxx=$4 cmake=$5
@@ -48,4 +49,7 @@ export PKG_CONFIG_PATH="$libdir/pkgconfig"
 out=$("$work/consumer/tree")
 echo "$out" | grep -q "^library $(pkg-config --modversion tvlr)\$" || fail "C++ example: $out"
 echo "$out" | grep -q '^speed in SI: 12500$' || fail "C++ example: $out"
+"$cmake" -S "$source/tests/install/subproject" -B "$work/subproject" -DTVLR_SOURCE="$source" \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" >/dev/null ||
+  fail "add_subdirectory consumer"
 echo "install test: ok"

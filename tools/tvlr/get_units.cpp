@@ -187,8 +187,8 @@ int print_si(const input &in, std::string_view path, tvlr::node n) {
         }
     }
     std::string si = si_unit_text(dims);
-    return emit(number_text(n.si_value()) + (si.empty() ? "" : " " + si) + "\n") ? tool::ok
-                                                                                 : failure;
+    return emit(number_text(n.value_in_si()) + (si.empty() ? "" : " " + si) + "\n") ? tool::ok
+                                                                                    : failure;
 }
 
 tvlr::unit parse_unit_arg(std::string_view text, bool &ok) {
