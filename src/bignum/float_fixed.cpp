@@ -83,7 +83,8 @@ typename FixedFormat<W>::Limbs to_fixed(const tvl_float *f, std::uint32_t fracti
     // In 128 bits: the exponent may lie near +-2^63.
     const I128 d = I128{f->exponent} + fraction_bits - p;
     if (d >= 0) {
-        // M * 2^d must stay within a big integer's 1024 limbs.
+        // Shifts are limited as a big integer's are: M * 2^d of more than 1024 limbs, or d above
+        // 2^31 - 1, gives 0 even where its low bits could be told.
         if (d > std::numeric_limits<std::int32_t>::max() || d + p > kMaxBits) return r;
         for (std::size_t i = 0; i < Format::kLimbs; ++i) {
             r[i] = significand_bits(
