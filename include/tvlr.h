@@ -1078,11 +1078,12 @@ TVLR_API void tvl_float_to_bin256(const tvl_float *f, uint32_t *out);
  * and m >= 1 are meaningful. */
 TVLR_API void tvl_float_to_ieee_bin(const tvl_float *f, uint32_t e, uint32_t m, int32_t bias,
                                     uint32_t *out, size_t n);
-/* *out := f as a native double (the binary64 encoding); false for null. */
+/* *out := f as a native double (the binary64 encoding); false for null, and
+ * when memory is exhausted (*out is then a zero with f's sign). */
 TVLR_API bool tvl_float_to_double(const tvl_float *f, double *out);
 /* *out := f as a native float: a regular value is rounded to a double first
  * and that double to float (two roundings); NaN, infinities and zeros map
- * directly. False for null. */
+ * directly. False for null and, as above, when memory is exhausted. */
 TVLR_API bool tvl_float_to_float(const tvl_float *f, float *out);
 
 /* f := the encoded value, rounded to f's precision; a NaN loses its sign and
