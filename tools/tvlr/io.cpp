@@ -133,7 +133,11 @@ void print_diagnostic(FILE *out, const input &in, const tvlr::read_error &error)
         lead += c == '\t' ? '\t' : ' ';
         column = next;
     }
-    std::fprintf(out, "%.*s\n%s^\n", int(line.size()), line.data(), lead.c_str());
+    // Control bytes other than the tab are shown as '?', one column each like the reader.
+    std::string shown(line);
+    for (char &c : shown)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = '?';
+    std::fprintf(out, "%s\n%s^\n", shown.c_str(), lead.c_str());
 }
 
 bool validate(const input &in, bool recover) {
