@@ -89,7 +89,7 @@ std::string decode_name(std::string_view name) {
             key += name[i];
             continue;
         }
-        if (name[i] != '-' || i + 2 >= name.size() + 0 || hex_digit(name[i + 1]) < 0 ||
+        if (name[i] != '-' || i + 2 >= name.size() || hex_digit(name[i + 1]) < 0 ||
             hex_digit(name[i + 2]) < 0)
             return std::string(name);
         key += static_cast<char>(hex_digit(name[i + 1]) * 16 + hex_digit(name[i + 2]));
