@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "tool.h"
@@ -54,8 +55,14 @@ bool write_canonical(const input &in, int fd, bool pretty) {
     return ok;
 }
 
-// Writes the canonical text next to the file and renames it over the file.
-int rewrite_in_place(const input &in, const std::string &path, bool pretty) {
+// Writes the canonical text next to the file and renames it over the file. A symbolic link is
+// followed, so the file it names is replaced and the link stays.
+int rewrite_in_place(const input &in, const std::string &name, bool pretty) {
+    std::string path = name;
+    if (char *real = ::realpath(name.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
     std::string dir = ".";
     std::string base = path;
     if (size_t slash = path.rfind('/'); slash != std::string::npos) {
@@ -83,7 +90,7 @@ int rewrite_in_place(const input &in, const std::string &path, bool pretty) {
     }
     if (!ok) {
         ::unlink(temp.c_str());
-        complain("cannot rewrite '" + path + "': " + std::strerror(saved) +
+        complain("cannot rewrite '" + name + "': " + std::strerror(saved) +
                  " (the file is unchanged)");
         return failure;
     }
