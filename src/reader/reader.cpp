@@ -15,8 +15,6 @@
 namespace tvl::rd {
 namespace {
 
-constexpr char kEmptyText[] = "";
-
 // ---------------------------------------------------------------------------
 // Sources
 
@@ -206,29 +204,6 @@ bool read_all(tvlr_reader *r) {
 }
 
 }  // namespace
-
-bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
-                 uint32_t len, const TypeInForce &record, uint32_t targets) {
-    tvlr_event &e = r->event;
-    e.value_kind = value_kind;
-    e.value_type = record.type;
-    e.bits = record.bits;
-    e.base = record.base;
-    copy_unit(e.unit, record.unit);
-    e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
-    e.text_len = len;
-    if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
-        return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
-    if ((targets & kSecond) && r->on_event_after) {
-        if (!e.text) {
-            e.text = kEmptyText;
-            e.text_len = 0;
-        }
-        if (!r->on_event_after(r->user_data, kind, &e))
-            return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
-    }
-    return true;
-}
 
 void set_caches_enabled(tvlr_reader *r, bool enabled) {
     r->caches_off = !enabled;

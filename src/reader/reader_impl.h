@@ -199,17 +199,47 @@ struct tvlr_reader {
 
 namespace tvl::rd {
 
-// Delivers one event to both callbacks with the type in force (or an
-// all-zero record when `zero_record`), the given value kind and text.
-// False when a callback refused it (error 26 is then set).
-
 // Which callbacks an event goes to.
 enum Targets : uint32_t { kFirst = 1, kSecond = 2, kBoth = 3 };
 
-// As emit, with an explicit record (type, bits, base, unit) and targets.
-bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
-                 uint32_t len, const TypeInForce &record, uint32_t targets);
+// Sets the error code alone (the position is filled in by the scanner).
+inline bool fail(tvlr_reader *r, uint32_t code) {
+    r->error = code;
+    return false;
+}
 
+// The text of events that carry none.
+inline constexpr char kEmptyText[] = "";
+
+// As emit, with an explicit record (type, bits, base, unit) and targets. Inline: a read with
+// callbacks delivers several events per value.
+inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                        uint32_t len, const TypeInForce &record, uint32_t targets) {
+    tvlr_event &e = r->event;
+    e.value_kind = value_kind;
+    e.value_type = record.type;
+    e.bits = record.bits;
+    e.base = record.base;
+    copy_unit(e.unit, record.unit);
+    e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
+    e.text_len = len;
+    if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
+        return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    if ((targets & kSecond) && r->on_event_after) {
+        // The first callback may have cleared the text of the shared record.
+        if (!e.text) {
+            e.text = kEmptyText;
+            e.text_len = 0;
+        }
+        if (!r->on_event_after(r->user_data, kind, &e))
+            return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    }
+    return true;
+}
+
+// Delivers one event to both callbacks with the type in force (or an
+// all-zero record when `zero_record`), the given value kind and text.
+// False when a callback refused it (error 26 is then set).
 inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
                  uint32_t len, bool zero_record = false) {
     // A reader without callbacks builds no records at all.
@@ -253,6 +283,12 @@ bool complete_row_break(tvlr_reader *r);
 // bytes scanned.
 size_t scan_bytes(tvlr_reader *r, const uint8_t *p, const uint8_t *end, bool &stop);
 
+namespace testing {
+// Test hook: while on, reads scan every byte with the per-byte step, the reference that the
+// fast path is compared with.
+void use_reference_path(bool on);
+}  // namespace testing
+
 // Recovery (recovery.cpp), after a scanning error has been reported:
 // closes the current member's open arrays, resets the token and enters the
 // skipping state (or reads on with the next member when the error came from
@@ -288,12 +324,6 @@ inline void clear_token(tvlr_reader *r) {
 // Forgets the point, exponent and special-number flags of the last number.
 inline void clear_number_state(tvlr_reader *r) {
     r->has_point = r->has_exponent = r->is_special = false;
-}
-
-// Sets the error code alone (the position is filled in by the scanner).
-inline bool fail(tvlr_reader *r, uint32_t code) {
-    r->error = code;
-    return false;
 }
 
 }  // namespace tvl::rd

@@ -1,0 +1,175 @@
+// The scanner's fast path against its per-byte reference: every document is read through the
+// reference from memory, then through the fast path whole and in pieces of every size from 1 to
+// 70 bytes; events, errors, lines, columns, bytes, offsets and recoveries must all agree.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reader/reader_impl.h"
+#include "support/render.h"
+#include "support/trace.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+struct Outcome {
+    std::string trace;  // events and error reports, then the result
+    std::vector<uint32_t> error_bytes;
+    uint32_t error = 0, byte = 0;
+    uint64_t line = 0, column = 0, offset = 0, recoveries = 0;
+    bool operator==(const Outcome &) const = default;
+};
+
+struct Pieces {
+    std::string_view data;
+    size_t pos = 0, size = 0;
+};
+
+bool piece_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
+    Pieces *p;
+    std::memcpy(&p, src->user_state, sizeof p);
+    size_t n = std::min({p->size, p->data.size() - p->pos, size_t{cap}});
+    std::memcpy(dst, p->data.data() + p->pos, n);
+    p->pos += n;
+    *count = static_cast<uint32_t>(n);
+    return true;
+}
+
+struct Recorder {
+    tvltest::EventTrace trace;
+    std::vector<uint32_t> error_bytes;
+};
+
+bool on_event(void *user, uint32_t kind, tvlr_event *e) {
+    static_cast<Recorder *>(user)->trace.event(kind, *e);
+    return true;
+}
+
+void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_t byte,
+              uint64_t offset) {
+    auto *rec = static_cast<Recorder *>(user);
+    rec->trace.error(code, line, column, offset);
+    rec->error_bytes.push_back(byte);
+}
+
+// Reads `doc` from memory (piece 0) or through a source that delivers `piece` bytes per call.
+Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece) {
+    Recorder rec;
+    o.user_data = &rec;
+    o.on_event = &on_event;
+    o.on_error = &on_error;
+    tvlr_reader *r = tvlr_reader_create();
+    Pieces pieces{doc, 0, piece};
+    tvlr_source src{};
+    src.read = &piece_read;
+    Pieces *pp = &pieces;
+    std::memcpy(src.user_state, &pp, sizeof pp);
+    const bool opened = piece ? tvlr_open_read_source(r, &src, nullptr, &o)
+                              : tvlr_open_read_mem(r, doc.data(), doc.size(), nullptr, 0, &o);
+    EXPECT_TRUE(opened);
+    const bool ok = opened && tvlr_read(r);
+    Outcome out{rec.trace.finish(ok, tvlr_reader_get_error(r)),
+                rec.error_bytes,
+                tvlr_reader_get_error(r),
+                tvlr_reader_get_error_byte(r),
+                tvlr_reader_get_error_line(r),
+                tvlr_reader_get_error_column(r),
+                tvlr_reader_get_error_offset(r),
+                tvlr_reader_get_recovery_count(r)};
+    tvlr_reader_destroy(r);
+    return out;
+}
+
+// Switches the reference path on for one scope.
+struct ReferencePath {
+    ReferencePath() { tvl::rd::testing::use_reference_path(true); }
+    ~ReferencePath() { tvl::rd::testing::use_reference_path(false); }
+};
+
+void expect_fast_path_agrees(const std::string &doc, const tvlr_reader_options &o) {
+    Outcome reference;
+    {
+        ReferencePath on;
+        reference = read(doc, o, 0);
+    }
+    // A reference that reads nothing would make every comparison vacuous.
+    ASSERT_NE(reference.trace.find("->"), std::string::npos);
+    ASSERT_EQ(read(doc, o, 0), reference) << "whole";
+    for (size_t piece = 1; piece <= 70; ++piece) ASSERT_EQ(read(doc, o, piece), reference) << piece;
+}
+
+// Default limits with and without recovery, and small limits that runs must stop at.
+std::vector<tvlr_reader_options> option_sets() {
+    tvlr_reader_options plain{}, recover{}, tight{};
+    recover.recover = 1;
+    tight.recover = 1;
+    tight.max_identifier_len = 3;
+    tight.max_string_len = 6;
+    tight.max_number_len = 4;
+    tight.max_symbol_len = 3;
+    tight.max_reference_len = 5;
+    tight.max_text_bytes = 97;
+    return {plain, recover, tight};
+}
+
+void expect_agreement(const std::vector<std::string> &docs) {
+    for (const std::string &doc : docs) {
+        SCOPED_TRACE(doc);
+        for (const tvlr_reader_options &o : option_sets()) expect_fast_path_agrees(doc, o);
+    }
+}
+
+// The places where the fast path takes a shortcut: line breaks (CR LF split between pieces),
+// tabs and columns, bytes from 0x80 up in and out of runs, broken characters, runs that end at a
+// limit or at the end of a piece, strings with escapes and control bytes, octet streams whose
+// last byte is CR, the byte order mark.
+const std::vector<std::string> kEdgeCases = {
+    "",
+    "\xEF\xBB\xBF.a = 1;\r\n.b\t=\t2 ;\r\r\n\n.c = \"x\\ty\\\"\";",
+    "\t .a = \"\t\v\f\x01\";\n\t\t.b = \"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\";",
+    ".\xC3\xA9t\xC3\xA9 = sym\xC3\xA9\xE2\x82\xAC; .u = 3 \xC2\xB5m; .v = <uint:8,\xC2\xB5m> 4;",
+    ".a = \"\xE2\x82\"; .b = \xC3; .c = \"\xF4\x90\x80\x80\"; .d = \xC3\xA9\x80; .e = 1;",
+    ".o = \0\1\2\0\r\n\0 ;\n.p = 1;"s,
+    ".long_name_here = 123456789.125e-17; .s = \"a string longer than the limits\";",
+    ".r = &.x.yy.zzz; .n = -0.5E+3; .m = [[1, 2] / [3, 4], [5]]; .q = $-inf k~m;",
+    "# lead \xEF\xBB\n.a = { .b = [ {.c = 1;}, {.d = !;} ]; }; .e = [1,\n2;\n.f = 2;",
+    ".a = 1; # comment \xC3\xA9\r\n.b = 2 # trailing\n;\r",
+};
+
+TEST(ReferencePath, EdgeCases) {
+    expect_agreement(kEdgeCases);
+}
+
+TEST(ReferencePath, FuzzCorpus) {
+    std::vector<std::string> docs;
+    for (const auto &entry : std::filesystem::directory_iterator(TVLR_READER_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        docs.push_back(s.str());
+    }
+    ASSERT_GT(docs.size(), 10u);
+    expect_agreement(docs);
+}
+
+// Generated and mutated documents, short ones and ones long enough that every construct meets
+// every alignment.
+TEST(ReferencePath, GeneratedDocuments) {
+    std::mt19937 rng(20261209);
+    std::vector<std::string> docs;
+    for (int i = 0; i < 240; ++i) {
+        std::string doc = tvltest::generated_document(rng);
+        for (int k = i % 4 == 0 ? 6 : 0; k > 0; --k) doc += tvltest::generated_document(rng);
+        docs.push_back(doc);
+    }
+    expect_agreement(docs);
+}
+
+}  // namespace
