@@ -169,6 +169,11 @@ int print_si(const input &in, std::string_view path, tvlr::node n) {
         complain("the value at '" + std::string(path) + "' in " + in.shown + " is not a number");
         return invalid;
     }
+    double as_double = 0;
+    if (!n.get(as_double)) {
+        complain("the value at '" + std::string(path) + "' is too large for an SI value");
+        return invalid;
+    }
     tvl_unit unit = n.unit();
     if (is_currency(unit)) {
         complain("the value at '" + std::string(path) + "' is in a currency (" + unit_text(unit) +
