@@ -1,10 +1,11 @@
 // The big integer: limb operations, the growth rule and the exported arithmetic.
-#include "base/alloc.h"
 #include "bignum/bigint.h"
 
 #include <cstring>
 #include <limits>
 #include <type_traits>
+
+#include "base/alloc.h"
 
 namespace tvl {
 
@@ -13,8 +14,6 @@ namespace tvl {
 // ---------------------------------------------------------------------------------------
 
 namespace {
-
-constexpr std::uint64_t kLimbBase = std::uint64_t{1} << 32;
 
 constexpr Limb lo(std::uint64_t x) {
     return static_cast<Limb>(x);
@@ -114,62 +113,97 @@ void shift_right(LimbSpan dst, ConstLimbSpan src, std::uint32_t s) {
     }
 }
 
-void divide_normalized(LimbSpan u, ConstLimbSpan v, LimbSpan q) {
+namespace {
+
+// The double-width type of a word: partial dividends and products.
+template <class W>
+using DoubleOf = std::conditional_t<sizeof(W) == 4, std::uint64_t, WideWord>;
+
+}  // namespace
+
+template <class W>
+void divide_normalized_words(std::span<W> u, std::span<const W> v, std::span<W> q) {
+    using D = DoubleOf<W>;
+    constexpr unsigned kBits = sizeof(W) * 8;
+    constexpr D kBase = D{1} << kBits;
     const std::size_t k = v.size();
     const std::size_t m = u.size() - 1;
-    const std::uint64_t y = v[k - 1];
-    const std::uint64_t z = k >= 2 ? v[k - 2] : 0;
+    const W y = v[k - 1];
+    const D z = k >= 2 ? v[k - 2] : 0;
+    // 64-bit words divide by multiplying with the reciprocal of the top divisor word.
+    [[maybe_unused]] Word inv = 0;
+    if constexpr (sizeof(W) == 8) inv = reciprocal(y);
 
     for (std::size_t j = m - k + 1; j-- > 0;) {
-        const std::uint64_t t1 = u[j + k];
-        const std::uint64_t t0 = u[j + k - 1];
-        const std::uint64_t t2 = k >= 2 ? u[j + k - 2] : 0;
+        const W t1 = u[j + k];
+        const W t0 = u[j + k - 1];
+        const D t2 = k >= 2 ? u[j + k - 2] : 0;
 
         // Estimate the quotient digit from the top two dividend digits, then correct it
         // with the third: afterwards it is exact or one too large.
-        std::uint64_t qhat;
-        std::uint64_t rhat;
+        D qhat;
+        D rhat;
         if (t1 < y) {
-            const std::uint64_t num = (t1 << 32) | t0;
-            qhat = num / y;
-            rhat = num % y;
+            if constexpr (sizeof(W) == 8) {
+                Word r = 0;
+                qhat = divide_2by1(t1, t0, y, inv, r);
+                rhat = r;
+            } else {
+                const D num = (D{t1} << kBits) | t0;
+                qhat = num / y;
+                rhat = num % y;
+            }
         } else {
-            qhat = kLimbBase - 1;
-            rhat = t0 + y;
+            qhat = kBase - 1;
+            rhat = D{t0} + y;
         }
-        while (rhat < kLimbBase && qhat * z > ((rhat << 32) | t2)) {
+        while (rhat < kBase && qhat * z > ((rhat << kBits) | t2)) {
             --qhat;
             rhat += y;
         }
 
         // u[j .. j+k] -= qhat * v
-        std::uint64_t carry = 0;
-        std::uint64_t borrow = 0;
+        D carry = 0;
+        W borrow = 0;
         for (std::size_t i = 0; i < k; ++i) {
-            const std::uint64_t p = qhat * v[i] + carry;
-            carry = p >> 32;
-            const std::uint64_t d = std::uint64_t{u[i + j]} - lo(p) - borrow;
-            u[i + j] = lo(d);
-            borrow = (d >> 32) & 1;
+            const D p = qhat * v[i] + carry;
+            carry = p >> kBits;
+            const auto low = static_cast<W>(p);
+            const W x = u[i + j];
+            const W d = x - low;
+            const W d2 = d - borrow;
+            borrow = static_cast<W>((x < low) | (d < borrow));
+            u[i + j] = d2;
         }
-        const std::uint64_t top = std::uint64_t{u[j + k]} - carry - borrow;
-        u[j + k] = lo(top);
-        borrow = (top >> 32) & 1;
+        const W x = u[j + k];
+        const auto c = static_cast<W>(carry);
+        const W d = x - c;
+        u[j + k] = d - borrow;
+        borrow = static_cast<W>((x < c) | (d < borrow));
 
         // The estimate was one too large: add the divisor back once (the carry out of the
         // top digit cancels the borrow).
         if (borrow != 0) {
             --qhat;
-            std::uint64_t c = 0;
+            W cy = 0;
             for (std::size_t i = 0; i < k; ++i) {
-                const std::uint64_t s = std::uint64_t{u[i + j]} + v[i] + c;
-                u[i + j] = lo(s);
-                c = s >> 32;
+                const D s = D{u[i + j]} + v[i] + cy;
+                u[i + j] = static_cast<W>(s);
+                cy = static_cast<W>(s >> kBits);
             }
-            u[j + k] = lo(std::uint64_t{u[j + k]} + c);
+            u[j + k] = static_cast<W>(u[j + k] + cy);
         }
-        q[j] = lo(qhat);
+        q[j] = static_cast<W>(qhat);
     }
+}
+
+template void divide_normalized_words<Limb>(std::span<Limb>, std::span<const Limb>,
+                                            std::span<Limb>);
+template void divide_normalized_words<Word>(std::span<Word>, std::span<const Word>,
+                                            std::span<Word>);
+
+void divide_normalized(LimbSpan u, ConstLimbSpan v, LimbSpan q) {
+    divide_normalized_words<Limb>(u, v, q);
 }
 
 // ---------------------------------------------------------------------------------------

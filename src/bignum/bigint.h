@@ -79,6 +79,45 @@ void shift_right(LimbSpan dst, ConstLimbSpan src, std::uint32_t s);
 void divide_normalized(LimbSpan u, ConstLimbSpan v, LimbSpan q);
 
 // ---------------------------------------------------------------------------------------
+// 64-bit words: the text conversion works on pairs of limbs with 128-bit intermediates.
+// ---------------------------------------------------------------------------------------
+
+using Word = std::uint64_t;
+__extension__ using WideWord = unsigned __int128;
+
+// The reciprocal of a normalised divisor d (top bit set): floor((2^128 - 1) / d) - 2^64.
+constexpr Word reciprocal(Word d) {
+    return static_cast<Word>(~WideWord{0} / d);
+}
+
+// (hi, lo) / d for a normalised d with its reciprocal inv and hi < d: returns the quotient
+// and leaves the remainder in rem. Two multiplications instead of a hardware division
+// (Moller and Granlund, "Improved division by invariant integers", 2011).
+inline Word divide_2by1(Word hi, Word lo, Word d, Word inv, Word &rem) {
+    const WideWord p = WideWord{inv} * hi + ((WideWord{hi} << 64) | lo);
+    Word q = static_cast<Word>(p >> 64) + 1;
+    Word r = lo - q * d;
+    if (r > static_cast<Word>(p)) {
+        --q;
+        r += d;
+    }
+    if (r >= d) {
+        ++q;
+        r -= d;
+    }
+    rem = r;
+    return q;
+}
+
+// divide_normalized on words of 32 or 64 bits (the same steps in base 2^32 or 2^64).
+template <class W>
+void divide_normalized_words(std::span<W> u, std::span<const W> v, std::span<W> q);
+extern template void divide_normalized_words<Limb>(std::span<Limb>, std::span<const Limb>,
+                                                   std::span<Limb>);
+extern template void divide_normalized_words<Word>(std::span<Word>, std::span<const Word>,
+                                                   std::span<Word>);
+
+// ---------------------------------------------------------------------------------------
 // Scratch limbs: a small inline area, or a checked heap block for larger sizes.
 // ---------------------------------------------------------------------------------------
 

@@ -396,10 +396,18 @@ std::string reference_text(const Mpz &v, uint32_t base) {
     }
     Mpz m;
     mpz_abs(m.get(), v.get());
+    // Digits in groups of k, one division by base^k each.
+    unsigned long power = base;
+    int k = 1;
+    for (; power <= ~0ul / base; ++k) power *= base;
     std::string s;
     do {
-        s.push_back(digit(static_cast<uint32_t>(mpz_tdiv_q_ui(m.get(), m.get(), base)), base));
+        unsigned long r = mpz_tdiv_q_ui(m.get(), m.get(), power);
+        for (int i = 0; i < k && (r != 0 || mpz_sgn(m.get()) != 0); ++i, r /= base) {
+            s.push_back(digit(static_cast<uint32_t>(r % base), base));
+        }
     } while (mpz_sgn(m.get()) != 0);
+    if (s.empty()) s.push_back(digit(0, base));
     // A leading digit that reads as a sign is preceded by the zero digit.
     if (!v.negative() && (s.back() == '+' || s.back() == '-')) s.push_back(digit(0, base));
     if (v.negative()) s.push_back('-');
@@ -438,6 +446,64 @@ TEST(BigIntReference, PrintAndReadBackInEveryBase) {
             IntPtr back = make_int();
             ASSERT_TRUE(tvl_int_from_str(back.get(), text.c_str(), base)) << "base " << base;
             EXPECT_TRUE(same_value(back.get(), value)) << "base " << base;
+        }
+    }
+}
+
+// Prints n in base, checks the text against GMP, and reads it back behind `zeros` leading
+// zero digits (which move where the reading chunks begin).
+void check_text(const tvl_int *n, uint32_t base, size_t zeros) {
+    const Mpz value(n);
+    const std::string text = print(n, base);
+    ASSERT_EQ(text, reference_text(value, base))
+        << "base " << base << ", " << n->length << " limbs";
+    std::string padded = text;
+    padded.insert(value.negative() ? 1 : 0, zeros, digit(0, base));
+    IntPtr back = make_int();
+    ASSERT_TRUE(tvl_int_from_str(back.get(), padded.c_str(), base)) << "base " << base;
+    EXPECT_TRUE(same_value(back.get(), value)) << "base " << base << ", " << n->length << " limbs";
+}
+
+// Values of every length up to the ceiling, so that every size around the points where the
+// conversions change method is met: random limbs, all ones, and a power of ten with its
+// neighbours (long runs of zero digits). Every length is written and read in bases 10 and
+// 16; the other bases take every fourth length in turn.
+TEST(BigIntReference, TextOfEveryLength) {
+    const uint32_t kOtherBases[] = {2, 8, 36, 62, 64, 85};
+    std::mt19937_64 rng(0x5EED000C);
+    for (size_t len = 1; len <= kMaxLimbs; ++len) {
+        Mpz ones;
+        mpz_ui_pow_ui(ones.get(), 2, 32 * len);
+        mpz_sub_ui(ones.get(), ones.get(), 1);
+        Mpz ten;
+        mpz_ui_pow_ui(ten.get(), 10, static_cast<unsigned long>(9.63 * static_cast<double>(len)));
+        if (len % 3 == 0) mpz_sub_ui(ten.get(), ten.get(), 1);
+        if (len % 3 == 1) mpz_add_ui(ten.get(), ten.get(), 1);
+        const Limbs shapes[] = {random_limbs(rng, len), ones.magnitude(), ten.magnitude()};
+        for (const Limbs &l : shapes) {
+            IntPtr n = make_int(l, rng() % 2);
+            const size_t zeros = rng() % 4 == 0 ? rng() % 40 : 0;
+            check_text(n.get(), 10, zeros);
+            check_text(n.get(), 16, zeros);
+            if (len % 4 == 0)
+                check_text(n.get(), kOtherBases[len / 4 % std::size(kOtherBases)], zeros);
+        }
+    }
+}
+
+// The powers that split decimal text, 10^(19 * 2^k), and their neighbours, in base 10.
+TEST(BigIntReference, DecimalSplitPowers) {
+    for (unsigned long digits = 19; digits <= 9864; digits *= 2) {
+        for (long delta : {-1L, 0L, 1L}) {
+            for (unsigned long times : {1ul, 7ul}) {
+                Mpz v;
+                mpz_ui_pow_ui(v.get(), 10, digits);
+                mpz_mul_ui(v.get(), v.get(), times);
+                if (delta < 0) mpz_sub_ui(v.get(), v.get(), 1);
+                if (delta > 0) mpz_add_ui(v.get(), v.get(), 1);
+                if (v.bits() > kMaxBits) continue;
+                check_text(make_int(v.magnitude(), delta < 0).get(), 10, 0);
+            }
         }
     }
 }
