@@ -51,9 +51,9 @@ run_target() {
   cov=$(grep -o 'cov: [0-9]*' "$work/$t.log" | tail -1 | cut -d' ' -f2)
   ft=$(grep -o 'ft: [0-9]*' "$work/$t.log" | tail -1 | cut -d' ' -f2)
   if [ "$rc" -eq 0 ]; then
-    printf '%-12s ok       %10s execs  cov %6s  ft %6s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}"
+    printf '%-14s ok       %10s execs  cov %6s  ft %6s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}"
   else
-    printf '%-12s FINDING  %10s execs  cov %6s  ft %6s  (exit %d, input in %s)\n' \
+    printf '%-14s FINDING  %10s execs  cov %6s  ft %6s  (exit %d, input in %s)\n' \
            "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$rc" "$findings"
     grep -v '^#\|^ *#[0-9]\|^INFO\|NEW_FUNC' "$work/$t.log" | head -40
   fi
