@@ -116,16 +116,9 @@ bool bom_byte(tvlr_reader *r, uint8_t b) {
     return fail(r, TVL_ERR_INVALID_BYTE_ORDER_MARK);
 }
 
-// Runs the action for byte b in the current state. False with r->error set
-// when the byte is refused.
-[[gnu::always_inline]] inline bool dispatch(tvlr_reader *r, uint8_t b) {
-    const uint8_t a = kTransitions[r->state][b];
-    if (a == kStay) return true;
-    if (a < kFirstNamed) {
-        if (a == kNoTransition) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-        r->state = static_cast<uint32_t>(a - kGotoBase);
-        return true;
-    }
+// Runs the named action a (or the refusal of an empty cell) for byte b. False with r->error set
+// when the byte is refused. Inlined into the fast path as well as into dispatch.
+[[gnu::always_inline]] inline bool run_action(tvlr_reader *r, uint8_t a, uint8_t b) {
     switch (a) {
         case A_comment_start:
             r->comment_state = r->state;
@@ -319,9 +312,21 @@ bool bom_byte(tvlr_reader *r, uint8_t b) {
         case A_skip_comment_end:
         case A_resync:
             return skip_action(r, a, b);
-        default:
+        default:  // kNoTransition
             return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     }
+}
+
+// Runs the cell of the current state for byte b. False with r->error set when the byte is
+// refused.
+bool dispatch(tvlr_reader *r, uint8_t b) {
+    const uint8_t a = kTransitions[r->state][b];
+    if (a == kStay) return true;
+    if (a >= kGotoBase && a < kFirstNamed) {
+        r->state = static_cast<uint32_t>(a - kGotoBase);
+        return true;
+    }
+    return run_action(r, a, b);
 }
 
 // Reports a scanning error on byte b, then recovers or stops. Returns true
@@ -446,35 +451,40 @@ class FastScan {
     // (`stop`). Returns the count of bytes taken.
     size_t run(bool &stop) {
         if (r_->utf8_pending && !slow_step()) return stopped(stop);
-        while (p_ < limit_ && state_ != S_octets) {
-            switch (kBulkOfState[state_]) {
-                case Bulk::white_space:
-                    white_run();
-                    break;
-                case Bulk::token:
-                    token_run();
-                    break;
-                case Bulk::string:
-                    string_run();
-                    break;
-                case Bulk::none:
-                    break;
+        // Only actions and steps enter the octet stream: the loop checks after them alone.
+        if (state_ != S_octets) {
+            while (p_ < limit_) {
+                switch (kBulkOfState[state_]) {
+                    case Bulk::white_space:
+                        white_run();
+                        break;
+                    case Bulk::token:
+                        token_run();
+                        break;
+                    case Bulk::string:
+                        string_run();
+                        break;
+                    case Bulk::none:
+                        break;
+                }
+                if (p_ == limit_) break;
+                const uint8_t b = *p_;
+                if (b >= 0x80) {
+                    if (!slow_step()) return stopped(stop);
+                    if (state_ == S_octets) break;
+                    continue;
+                }
+                column_ = b != '\t' ? column_ + 1 : column_ / 4 * 4 + 4;
+                const uint8_t a = kTransitions[state_][b];
+                if (a >= kFirstNamed || a == kNoTransition) {
+                    if (!act(a, b)) return stopped(stop);
+                    if (state_ == S_octets) break;
+                    continue;
+                }
+                if (a != kStay) state_ = a - kGotoBase;
+                line_break(b);
+                ++p_;
             }
-            if (p_ == limit_) break;
-            const uint8_t b = *p_;
-            if (b >= 0x80) {
-                if (!slow_step()) return stopped(stop);
-                continue;
-            }
-            column_ = b == '\t' ? column_ / 4 * 4 + 4 : column_ + 1;
-            const uint8_t a = kTransitions[state_][b];
-            if (a >= kFirstNamed || a == kNoTransition) {
-                if (!act(b)) return stopped(stop);
-                continue;
-            }
-            if (a != kStay) state_ = a - kGotoBase;
-            line_break(b);
-            ++p_;
         }
         // The byte at the text limit: the step reports it.
         if (p_ < end_ && state_ != S_octets && !slow_step()) return stopped(stop);
@@ -531,14 +541,14 @@ class FastScan {
         return true;
     }
 
-    // The named action (or error cell) for ASCII byte b at p_, whose column is already counted:
+    // The named action a (or error cell) for ASCII byte b at p_, whose column is already counted:
     // the rest of the per-byte step. An action that succeeds looks at the state alone (positions
     // matter only to error reports), so only the state is written back before it.
-    bool act(uint8_t b) {
+    bool act(uint8_t a, uint8_t b) {
         r_->state = state_;
-        if (dispatch(r_, b)) {
+        if (run_action(r_, a, b)) {
             state_ = r_->state;
-            line_break(b);
+            if (b <= '\r') line_break(b);  // few actions take a line break
             ++p_;
             return true;
         }
