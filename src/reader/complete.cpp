@@ -91,23 +91,9 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 // ---------------------------------------------------------------------------
 // Annotations
 
-// Emits the annotation run that the reader adds to an untyped string,
-// number or boolean, unless the annotation in force already says the same.
-bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, bool number,
-                    const tvl_unit *suffix_unit) {
-    const AnnotationInForce &a = r->annotation;
-    const bool same = a.active && a.type == type &&
-                      (a.bits ? a.bits : kImpliedWidth) == (bits ? bits : kImpliedWidth) &&
-                      (a.base == 0 || a.base == 10 || type == TVLR_TYPE_FLOAT_DEC);
-    r->in_force.type = type;
-    r->in_force.bits = bits;
-    r->in_force.base = 0;
-    set_neutral_unit(r->in_force.unit);
-    if (same) return true;
-    r->annotation = {type, bits, 0, false, true};
-    if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
-    if (!r->on_event && !r->on_event_after) return true;
-
+// Emits the run of events of an added annotation: type_start, type_name, for numbers the width,
+// the base (not for float_dec) and the unit parameters, then type_end.
+bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
     const TypeWord w = type_word(type);
     const uint8_t *word = bytes_of(w.text);
     if (!emit(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len)) return false;
@@ -123,6 +109,26 @@ bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits, bool number,
             return false;
     }
     return emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len);
+}
+
+// Puts the type of an untyped string, number or boolean in force and emits its added annotation
+// run, unless the annotation in force already says the same. Inline: it runs for most values,
+// and mostly only for the bookkeeping.
+[[gnu::always_inline]] inline bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits,
+                                                  bool number, const tvl_unit *suffix_unit) {
+    const AnnotationInForce &a = r->annotation;
+    const bool same = a.active && a.type == type &&
+                      (a.bits ? a.bits : kImpliedWidth) == (bits ? bits : kImpliedWidth) &&
+                      (a.base == 0 || a.base == 10 || type == TVLR_TYPE_FLOAT_DEC);
+    r->in_force.type = type;
+    r->in_force.bits = bits;
+    r->in_force.base = 0;
+    set_neutral_unit(r->in_force.unit);
+    if (same) return true;
+    r->annotation = {type, bits, 0, false, true};
+    if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
+    if (!r->on_event && !r->on_event_after) return true;
+    return emit_added_annotation(r, type, number);
 }
 
 // ---------------------------------------------------------------------------
