@@ -119,6 +119,25 @@ namespace {
 template <class W>
 using DoubleOf = std::conditional_t<sizeof(W) == 4, std::uint64_t, WideWord>;
 
+// a[0..k) -= q * v[0..k); returns the word still to subtract at a[k]. The borrow of each
+// word joins the carry into the next, which still fits a word: a product's high word
+// reaches its maximum only with a zero low word, which borrows nothing.
+template <class W>
+W submul(W *a, const W *v, std::size_t k, W q) {
+    using D = DoubleOf<W>;
+    constexpr unsigned kBits = sizeof(W) * 8;
+    W carry = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        const D p = D{q} * v[i];
+        const W low = static_cast<W>(p) + carry;
+        const W high = static_cast<W>(p >> kBits) + (low < carry ? 1 : 0);
+        const W x = a[i];
+        a[i] = x - low;
+        carry = high + (x < low ? 1 : 0);
+    }
+    return carry;
+}
+
 }  // namespace
 
 template <class W>
@@ -163,27 +182,14 @@ void divide_normalized_words(std::span<W> u, std::span<const W> v, std::span<W> 
         }
 
         // u[j .. j+k] -= qhat * v
-        D carry = 0;
-        W borrow = 0;
-        for (std::size_t i = 0; i < k; ++i) {
-            const D p = qhat * v[i] + carry;
-            carry = p >> kBits;
-            const auto low = static_cast<W>(p);
-            const W x = u[i + j];
-            const W d = x - low;
-            const W d2 = d - borrow;
-            borrow = static_cast<W>((x < low) | (d < borrow));
-            u[i + j] = d2;
-        }
+        const W carry = submul(&u[j], v.data(), k, static_cast<W>(qhat));
         const W x = u[j + k];
-        const auto c = static_cast<W>(carry);
-        const W d = x - c;
-        u[j + k] = d - borrow;
-        borrow = static_cast<W>((x < c) | (d < borrow));
+        u[j + k] = x - carry;
+        const bool borrow = carry > x;
 
         // The estimate was one too large: add the divisor back once (the carry out of the
         // top digit cancels the borrow).
-        if (borrow != 0) {
+        if (borrow) {
             --qhat;
             W cy = 0;
             for (std::size_t i = 0; i < k; ++i) {

@@ -176,27 +176,49 @@ constexpr int kReadFused = 4;
 
 using WordScratch = tvl::mem::Scratch<Word, 40>;
 
-// The value of `count` digits at p (already checked), most significant first. Base 10 is a
-// compile-time constant and takes its two halves in independent chains.
+// The value of the eight decimal digits at p (a little-endian load): each byte must lie in
+// '0'..'9', then neighbouring digits are combined into pairs, quadruples and the whole.
+inline Word parse_eight(const char *p, bool &bad) {
+    Word v;
+    std::memcpy(&v, p, sizeof v);
+    constexpr Word kHigh = 0xF0F0F0F0F0F0F0F0u;
+    bad |= ((v & kHigh) | (((v + 0x0606060606060606u) & kHigh) >> 4)) != 0x3333333333333333u;
+    v -= 0x3030303030303030u;
+    v = v * 10 + (v >> 8);
+    v = (((v & 0x000000FF000000FFu) * (100 + (Word{1000000} << 32))) +
+         (((v >> 16) & 0x000000FF000000FFu) * (1 + (Word{10000} << 32)))) >>
+        32;
+    return v;
+}
+
+// The value of `count` digits at p, most significant first; `bad` is set when one of them
+// is not a digit of the base. In base 10 eight digits at a time are checked and combined
+// within a word.
 template <std::uint32_t Base>
 Word parse_chunk(const char *p, std::uint32_t count, std::uint32_t base,
-                 const tvl::digits::ReadTable &table) {
-    if constexpr (Base == 10) {
-        const std::uint32_t half = count / 2;
-        Word hi = 0;
-        Word lo = 0;
-        Word scale = 1;
-        for (std::uint32_t i = 0; i < half; ++i) hi = hi * 10 + static_cast<Word>(p[i] - '0');
-        for (std::uint32_t i = half; i < count; ++i) {
-            lo = lo * 10 + static_cast<Word>(p[i] - '0');
-            scale *= 10;
+                 const tvl::digits::ReadTable &table, bool &bad) {
+    if constexpr (Base == 10 && std::endian::native == std::endian::little) {
+        // Single digits until a multiple of eight remain, then groups of eight.
+        Word v = 0;
+        std::uint32_t i = 0;
+        std::uint32_t check = 0;
+        for (; (count - i) % 8 != 0; ++i) {
+            const auto d = static_cast<std::uint32_t>(static_cast<unsigned char>(p[i]) - '0');
+            check |= d > 9 ? 1 : 0;
+            v = v * 10 + d;
         }
-        return hi * scale + lo;
+        for (; i < count; i += 8) v = v * 100000000u + parse_eight(p + i, bad);
+        bad |= check != 0;
+        return v;
     } else {
         Word v = 0;
+        std::uint32_t check = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
-            v = v * base + table[static_cast<unsigned char>(p[i])];
+            const std::uint32_t d = table[static_cast<unsigned char>(p[i])];
+            check |= d >= base ? 1 : 0;
+            v = v * base + d;
         }
+        bad |= check != 0;
         return v;
     }
 }
@@ -238,12 +260,14 @@ bool read_chunked(tvl_int *n, const char *p, std::size_t nd, std::uint32_t base)
     const WordChunk chunk = kWordChunks[base];
     const std::size_t chunks = (nd + chunk.digits - 1) / chunk.digits;
     WordScratch words;
-    if (!words.reserve(std::min(chunks, kMaxWords) + kReadFused + 1)) return false;
+    if (!words.reserve(std::min(chunks, kMaxWords) + kReadFused + 1, false)) return false;
     Word *w = words.data();
 
     // The leading partial chunk, then full chunks: kReadFused per sweep, the rest one by one.
+    bool bad = false;
     const auto head = static_cast<std::uint32_t>(nd - (chunks - 1) * chunk.digits);
-    w[0] = parse_chunk<Base>(p, head, base, table);
+    w[0] = parse_chunk<Base>(p, head, base, table, bad);
+    if (bad) return false;
     std::size_t len = 1;
     p += head;
     std::size_t left = chunks - 1;
@@ -253,15 +277,16 @@ bool read_chunked(tvl_int *n, const char *p, std::size_t nd, std::uint32_t base)
         if (k == kReadFused) {
             Word add[kReadFused];
             for (Word &a : add) {
-                a = parse_chunk<Base>(p, chunk.digits, base, table);
+                a = parse_chunk<Base>(p, chunk.digits, base, table, bad);
                 p += chunk.digits;
             }
             mul_add_fused<kReadFused>(w, len, chunk.power, add);
         } else {
-            const Word add[1] = {parse_chunk<Base>(p, chunk.digits, base, table)};
+            const Word add[1] = {parse_chunk<Base>(p, chunk.digits, base, table, bad)};
             p += chunk.digits;
             mul_add_fused<1>(w, len, chunk.power, add);
         }
+        if (bad) return false;
         left -= static_cast<std::size_t>(k);
         len += static_cast<std::size_t>(k);
         while (w[len - 1] == 0) --len;
@@ -270,29 +295,57 @@ bool read_chunked(tvl_int *n, const char *p, std::size_t nd, std::uint32_t base)
     return store_words(n, w, len);
 }
 
-// Reads the nd checked digits at p (the first nonzero) in the base 2^Shift: each digit's
-// bits go straight into place, from the least significant digit up.
+// Reads the nd digits at p (the first one nonzero) in the base 2^Shift: each digit's bits
+// go straight into place, from the least significant digit up. A base whose digits tile a
+// limb fills one limb per group of digits.
 template <std::uint32_t Shift>
 bool read_pow2(tvl_int *n, const char *p, std::size_t nd, const tvl::digits::ReadTable &table) {
-    if (nd > tvl::kMaxBits) return false;
-    const std::size_t bits =
-        (nd - 1) * Shift + tvl::limb_bit_length(table[static_cast<unsigned char>(*p)]);
+    const std::uint32_t lead = table[static_cast<unsigned char>(*p)];
+    if ((lead >> Shift) != 0 || nd > tvl::kMaxBits) return false;
+    const std::size_t bits = (nd - 1) * Shift + tvl::limb_bit_length(lead);
     if (bits > tvl::kMaxBits) return false;
     const auto limbs = static_cast<std::uint32_t>((bits + 31) / 32);
     if (!tvl::reserve(n, limbs)) return false;
-    std::uint64_t acc = 0;
-    std::uint32_t have = 0;
+    // A byte that is no digit has a table value with bits at or above Shift.
+    std::uint32_t check = 0;
     std::uint32_t out = 0;
-    for (const char *c = p + nd; c-- != p;) {
-        acc |= std::uint64_t{table[static_cast<unsigned char>(*c)]} << have;
-        have += Shift;
-        if (have >= 32) {
-            n->limbs[out++] = static_cast<Limb>(acc);
-            acc >>= 32;
-            have -= 32;
+    const char *c = p + nd;
+    if constexpr (32 % Shift == 0) {
+        constexpr std::size_t kPerLimb = 32 / Shift;
+        for (; static_cast<std::size_t>(c - p) >= kPerLimb; c -= kPerLimb) {
+            Limb v = 0;
+            for (std::size_t k = 0; k < kPerLimb; ++k) {
+                const std::uint32_t d =
+                    table[static_cast<unsigned char>(c[-1 - static_cast<std::ptrdiff_t>(k)])];
+                check |= d;
+                v |= static_cast<Limb>(d << (k * Shift));
+            }
+            n->limbs[out++] = v;
         }
+        Limb v = 0;
+        for (const char *q = p; q < c; ++q) {
+            const std::uint32_t d = table[static_cast<unsigned char>(*q)];
+            check |= d;
+            v = (v << Shift) | d;
+        }
+        if (c > p) n->limbs[out] = v;
+    } else {
+        std::uint64_t acc = 0;
+        std::uint32_t have = 0;
+        while (c-- != p) {
+            const std::uint32_t d = table[static_cast<unsigned char>(*c)];
+            check |= d;
+            acc |= std::uint64_t{d} << have;
+            have += Shift;
+            if (have >= 32) {
+                n->limbs[out++] = static_cast<Limb>(acc);
+                acc >>= 32;
+                have -= 32;
+            }
+        }
+        if (out < limbs) n->limbs[out] = static_cast<Limb>(acc);
     }
-    if (out < limbs) n->limbs[out] = static_cast<Limb>(acc);
+    if ((check >> Shift) != 0) return false;
     n->length = limbs;
     return true;
 }
@@ -336,15 +389,20 @@ Limb pow2_digit(ConstLimbSpan mag, std::size_t bit, Limb mask) {
 template <std::uint32_t Base, std::uint32_t Shift>
 void put_pow2_digits(ConstLimbSpan mag, std::size_t count, char *out) {
     constexpr Limb kMask = Base - 1;
-    for (std::size_t k = count; k-- > 0;) {
-        const std::size_t bit = k * Shift;
-        const std::size_t word = bit / tvl::kLimbBits;
-        const auto off = static_cast<std::uint32_t>(bit % tvl::kLimbBits);
-        std::uint64_t window = mag[word];
-        if (off + Shift > tvl::kLimbBits && word + 1 < mag.size()) {
-            window |= std::uint64_t{mag[word + 1]} << 32;
+    if constexpr (32 % Shift == 0) {
+        // The digits tile the limbs: the top limb's digits, then every lower limb's in full.
+        constexpr std::size_t kPerLimb = 32 / Shift;
+        std::size_t k = count - (mag.size() - 1) * kPerLimb;
+        for (std::size_t i = mag.size(); i-- > 0; k = kPerLimb) {
+            const Limb v = mag[i];
+            while (k-- > 0) {
+                *out++ = tvl::digits::digit_char((v >> (k * Shift)) & kMask, Base);
+            }
         }
-        *out++ = tvl::digits::digit_char(static_cast<Limb>(window >> off) & kMask, Base);
+    } else {
+        for (std::size_t k = count; k-- > 0;) {
+            *out++ = tvl::digits::digit_char(pow2_digit(mag, k * Shift, kMask), Base);
+        }
     }
 }
 
@@ -375,7 +433,7 @@ constexpr Word kTen19Inv = tvl::reciprocal(kTen19);
 static_assert(kTen19 >> 63 == 1);
 
 // Pieces of at most this many words are cut into chunks by short division.
-constexpr std::size_t kSplitWords = 24;
+constexpr std::size_t kSplitWords = 48;
 // Powers 10^(19 * 2^k) used for splitting; a value of kMaxWords words needs 9.
 constexpr int kMaxPowers = 12;
 // Chunks cut per sweep of short division.
@@ -700,17 +758,12 @@ bool tvl_int_from_str(tvl_int *n, const char *text, uint32_t base) {
 
     n->length = 0;
     n->negative = 0;
-    // Check every digit first; leading zeros leave the value at zero and allocate nothing.
+    // Leading zeros leave the value at zero and allocate nothing; the readers check the
+    // remaining digits as they go.
     const tvl::digits::ReadTable &table = tvl::digits::read_table(base);
-    const char *first = nullptr;
-    const char *end = p;
-    for (; *end != '\0'; ++end) {
-        const std::uint32_t d = table[static_cast<unsigned char>(*end)];
-        if (d >= base) return false;
-        if (first == nullptr && d != 0) first = end;
-    }
-    if (first == nullptr) return true;
-    if (!read_digits(n, first, static_cast<std::size_t>(end - first), base)) return false;
+    while (table[static_cast<unsigned char>(*p)] == 0) ++p;
+    if (*p == '\0') return true;
+    if (!read_digits(n, p, std::strlen(p), base)) return false;
     n->negative = negative ? 1 : 0;
     return true;
 }
