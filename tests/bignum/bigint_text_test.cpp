@@ -1,6 +1,7 @@
 // Big integer text: digit alphabets, parsing and printing rules, buffer sizes and the
 // round trip of values whose leading digit doubles as a sign.
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,79 @@ TEST(BigIntText, ParsingStopsAtTheCeiling) {
     const std::string zeros = std::string(40000, '0') + "1";
     ASSERT_TRUE(tvl_int_from_str(n.get(), zeros.c_str(), 2));
     EXPECT_EQ(limbs(n.get()), Limbs({1}));
+}
+
+// A byte that is no digit of the base is refused wherever it stands: in the leading digits,
+// in a group read at once (eight decimal digits, a limb of power-of-two digits) or in the
+// digits left over. The text without it reads.
+TEST(BigIntText, NonDigitAnywhereIsRefused) {
+    struct Row {
+        uint32_t base;
+        const char *digits;  // some digits of the base
+        const char *bad;     // bytes that are not
+    };
+    const Row rows[] = {
+        {10, "0123456789", "/:aA \x7F\x80\xFA\xFF"},
+        {16, "0123456789abcdefABCDEF", "gG/:@`\xFF"},
+        {2, "01", "2/"},
+        {8, "01234567", "89"},
+        {36, "09azAZ", "_{@["},
+        {62, "09azAZ", "_{@"},
+        {64, "AZaz09+/", "=.\x80"},
+        {85, "!u\"+-", "v ~"},
+    };
+    std::mt19937_64 rng(0x7E57);
+    for (const Row &r : rows) {
+        const std::string digits = r.digits;
+        for (size_t len : {1, 7, 8, 9, 16, 19, 20, 33, 77, 200}) {
+            std::string text(len, '\0');
+            for (char &c : text) c = digits[rng() % digits.size()];
+            if (text[0] == '+' || text[0] == '-') text[0] = digits[0];
+            IntPtr n = make_int();
+            ASSERT_TRUE(tvl_int_from_str(n.get(), text.c_str(), r.base)) << text;
+            for (size_t i = 0; i < len; ++i) {
+                for (const char *b = r.bad; *b != '\0'; ++b) {
+                    std::string wrong = text;
+                    wrong[i] = *b;
+                    EXPECT_FALSE(tvl_int_from_str(n.get(), wrong.c_str(), r.base))
+                        << "base " << r.base << ", byte " << int{static_cast<unsigned char>(*b)}
+                        << " at " << i << " of " << len;
+                }
+            }
+        }
+    }
+}
+
+// A record over a caller's buffer takes a value that fills the buffer and refuses one limb
+// more, in every way of reading.
+TEST(BigIntText, ReadingIntoAFixedBuffer) {
+    struct Row {
+        const char *text;
+        uint32_t base;
+        uint32_t limbs;
+    };
+    const Row rows[] = {
+        {"4294967295", 10, 1}, {"4294967296", 10, 2}, {"18446744073709551616", 10, 3},
+        {"ffffffff", 16, 1},   {"100000000", 16, 2},  {"7777777777777777777777", 8, 3},
+        {"zzzzzzz", 36, 2},
+    };
+    for (const Row &r : rows) {
+        IntPtr want = make_int();
+        ASSERT_TRUE(tvl_int_from_str(want.get(), r.text, r.base));
+        ASSERT_EQ(want->length, r.limbs) << r.text;
+        for (uint32_t cap : {r.limbs - 1, r.limbs}) {
+            std::vector<uint32_t> buf(r.limbs, 0xDEADBEEFu);
+            tvl_int n{};
+            n.limbs = buf.data();
+            n.capacity = cap;
+            const bool ok = tvl_int_from_str(&n, r.text, r.base);
+            EXPECT_EQ(ok, cap == r.limbs) << r.text << " into " << cap << " limbs";
+            if (ok) {
+                EXPECT_EQ(tvl_int_cmp(&n, want.get()), 0) << r.text;
+            }
+            EXPECT_EQ(n.limbs, buf.data());
+        }
+    }
 }
 
 TEST(BigIntText, PrintingRules) {
