@@ -141,6 +141,11 @@ const std::vector<std::string> kEdgeCases = {
     ".r = &.x.yy.zzz; .n = -0.5E+3; .m = [[1, 2] / [3, 4], [5]]; .q = $-inf k~m;",
     "# lead \xEF\xBB\n.a = { .b = [ {.c = 1;}, {.d = !;} ]; }; .e = [1,\n2;\n.f = 2;",
     ".a = 1; # comment \xC3\xA9\r\n.b = 2 # trailing\n;\r",
+    // Lines and columns show only in error reports: errors after CR LF, lone CR and tabs.
+    ".a = 1;\r\n.b = 2;\r\n\r\n.c = !;\r\n\t.d\t= \"x\r\ny\";\r.e = 1 2;\n\r.f = \x01;",
+    "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r"
+    "\n\r\n\r\n"
+    "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n!",
 };
 
 TEST(ReferencePath, EdgeCases) {
