@@ -577,12 +577,14 @@ class FastScan {
         }
     }
 
-    // Appends the following bytes of the state's stay set (and complete, valid multi-byte
-    // characters made of them) to the state's buffer, within its limit.
+    // Appends the following bytes of the run's class (and complete, valid multi-byte characters
+    // made of them) to the run's buffer, within its limit, and enters the state of the token's
+    // later bytes; in a state where a token starts, its first byte must be of the class `first`.
     void token_run() {
         const StateFacts &facts = kStateFacts[state_];
         const auto &stay = kRunBytes[static_cast<size_t>(facts.run)];
         if (!stay[*p_]) return;  // most runs after the first byte are empty
+        if (facts.first && !has_class(*p_, facts.first)) return;
         uint8_t *buf = r_->text;
         uint32_t *len = &r_->text_len;
         uint32_t limit = 0;
@@ -636,9 +638,11 @@ class FastScan {
             }
             ++chars;
         }
+        if (q == p_) return;
         *len += static_cast<uint32_t>(q - p_);
         column_ += chars;
         p_ = q;
+        state_ = facts.into;
     }
 
     // Appends the following plain string bytes (and complete, valid multi-byte characters) to

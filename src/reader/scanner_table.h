@@ -223,7 +223,12 @@ struct StateFacts {
     Bulk bulk = Bulk::none;
     uint8_t flags = 0;
     Run run = Run::none;  // token runs only
-    uint8_t append = 0;   // token runs: the state's own append action
+    uint8_t append = 0;   // token runs: the append action of the run's bytes
+    // Token runs: the state that the append action enters, in which the run goes on (the state
+    // itself, or for a state where a token's first bytes come, the state of its later bytes).
+    uint8_t into = 0;
+    // Token runs that start a token: the class of the first byte, when narrower than the run's.
+    ByteClassBits first = 0;
 };
 
 inline constexpr std::array<StateFacts, kStates> kStateFacts = {{
@@ -237,14 +242,14 @@ inline constexpr std::array<StateFacts, kStates> kStateFacts = {{
     {"lead_comment_ef", S_lead_comment_ef},
     {"lead_comment_efbb", S_lead_comment_efbb},
     {"reserved_9", S_reserved_9, Bulk::none, kEmptyRow},
-    {"name_first", S_name_first},
-    {"name", S_name, Bulk::token, 0, Run::name, A_name_append},
+    {"name_first", S_name_first, Bulk::token, 0, Run::name, A_name_append, S_name, kNameStartByte},
+    {"name", S_name, Bulk::token, 0, Run::name, A_name_append, S_name},
     {"after_name", S_after_name, Bulk::white_space},
     {"type_open", S_type_open, Bulk::white_space},
     {"reserved_14", S_reserved_14, Bulk::none, kEmptyRow},
     {"after_annotation", S_after_annotation, Bulk::white_space},
     {"after_type_word", S_after_type_word, Bulk::white_space},
-    {"type_text", S_type_text, Bulk::token, 0, Run::type, A_type_append},
+    {"type_text", S_type_text, Bulk::token, 0, Run::type, A_type_append, S_type_text},
     {"type_u", S_type_u},
     {"type_ui", S_type_ui},
     {"type_uin", S_type_uin},
@@ -267,14 +272,14 @@ inline constexpr std::array<StateFacts, kStates> kStateFacts = {{
     {"after_slash", S_after_slash, Bulk::white_space},
     {"after_minus", S_after_minus},
     {"after_zero", S_after_zero},
-    {"int_digits", S_int_digits, Bulk::token, 0, Run::number, A_int_digit},
-    {"after_point", S_after_point},
-    {"lead_point", S_lead_point},
-    {"fraction", S_fraction, Bulk::token, 0, Run::number, A_fraction_digit},
+    {"int_digits", S_int_digits, Bulk::token, 0, Run::number, A_int_digit, S_int_digits},
+    {"after_point", S_after_point, Bulk::token, 0, Run::number, A_fraction_digit, S_fraction},
+    {"lead_point", S_lead_point, Bulk::token, 0, Run::number, A_fraction_digit, S_fraction},
+    {"fraction", S_fraction, Bulk::token, 0, Run::number, A_fraction_digit, S_fraction},
     {"after_number", S_after_number, Bulk::white_space},
-    {"exponent_mark", S_exponent_mark},
-    {"exponent_sign", S_exponent_sign},
-    {"exponent", S_exponent, Bulk::token, 0, Run::number, A_exponent_digit},
+    {"exponent_mark", S_exponent_mark, Bulk::token, 0, Run::number, A_exponent_digit, S_exponent},
+    {"exponent_sign", S_exponent_sign, Bulk::token, 0, Run::number, A_exponent_digit, S_exponent},
+    {"exponent", S_exponent, Bulk::token, 0, Run::number, A_exponent_digit, S_exponent},
     {"special", S_special},
     {"special_n", S_special_n},
     {"special_na", S_special_na},
@@ -284,11 +289,12 @@ inline constexpr std::array<StateFacts, kStates> kStateFacts = {{
     {"special_minus_i", S_special_minus_i},
     {"special_minus_in", S_special_minus_in},
     {"reserved_56", S_reserved_56, Bulk::none, kEmptyRow},
-    {"symbol", S_symbol, Bulk::token, 0, Run::symbol, A_symbol_append},
+    {"symbol", S_symbol, Bulk::token, 0, Run::symbol, A_symbol_append, S_symbol},
     {"after_symbol", S_after_symbol, Bulk::white_space},
     {"after_ampersand", S_after_ampersand},
-    {"reference_segment", S_reference_segment},
-    {"reference", S_reference, Bulk::token, 0, Run::reference, A_reference_append},
+    {"reference_segment", S_reference_segment, Bulk::token, 0, Run::reference, A_reference_append,
+     S_reference, kNameStartByte},
+    {"reference", S_reference, Bulk::token, 0, Run::reference, A_reference_append, S_reference},
     {"after_reference", S_after_reference, Bulk::white_space},
     {"string", S_string, Bulk::string},
     {"string_escape", S_string_escape},
@@ -301,7 +307,7 @@ inline constexpr std::array<StateFacts, kStates> kStateFacts = {{
     {"after_struct", S_after_struct, Bulk::white_space},
     {"after_member", S_after_member, Bulk::white_space, kMayEnd},
     {"after_special", S_after_special},
-    {"unit", S_unit, Bulk::token, 0, Run::unit, A_unit_append},
+    {"unit", S_unit, Bulk::token, 0, Run::unit, A_unit_append, S_unit},
     {"after_unit", S_after_unit, Bulk::white_space},
     {"skip", S_skip},
     {"skip_string", S_skip_string},
@@ -688,16 +694,24 @@ constexpr bool white_space_states_agree() {
     return true;
 }
 
-// A token run's stay bytes are the printable bytes (from 0x21, not 0x7F) whose cell is the
-// state's own append action: the class of its run must be exactly that set.
+// A token run takes the printable bytes (from 0x21, not 0x7F) whose cell is its append action:
+// in its own state exactly the class `first` (or the run's class), then, in the state that the
+// action enters, the run's class. That state runs the same kind of run with the same action and
+// stays in itself.
 constexpr bool token_runs_agree() {
     for (size_t s = 0; s < kStates; ++s) {
         const StateFacts &f = kStateFacts[s];
         if ((f.bulk == Bulk::token) != (f.run != Run::none)) return false;
         if (f.bulk != Bulk::token) continue;
+        const StateFacts &into = kStateFacts[f.into];
+        if (into.bulk != Bulk::token || into.run != f.run || into.append != f.append ||
+            into.into != f.into || into.first != 0)
+            return false;
+        const ByteClassBits first = f.first ? f.first : run_class(f.run);
+        if (!byte_class_checks::within(first, run_class(f.run))) return false;
         for (size_t b = 0; b < 256; ++b) {
-            const bool stays = b >= 0x21 && b != 0x7F && kTransitions[s][b] == f.append;
-            if (stays != kRunBytes[static_cast<size_t>(f.run)][b]) return false;
+            const bool taken = b >= 0x21 && b != 0x7F && kTransitions[s][b] == f.append;
+            if (taken != has_class(static_cast<uint8_t>(b), first)) return false;
         }
     }
     return true;
