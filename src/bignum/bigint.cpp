@@ -121,9 +121,10 @@ using DoubleOf = std::conditional_t<sizeof(W) == 4, std::uint64_t, WideWord>;
 
 // a[0..k) -= q * v[0..k); returns the word still to subtract at a[k]. The borrow of each
 // word joins the carry into the next, which still fits a word: a product's high word
-// reaches its maximum only with a zero low word, which borrows nothing.
+// reaches its maximum only with a zero low word, which borrows nothing. Kept out of line so
+// that the loop gets the registers to itself.
 template <class W>
-W submul(W *a, const W *v, std::size_t k, W q) {
+[[gnu::noinline]] W submul(W *a, const W *v, std::size_t k, W q) {
     using D = DoubleOf<W>;
     constexpr unsigned kBits = sizeof(W) * 8;
     W carry = 0;

@@ -224,17 +224,18 @@ Word parse_chunk(const char *p, std::uint32_t count, std::uint32_t base,
 }
 
 // w[0..len) := w * power^K + (add[0] * power^(K-1) + ... + add[K-1]) in one sweep; the K
-// words above len must be zero and take the growth.
+// words above len must be zero and take the growth. Kept out of line so that the carries
+// stay in registers.
 template <int K>
-void mul_add_fused(Word *w, std::size_t len, Word power, const Word (&add)[K]) {
+[[gnu::noinline]] void mul_add_fused(Word *w, std::size_t len, Word power, const Word (&add)[K]) {
     Word carry[K];
     for (int j = 0; j < K; ++j) carry[j] = add[j];
     for (std::size_t i = 0; i < len + K; ++i) {
         Word x = w[i];
         for (int j = 0; j < K; ++j) {
-            const WideWord t = WideWord{x} * power + carry[j];
-            x = static_cast<Word>(t);
-            carry[j] = static_cast<Word>(t >> 64);
+            const WideWord t = WideWord{x} * power;
+            x = static_cast<Word>(t) + carry[j];
+            carry[j] = static_cast<Word>(t >> 64) + (x < carry[j] ? 1 : 0);
         }
         w[i] = x;
     }
