@@ -430,10 +430,13 @@ inline size_t plain_ascii_prefix(const uint8_t *p, const uint8_t *end) {
 //  - the state, line and column live in locals while bytes are taken, and are written back to
 //    the reader only before something outside the loop may look at them (an action, an error,
 //    the end of the call); the byte count and the last two bytes follow from the position;
+//  - the column is kept less the position, so that the bytes that count one column each (ASCII
+//    but the tab, and the first byte of each character) cost nothing: only tabs, line breaks
+//    and the continuation bytes of characters change it;
 //  - a run of bytes that the state keeps (white space, a token's own bytes, plain string bytes,
 //    as the state facts say) is taken at once;
-//  - an ASCII byte whose cell is "stay" or "go to a state" is taken inline: its column, its line
-//    break and the new state are all that it changes;
+//  - an ASCII byte whose cell is "stay" or "go to a state" is taken inline: a tab's column, its
+//    line break and the new state are all that it changes;
 //  - every other byte (a named action or an error cell, a byte from 0x80 up outside a run, the
 //    rest of a character cut by the chunk, the byte at the text limit) takes the per-byte step
 //    or the action dispatch, with the reader's record written back first.
@@ -474,7 +477,7 @@ class FastScan {
                     if (state_ == S_octets) break;
                     continue;
                 }
-                column_ = b != '\t' ? column_ + 1 : column_ / 4 * 4 + 4;
+                if (b == '\t') tab();
                 const uint8_t a = kTransitions[state_][b];
                 if (a >= kFirstNamed || a == kNoTransition) {
                     if (!act(a, b)) return stopped(stop);
@@ -505,14 +508,14 @@ class FastScan {
     void load() {
         state_ = r_->state;
         line_ = r_->line;
-        column_ = r_->column;
+        column_ = r_->column - offset(p_);
     }
 
     // Writes the locals back as they stand with the bytes before `to` taken.
     void store(const uint8_t *to) {
         r_->state = state_;
         r_->line = line_;
-        r_->column = column_;
+        r_->column = column_ + offset(to);
         r_->bytes_scanned = scanned_ + static_cast<uint64_t>(to - start_);
         if (to > start_) {
             r_->prev = byte_before(to - 1);
@@ -520,13 +523,22 @@ class FastScan {
         }
     }
 
-    // Line breaks as count_line: CR, and LF unless it follows CR, start a line.
+    uint64_t offset(const uint8_t *q) const { return static_cast<uint64_t>(q - start_); }
+
+    // The tab at p_ moves the column to the next multiple of 4.
+    void tab() {
+        const uint64_t column = column_ + offset(p_);
+        column_ = column / 4 * 4 + 4 - offset(p_ + 1);
+    }
+
+    // Line breaks as count_line: CR, and LF unless it follows CR, start a line; after both the
+    // column is 0.
     void line_break(uint8_t b) {
         if (b == '\r' || (b == '\n' && byte_before(p_) != '\r')) {
             ++line_;
-            column_ = 0;
+            column_ = 0 - offset(p_ + 1);
         } else if (b == '\n') {
-            column_ = 0;
+            column_ = 0 - offset(p_ + 1);
         }
     }
 
@@ -541,7 +553,7 @@ class FastScan {
         return true;
     }
 
-    // The named action a (or error cell) for ASCII byte b at p_, whose column is already counted:
+    // The named action a (or error cell) for ASCII byte b at p_, whose tab is already counted:
     // the rest of the per-byte step. An action that succeeds looks at the state alone (positions
     // matter only to error reports), so only the state is written back before it.
     bool act(uint8_t a, uint8_t b) {
@@ -562,16 +574,12 @@ class FastScan {
     void white_run() {
         while (p_ < limit_) {
             const uint8_t b = *p_;
-            if (b == ' ') {
-                ++column_;  // the common case first: no class lookup
-            } else if (!is_white_space(b)) {
-                break;
-            } else if (b == '\t') {
-                column_ = column_ / 4 * 4 + 4;
-            } else if (b == '\r' || b == '\n') {
-                line_break(b);
-            } else {
-                ++column_;  // VT, FF
+            if (b != ' ') {  // the common case first: no class lookup
+                if (!is_white_space(b)) break;
+                if (b == '\t')
+                    tab();
+                else
+                    line_break(b);  // VT and FF count one column, as a space
             }
             ++p_;
         }
@@ -621,7 +629,7 @@ class FastScan {
         // call to copy them afterwards.
         const uint8_t *q = p_;
         uint8_t *out = buf + *len;
-        uint64_t chars = 0;
+        uint64_t continuations = 0;
         while (q < end) {
             const uint8_t b = *q;
             if (b < 0x80) {
@@ -635,12 +643,12 @@ class FastScan {
                 for (size_t i = 0; i < n; ++i) all = all && stay[q[i]];
                 if (!all) break;
                 for (size_t i = 0; i < n; ++i) *out++ = *q++;
+                continuations += n - 1;
             }
-            ++chars;
         }
         if (q == p_) return;
         *len += static_cast<uint32_t>(q - p_);
-        column_ += chars;
+        column_ -= continuations;
         p_ = q;
         state_ = facts.into;
     }
@@ -653,11 +661,9 @@ class FastScan {
         const uint32_t room = r_->max_string_len - r_->text_len;
         if (static_cast<uint64_t>(end - p_) > room) end = p_ + room;
         const uint8_t *q = p_;
-        uint64_t chars = 0;
+        uint64_t continuations = 0;
         while (q < end) {
-            const size_t plain = plain_ascii_prefix(q, end);
-            q += plain;
-            chars += plain;
+            q += plain_ascii_prefix(q, end);
             if (q == end) break;
             const uint8_t b = *q;
             if (b < 0x80) {
@@ -667,14 +673,14 @@ class FastScan {
                 const size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
                 if (n == 0) break;
                 q += n;
+                continuations += n - 1;
             }
-            ++chars;
         }
         const size_t n = static_cast<size_t>(q - p_);
         if (n == 0) return;
         std::memcpy(r_->text + r_->text_len, p_, n);
         r_->text_len += static_cast<uint32_t>(n);
-        column_ += chars;
+        column_ -= continuations;
         p_ = q;
         state_ = S_string;
     }
@@ -688,7 +694,7 @@ class FastScan {
     const uint8_t cur_;       // the last byte scanned before this call
     uint32_t state_ = 0;
     uint64_t line_ = 0;
-    uint64_t column_ = 0;
+    uint64_t column_ = 0;  // the column less the offset of the position (modulo 2^64)
 };
 
 // Reads use the fast path unless a test asks for the reference.
