@@ -254,7 +254,8 @@ bool store_words(tvl_int *n, const Word *w, std::size_t len) {
     return true;
 }
 
-// Reads the nd checked digits at p (the first nonzero) in a base that is not a power of two.
+// Reads the nd digits at p (the first one nonzero) in a base that is not a power of two,
+// checking each digit as it goes.
 template <std::uint32_t Base>
 bool read_chunked(tvl_int *n, const char *p, std::size_t nd, std::uint32_t base) {
     const tvl::digits::ReadTable &table = tvl::digits::read_table(base);
