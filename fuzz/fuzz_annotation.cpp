@@ -1,11 +1,14 @@
 // libFuzzer target: type annotation text. An annotation that parses as valid is printed again
 // from what the parse returned (type word, width, base or fraction, the unit in its canonical
-// text) and parsed a second time: type, width, base and unit must be the same and valid again.
+// text) and parsed a second time: type, width, base and unit must be the same and valid again
+// (the unit's factors in any order: its text puts the positive exponents first).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "tvlr.h"
 
@@ -24,6 +27,21 @@ Parsed parse(const char *text, size_t len) {
     p.a = tvl_parse_type_annotation(text, static_cast<uint32_t>(len), &p.ok, &p.unit_ok,
                                     &p.unit_too_long, &p.unit, p.unit_text, &p.unit_text_len);
     return p;
+}
+
+// The same factors in any order.
+bool same_factors(tvl_unit a, tvl_unit b) {
+    if (a.count != b.count || a.count > TVL_UNIT_MAX_FACTORS) return false;
+    const auto sort = [](tvl_unit &u) {
+        std::sort(u.factors, u.factors + u.count,
+                  [](const tvl_unit_factor &x, const tvl_unit_factor &y) {
+                      return std::tie(x.base, x.exponent, x.prefix.kind, x.prefix.index) <
+                             std::tie(y.base, y.exponent, y.prefix.kind, y.prefix.index);
+                  });
+    };
+    sort(a);
+    sort(b);
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 const char *type_word(uint32_t t) {
@@ -61,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!second.ok || !second.unit_ok || second.a.value_type != first.a.value_type ||
         second.a.bits != first.a.bits || second.a.base != first.a.base ||
         (second.unit_text_len > 0) != (first.unit_text_len > 0) ||
-        std::memcmp(&second.unit, &first.unit, sizeof first.unit) != 0) {
+        !same_factors(second.unit, first.unit)) {
         std::fprintf(stderr, "annotation <%.*s> printed as <%s> reads differently\n",
                      static_cast<int>(size), reinterpret_cast<const char *>(data), text.c_str());
         std::abort();
