@@ -544,9 +544,11 @@ TVLR_API bool tvlr_write_uint_unit(tvlr_writer *writer, const char *name, int bi
 TVLR_API bool tvlr_write_sint(tvlr_writer *writer, const char *name, int bits, int64_t value);
 TVLR_API bool tvlr_write_sint_unit(tvlr_writer *writer, const char *name, int bits,
                                    int64_t value, tvl_unit unit);
-/* A double as the shortest decimal that reads back at the width's precision
- * (16 and 32 round to binary32 first; 0, 64, 128, 256 keep the double);
- * other widths give error 28. */
+/* A double as the shortest decimal that reads back to the same value at a
+ * precision of 16 or 32 bits for those widths (the double is first rounded
+ * to binary32) and of 64 bits for 0, 64, 128 and 256, so that a reader of
+ * the annotated width gets the double exactly: 0.5 is "5e-1", 1.72 is
+ * "1.7199999999999999734e+0". Other widths give error 28. */
 TVLR_API bool tvlr_write_float(tvlr_writer *writer, const char *name, unsigned bits,
                                double value);
 TVLR_API bool tvlr_write_float_unit(tvlr_writer *writer, const char *name, unsigned bits,
@@ -1107,7 +1109,7 @@ TVLR_API bool tvl_float_from_ieee_bin(tvl_float *f, uint32_t e, uint32_t m, int3
  * (16, 398) and decimal128 (34, 6176) in the IEEE binary-integer layout,
  * decimal256 (70, 611867) in a plain layout (20 exponent bits above a
  * 235-bit coefficient; the all-ones exponent marks infinity, or NaN when
- * coefficient bit 234 is set). Encoding rounds to nearest, ties to even,
+ * any coefficient bit is set; the encoder sets bit 234). Encoding rounds to nearest, ties to even,
  * with gradual underflow, clamping and overflow to infinity, and uses the
  * largest exponent at which the value is exact. */
 
