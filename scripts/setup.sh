@@ -13,6 +13,9 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>
 [ -f /usr/include/rapidjson/document.h ] || need+=(rapidjson-dev)
 [ -f /usr/include/gmp.h ] || [ -f /usr/include/x86_64-linux-gnu/gmp.h ] || need+=(libgmp-dev)
 [ -f /usr/include/mpfr.h ] || need+=(libmpfr-dev)
+# References of the comparison benchmark only.
+[ -f /usr/include/yajl/yajl_parse.h ] || need+=(libyajl-dev)
+[ -f /usr/include/simdjson.h ] || need+=(libsimdjson-dev)
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO=sudo; fi
   $SUDO apt-get update -qq
