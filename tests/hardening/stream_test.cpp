@@ -74,7 +74,12 @@ TEST(Stream, ArrayOfMoreThanTwoToTheThirtyOneItemsThroughAPipe) {
     close(fds[0]);
     producer.join();
     EXPECT_EQ(values, kItems);
+#ifndef TVLR_TEST_SANITIZED
+    // (Under AddressSanitizer freed blocks wait in a quarantine, so the size there says nothing.)
     EXPECT_LT(peak_rss_kib() - rss_before, 16 * 1024) << "memory grew with the stream";
+#else
+    (void)rss_before;
+#endif
 }
 
 }  // namespace
