@@ -2,17 +2,18 @@
 // from what the parse returned (type word, width, base or fraction, the unit in its canonical
 // text) and parsed a second time: type, width, base and unit must be the same and valid again
 // (the unit's factors in any order: its text puts the positive exponents first).
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <tuple>
 
 #include "tvlr.h"
+#include "unit_compare.h"
 
 namespace {
+
+using tvlfuzz::same_factors;
 
 struct Parsed {
     tvl_type_annotation a{};
@@ -27,21 +28,6 @@ Parsed parse(const char *text, size_t len) {
     p.a = tvl_parse_type_annotation(text, static_cast<uint32_t>(len), &p.ok, &p.unit_ok,
                                     &p.unit_too_long, &p.unit, p.unit_text, &p.unit_text_len);
     return p;
-}
-
-// The same factors in any order.
-bool same_factors(tvl_unit a, tvl_unit b) {
-    if (a.count != b.count || a.count > TVL_UNIT_MAX_FACTORS) return false;
-    const auto sort = [](tvl_unit &u) {
-        std::sort(u.factors, u.factors + u.count,
-                  [](const tvl_unit_factor &x, const tvl_unit_factor &y) {
-                      return std::tie(x.base, x.exponent, x.prefix.kind, x.prefix.index) <
-                             std::tie(y.base, y.exponent, y.prefix.kind, y.prefix.index);
-                  });
-    };
-    sort(a);
-    sort(b);
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 const char *type_word(uint32_t t) {

@@ -2,38 +2,24 @@
 // canonical text, and its ASCII form, parse back to the same factors (the text puts the positive
 // exponents first, so the order may change) and print the same text again; the reduced text
 // must parse and denote the same quantity (conversion factor 1 where a factor exists).
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <tuple>
 
 #include "tvlr.h"
+#include "unit_compare.h"
 
 namespace {
+
+using tvlfuzz::same_factors;
 
 [[noreturn]] void fail(const char *what, const uint8_t *data, size_t size, const char *text) {
     std::fprintf(stderr, "%s: unit \"%.*s\" printed as \"%s\"\n", what, static_cast<int>(size),
                  reinterpret_cast<const char *>(data), text);
     std::abort();
-}
-
-// The same factors in any order.
-bool same_factors(tvl_unit a, tvl_unit b) {
-    if (a.count != b.count || a.count > TVL_UNIT_MAX_FACTORS) return false;
-    const auto sort = [](tvl_unit &u) {
-        std::sort(u.factors, u.factors + u.count,
-                  [](const tvl_unit_factor &x, const tvl_unit_factor &y) {
-                      return std::tie(x.base, x.exponent, x.prefix.kind, x.prefix.index) <
-                             std::tie(y.base, y.exponent, y.prefix.kind, y.prefix.index);
-                  });
-    };
-    sort(a);
-    sort(b);
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 }  // namespace

@@ -20,9 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,7 +28,7 @@
 #include "corpus_pairs.h"
 #include "readers.h"
 #include "rotation.h"
-#include "support/json_to_tvlr.h"
+#include "support/bench_data.h"
 #include "writers.h"
 
 namespace tvlcompare {
@@ -76,15 +74,6 @@ bool parse_options(int argc, char **argv, Options &o) {
     return true;
 }
 
-bool read_file(const std::string &path, std::string &out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    out = ss.str();
-    return !f.bad();
-}
-
 std::vector<Pair> corpora(const Options &o) {
     std::vector<Pair> pairs;
     pairs.push_back(records_pair(o.corpus_bytes));
@@ -93,16 +82,8 @@ std::vector<Pair> corpora(const Options &o) {
     // Sixty levels: within yajl's limit of 128 and tvlr's default of 64.
     pairs.push_back(nested_pair(o.corpus_bytes, 60));
     if (o.data_dir.empty()) return pairs;
-    for (const char *name : {"twitter", "citm_catalog", "canada"}) {
-        const std::string path = o.data_dir + "/" + name + ".json";
-        Pair p{name, {}, {}};
-        if (!read_file(path, p.json))
-            std::fprintf(stderr, "%s: cannot be read; left out\n", path.c_str());
-        else if (!tvlbench::json_to_tvlr(p.json, p.tvlr))
-            std::fprintf(stderr, "%s: not JSON; left out\n", path.c_str());
-        else
-            pairs.push_back(std::move(p));
-    }
+    for (tvlbench::JsonDocument &d : tvlbench::load_documents(o.data_dir))
+        pairs.push_back({std::move(d.name), std::move(d.tvlr), std::move(d.json)});
     return pairs;
 }
 

@@ -42,23 +42,22 @@ bool read_file(const std::string &path, std::string &out) {
     return !f.bad();
 }
 
+}  // namespace
+
 std::vector<JsonDocument> load_documents(const std::string &dir) {
     std::vector<JsonDocument> docs;
     for (const char *name : {"twitter", "citm_catalog", "canada"}) {
         const std::string path = dir + "/" + name + ".json";
-        std::string json;
-        JsonDocument doc{name, {}};
-        if (!read_file(path, json))
+        JsonDocument doc{name, {}, {}};
+        if (!read_file(path, doc.json))
             std::fprintf(stderr, "%s: cannot be read; its benchmarks are left out\n", path.c_str());
-        else if (!json_to_tvlr(json, doc.tvlr))
+        else if (!json_to_tvlr(doc.json, doc.tvlr))
             std::fprintf(stderr, "%s: not JSON; its benchmarks are left out\n", path.c_str());
         else
             docs.push_back(std::move(doc));
     }
     return docs;
 }
-
-}  // namespace
 
 int run_benchmarks(int argc, char **argv,
                    const std::function<void(const JsonDocument &)> &register_one) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tvlbench {
 
@@ -14,7 +15,12 @@ namespace tvlbench {
 struct JsonDocument {
     std::string name;
     std::string tvlr;
+    std::string json;
 };
+
+// twitter.json, citm_catalog.json and canada.json from the folder, converted; a file that is
+// missing or not JSON is reported on stderr and left out.
+std::vector<JsonDocument> load_documents(const std::string &dir);
 
 // The main of a benchmark program that may measure the JSON documents:
 // removes --data=DIR from argv before Google Benchmark reads its options,
