@@ -1,10 +1,12 @@
 // Hostile input at every limit: each token length and nesting limit is met exactly (accepted) and
 // passed by one (refused with the limit's error at the byte that passes it, with its line and
-// column), through the reader and, where the tree parse reads with the same limits, through
-// tvl_dom_parse (which keeps the members read before the error).
+// column), through the reader (from memory and in small chunks) and, where the tree parse reads
+// with the same limits, through tvl_dom_parse (which keeps the members read before the error).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "tvlr.h"
@@ -128,11 +130,29 @@ struct Outcome {
     uint64_t line, column, offset;
 };
 
-Outcome read(const std::string &text, const Limit &row) {
+// A custom source of 7-byte chunks over the text whose address is in user_state, so that the
+// scanner's runs are cut at chunk ends.
+bool seven_bytes(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
+    const std::string *text = nullptr;
+    std::memcpy(&text, src->user_state, sizeof text);
+    *count = static_cast<uint32_t>(std::min<uint64_t>({7, cap, src->remaining}));
+    std::memcpy(dst, text->data() + (text->size() - src->remaining), *count);
+    src->remaining -= *count;
+    return true;
+}
+
+Outcome read(const std::string &text, const Limit &row, bool chunked) {
     tvlr_reader_options o{};
     row.options(o, row.limit);
+    tvlr_source src{};
+    tvlr_source_from_mem(&src, text.data(), text.size());
+    if (chunked) {
+        src.read = seven_bytes;
+        const std::string *p = &text;
+        std::memcpy(src.user_state, &p, sizeof p);
+    }
     tvlr_reader *r = tvlr_reader_create();
-    EXPECT_TRUE(tvlr_open_read_mem(r, text.data(), text.size(), nullptr, 0, &o));
+    EXPECT_TRUE(tvlr_open_read_source(r, &src, nullptr, &o));
     const Outcome out{tvlr_read(r),
                       tvlr_reader_get_error(r),
                       tvlr_reader_get_error_byte(r),
@@ -147,17 +167,20 @@ TEST(Limits, AtTheLimitAndOnePast) {
     for (const Limit &row : kLimits) {
         SCOPED_TRACE(row.name);
         const std::string fits = row.text(row.limit), over = row.text(row.limit + 1);
-        const Outcome at = read(fits, row);
-        EXPECT_EQ(at.ok, row.at_limit_code == 0);
-        EXPECT_EQ(at.error, row.at_limit_code);
-        const Outcome past = read(over, row);
-        const auto [line, column] = position(over, row.over_at());
-        EXPECT_FALSE(past.ok);
-        EXPECT_EQ(past.error, row.code);
-        EXPECT_EQ(past.offset, row.over_at());
-        EXPECT_EQ(past.byte, static_cast<unsigned char>(over[row.over_at()]));
-        EXPECT_EQ(past.line, line);
-        EXPECT_EQ(past.column, column);
+        // From memory in place, and in 7-byte chunks.
+        for (const bool chunked : {false, true}) {
+            const Outcome at = read(fits, row, chunked);
+            EXPECT_EQ(at.ok, row.at_limit_code == 0);
+            EXPECT_EQ(at.error, row.at_limit_code);
+            const Outcome past = read(over, row, chunked);
+            const auto [line, column] = position(over, row.over_at());
+            EXPECT_FALSE(past.ok);
+            EXPECT_EQ(past.error, row.code);
+            EXPECT_EQ(past.offset, row.over_at());
+            EXPECT_EQ(past.byte, static_cast<unsigned char>(over[row.over_at()]));
+            EXPECT_EQ(past.line, line);
+            EXPECT_EQ(past.column, column);
+        }
         if (row.options != tree_options) continue;
 
         // The tree parse: the whole document at the limit; one past it, the error and the
