@@ -354,6 +354,10 @@ bool scanning_error(tvlr_reader *r, uint8_t b, uint32_t code, bool retake) {
 // The per-byte step. False ends the read.
 inline bool step(tvlr_reader *r, uint8_t b) {
     if (r->bytes_scanned == r->max_text_bytes) {
+        // The error is reported at the refused byte: its column is counted first (the read
+        // ends here, so the UTF-8 state this changes is not used again).
+        bool was_continuation = false;
+        utf8_column(r, b, was_continuation);
         report_error(r, TVL_ERR_TEXT_DATA_TOO_LONG, b, r->bytes_scanned);
         return false;
     }

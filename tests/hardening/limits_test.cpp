@@ -62,6 +62,9 @@ template <uint16_t tvlr_reader_options::*Field>
 void token_limit(tvlr_reader_options &o, uint32_t limit) {
     o.*Field = static_cast<uint16_t>(limit);
 }
+void text_limit(tvlr_reader_options &o, uint32_t limit) {
+    o.max_text_bytes = limit;
+}
 void item_limit(tvlr_reader_options &o, uint32_t limit) {
     o.max_array_items = limit;
 }
@@ -120,6 +123,9 @@ const Limit kLimits[] = {
      3, close_structs},
     {"array depth, widest", 255, TVL_ERR_ARRAY_NESTING_TOO_HIGH, 0, tree_options, ".a = ", "[", 0,
      0, close_arrays},
+    // Every byte of the document counts: the 23 of the head, 6 of the prefix and 2 of the close.
+    {"text bytes", 300, TVL_ERR_TEXT_DATA_TOO_LONG, 0, text_limit, ".a = \"", "s", 31, 2,
+     close_string},
     {"array items", 1000, TVL_ERR_TOO_MANY_ARRAY_ITEMS, 0, item_limit, ".a = [", "1,", 1, 1,
      close_items},
 };
