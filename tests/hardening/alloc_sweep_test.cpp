@@ -6,12 +6,12 @@
 // n = A nothing fails, and the result must equal that of the unhindered run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
