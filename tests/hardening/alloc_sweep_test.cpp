@@ -132,14 +132,17 @@ std::string trace_only(const Result &read) {
     return read ? read->substr(0, read->find(" recoveries=")) : "";
 }
 
-// Creates, opens and reads with the event trace as `on_event` (or `on_event_after`), echoing into
+// Creates, opens and reads with the event trace as the given callback (or none), echoing into
 // a memory sink; the result is the trace and whether the echo is the input. A failed open must
 // leave a reader that opens and reads once memory is back.
-Result read_row(long n, Source kind, const std::string &text, bool after, bool recover) {
+enum class Callback { none, on_event, on_event_after };
+
+Result read_row(long n, Source kind, const std::string &text, Callback callback, bool recover) {
     tvltest::EventTrace trace;
     tvlr_reader_options o{};
     o.user_data = &trace;
-    (after ? o.on_event_after : o.on_event) = on_event;
+    if (callback == Callback::on_event) o.on_event = on_event;
+    if (callback == Callback::on_event_after) o.on_event_after = on_event;
     o.recover = recover;
     o.on_error = on_error;
     std::string echo(text.size(), '\0');
@@ -164,7 +167,7 @@ Result read_row(long n, Source kind, const std::string &text, bool after, bool r
         const bool read = reopened && tvlr_read(r);
         EXPECT_TRUE(reopened);
         EXPECT_EQ(again.finish(read, tvlr_reader_get_error(r)),
-                  trace_only(read_row(-1, kind, text, after, recover)));
+                  trace_only(read_row(-1, kind, text, callback, recover)));
         tvlr_reader_destroy(r);
         return std::nullopt;
     }
@@ -466,6 +469,26 @@ Result int_text(long n) {
     return ok ? out : std::nullopt;
 }
 
+// A big float from long hexadecimal text, printed in base 10: false or -1 when memory is short
+// (or, short of memory for the shortest digits, all digits, which must read back).
+Result float_text(long n) {
+    const std::string hex = "-1." + std::string(1200, 'c') + "p-3000";
+    tvl_float *f = tvl_float_alloc(5000);
+    std::string text(tvl_float_str_bufsize(5000, 10), '\0');
+    bool read = false;
+    int len = -1;
+    {
+        Armed armed(n);
+        read = tvl_float_from_str(f, hex.c_str(), 16);
+        len = read ? tvl_float_to_str(f, text.data(), text.size(), 10) : -1;
+    }
+    text.resize(len > 0 ? static_cast<size_t>(len) : 0);
+    Result out;
+    if (len > 0) out = same_float(f, text, 10) ? text : "does not read back: " + text;
+    tvl_float_free(f);
+    return out;
+}
+
 // Unit text to value and back, conversion, reduction and currency lookups.
 Result units(long n) {
     Armed armed(n);
@@ -492,13 +515,15 @@ TEST(AllocSweep, EveryAllocationFailureIsReported) {
     BigValues big;
     const Row rows[] = {
         {"read memory, on_event",
-         [](long n) { return read_row(n, Source::memory, kDoc, false, false); }},
+         [](long n) { return read_row(n, Source::memory, kDoc, Callback::on_event, false); }},
         {"read descriptor, on_event_after",
-         [](long n) { return read_row(n, Source::descriptor, kDoc, true, false); }},
-        {"read callback source",
-         [](long n) { return read_row(n, Source::callback, kDoc, false, false); }},
+         [](long n) {
+             return read_row(n, Source::descriptor, kDoc, Callback::on_event_after, false);
+         }},
+        {"read callback source, no callback",
+         [](long n) { return read_row(n, Source::callback, kDoc, Callback::none, false); }},
         {"read with recovery",
-         [](long n) { return read_row(n, Source::memory, kBadDoc, false, true); }},
+         [](long n) { return read_row(n, Source::memory, kBadDoc, Callback::on_event, true); }},
         {"observer to memory", [](long n) { return observe_row(n, true, false); }},
         {"observer to callback", [](long n) { return observe_row(n, false, true); }},
         {"writer events",
@@ -561,6 +586,7 @@ TEST(AllocSweep, EveryAllocationFailureIsReported) {
         {"tree from descriptor", tree_from_descriptor},
         {"fixed and decimal formats", formats},
         {"big integer text", int_text},
+        {"big float text", float_text, true},
         {"unit text and currencies", units},
     };
     for (const Row &row : rows) {
