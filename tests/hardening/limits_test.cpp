@@ -81,6 +81,9 @@ std::string close_string(uint32_t) {
 std::string close_type(uint32_t) {
     return "64> 1;";
 }
+std::string close_element(uint32_t) {
+    return "];";
+}
 std::string close_items(uint32_t) {
     return "1];";
 }
@@ -104,8 +107,15 @@ const Limit kLimits[] = {
      token_limit<&tvlr_reader_options::max_symbol_len>, ".a = s", "y", 1, 0, close_value},
     {"string, default", 65535, TVL_ERR_STRING_TOO_LONG, 0, tree_options, ".a = \"", "s", 0, 0,
      close_string},
+    // Escapes and joined literals count the bytes of the value, not of the text.
+    {"string, escapes", 65535, TVL_ERR_STRING_TOO_LONG, 0, tree_options, ".a = \"", "\\t", 0, 1,
+     close_string},
+    {"string, joined", 65535, TVL_ERR_STRING_TOO_LONG, 0, tree_options, ".a = \"", "s\" \"", 0, 0,
+     close_string},
     {"number, default", 65535, TVL_ERR_NUMBER_TOO_LONG, 0, tree_options, ".a = 1.", "5", 2, 0,
      close_value},
+    {"number, array element", 65535, TVL_ERR_NUMBER_TOO_LONG, 0, tree_options, ".a = [0, 1.", "5",
+     2, 0, close_element},
     {"reference, default", 65535, TVL_ERR_REFERENCE_TOO_LONG, 0, tree_options, ".a = &.r", "e", 2,
      0, close_value},
     // Leading zeros of the width fill an annotation text of 255 bytes that is still valid (white
