@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "tvlr.h"
 
@@ -28,8 +29,9 @@ struct Limit {
     uint32_t code;           // the error one past the limit
     uint32_t at_limit_code;  // 0, or the error a token of exactly `limit` bytes still meets
     void (*options)(tvlr_reader_options &, uint32_t limit);  // tree_options: also the tree parse
-    // The document with k counted things: prefix, (k - lead) units, then close(k). The byte that
-    // counts in a unit is at `mark`.
+    // The document with k counted things: the head, prefix, (k - lead) units, then close(k);
+    // `lead` things lie outside the units (in the prefix or the close). The byte that passes the
+    // limit is `mark` bytes after the end of the first `limit - lead` units.
     std::string prefix, unit;
     uint32_t lead, mark;
     std::string (*close)(uint32_t k);
