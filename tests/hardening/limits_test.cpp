@@ -1,11 +1,13 @@
 // Hostile input at every limit: each token length and nesting limit is met exactly (accepted) and
 // passed by one (refused with the limit's error at the byte that passes it, with its line and
 // column), through the reader (from memory and in small chunks) and, where the tree parse reads
-// with the same limits, through tvl_dom_parse (which keeps the members read before the error).
+// with the same limits, through tvl_dom_parse (which keeps the members read before the error);
+// and the byte limit of a tree read from a descriptor.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -214,6 +216,29 @@ TEST(Limits, AtTheLimitAndOnePast) {
             }
             tvl_dom_doc_destroy(doc);
         }
+    }
+}
+
+// The byte limit of a tree read from a descriptor, around the sizes where its buffer grows: a
+// document of exactly the limit reads, one byte more gives no document.
+TEST(Limits, DescriptorByteLimit) {
+    for (const size_t size : {size_t{64}, size_t{65536}, size_t{65537}, size_t{131073}}) {
+        const std::string tail = "\n.a = 1;";
+        const std::string text = "#" + std::string(size - 1 - tail.size(), 'c') + tail;
+        FILE *f = std::tmpfile();
+        ASSERT_EQ(std::fwrite(text.data(), 1, size, f), size);
+        std::fflush(f);
+        for (const uint64_t max : {uint64_t{size}, uint64_t{size - 1}}) {
+            std::rewind(f);
+            tvl_dom_doc *doc = tvl_dom_parse_fd_ex(fileno(f), max);
+            EXPECT_EQ(doc != nullptr, max == size) << size;
+            if (doc != nullptr) {
+                EXPECT_EQ(doc->parse_error, 0u);
+                EXPECT_EQ(doc->count, 1u);
+            }
+            tvl_dom_doc_destroy(doc);
+        }
+        std::fclose(f);
     }
 }
 
