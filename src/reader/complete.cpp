@@ -127,7 +127,7 @@ bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
     if (same) return true;
     r->annotation = {type, bits, 0, false, true};
     if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
-    if (!r->on_event && !r->on_event_after) return true;
+    if (!r->deliver) return true;
     return emit_added_annotation(r, type, number);
 }
 
@@ -137,7 +137,31 @@ bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
 // The value token of the kind against the type in force.
 uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
     const tvl_type_annotation type{r->in_force.type, r->in_force.bits, r->in_force.base};
-    return check_value(type, kind, {reinterpret_cast<const char *>(r->text), r->text_len});
+    const std::string_view text{reinterpret_cast<const char *>(r->text), r->text_len};
+    // Numbers read in base 10, the common case, take the one-pass check.
+    if (is_number_kind(kind) && parse_base_of(type) == 10)
+        return check_decimal_number(type, kind, text);
+    return check_value(type, kind, text);
+}
+
+// The symbols that are words of the notation.
+enum class Word { other, null, yes, no };
+
+Word symbol_word(const tvlr_reader *r) {
+    switch (r->text_len) {
+        case 2:
+            return text_is(r, "on", 2) ? Word::yes : Word::other;
+        case 3:
+            return text_is(r, "off", 3) ? Word::no : Word::other;
+        case 4:
+            return text_is(r, "null", 4)   ? Word::null
+                   : text_is(r, "true", 4) ? Word::yes
+                                           : Word::other;
+        case 5:
+            return text_is(r, "false", 5) ? Word::no : Word::other;
+        default:
+            return Word::other;
+    }
 }
 
 // Completes a value token and emits its value event.
@@ -147,10 +171,10 @@ bool complete_value(tvlr_reader *r) {
     r->unit_text[r->unit_len] = 0;
 
     if (kind == TK_symbol) {
-        if (text_is(r, "null", 4)) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
-        const bool is_true = text_is(r, "true", 4) || text_is(r, "on", 2);
-        const bool is_false = text_is(r, "false", 5) || text_is(r, "off", 3);
-        if (is_true || is_false) {
+        const Word word = symbol_word(r);
+        if (word == Word::null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+        const bool is_true = word == Word::yes;
+        if (word != Word::other) {
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
                 if (!add_annotation(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
             } else if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) {
@@ -271,7 +295,7 @@ bool complete_annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
     const uint8_t *text = r->type_text;
     const uint32_t len = r->type_len;
-    const bool deliver = r->on_event || r->on_event_after;
+    const bool deliver = r->deliver;
     // The first callback sees type_start before the annotation is read.
     if (deliver) {
         TypeInForce before{0, 0, 0, kNeutralUnit};
