@@ -164,6 +164,41 @@ Word symbol_word(const tvlr_reader *r) {
     }
 }
 
+// Completes a value token of the kind that carries a unit suffix and emits its value event.
+// Out of line: most values carry none.
+[[gnu::noinline]] bool complete_value_with_unit(tvlr_reader *r, uint32_t kind) {
+    const bool is_string = kind == TK_string || kind == TK_array_string;
+    const bool is_number = kind == TK_number || kind == TK_array_number;
+    bool unit_ok = true;
+    const tvl_unit suffix = parse_unit_suffix(r, unit_ok);
+
+    const uint32_t t = r->in_force.type;
+    if (t == TVLR_TYPE_PLAIN) {
+        if (is_string) {
+            if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
+        } else if (is_number) {
+            const tvl_unit *valid = unit_ok ? &suffix : nullptr;
+            uint32_t type = TVLR_TYPE_UINT;
+            if (valid && suffix.count == 1 && is_currency_id(suffix.factors[0].base)) {
+                type = TVLR_TYPE_FLOAT_DEC;
+            } else if (r->has_point || r->has_exponent || r->is_special) {
+                type = TVLR_TYPE_FLOAT;
+            } else if (r->text[0] == '-') {
+                type = TVLR_TYPE_SINT;
+            }
+            if (!add_annotation(r, type, kImpliedWidth, true, valid)) return false;
+        }
+    } else if (const uint32_t code = check_in_force(r, kind)) {
+        return fail(r, code);
+    }
+
+    if (!unit_ok) return fail(r, TVL_ERR_UNIT_ILLEGAL);
+    if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
+        return fail(r, TVL_ERR_UNIT_MISMATCH);
+    copy_unit(r->in_force.unit, suffix);
+    return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+}
+
 // Completes a value token and emits its value event.
 bool complete_value(tvlr_reader *r) {
     const uint32_t kind = r->token_kind;
@@ -185,39 +220,19 @@ bool complete_value(tvlr_reader *r) {
         }
     }
     if (kind == TK_null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    if (r->unit_len) return complete_value_with_unit(r, kind);
 
-    const bool is_string = kind == TK_string || kind == TK_array_string;
-    const bool is_number = kind == TK_number || kind == TK_array_number;
-    bool unit_ok = true;
-    tvl_unit suffix;
-    suffix.count = 0;
-    if (r->unit_len) suffix = parse_unit_suffix(r, unit_ok);
-
-    const uint32_t t = r->in_force.type;
-    if (t == TVLR_TYPE_PLAIN) {
-        if (is_string) {
+    if (r->in_force.type == TVLR_TYPE_PLAIN) {
+        if (kind == TK_string || kind == TK_array_string) {
             if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
-        } else if (is_number) {
-            const tvl_unit *valid = r->unit_len && unit_ok ? &suffix : nullptr;
-            uint32_t type = TVLR_TYPE_UINT;
-            if (valid && suffix.count == 1 && is_currency_id(suffix.factors[0].base)) {
-                type = TVLR_TYPE_FLOAT_DEC;
-            } else if (r->has_point || r->has_exponent || r->is_special) {
-                type = TVLR_TYPE_FLOAT;
-            } else if (r->text[0] == '-') {
-                type = TVLR_TYPE_SINT;
-            }
-            if (!add_annotation(r, type, kImpliedWidth, true, valid)) return false;
+        } else if (kind == TK_number || kind == TK_array_number) {
+            const uint32_t type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
+                                  : r->text[0] == '-'                              ? TVLR_TYPE_SINT
+                                                                                   : TVLR_TYPE_UINT;
+            if (!add_annotation(r, type, kImpliedWidth, true, nullptr)) return false;
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
-    }
-
-    if (r->unit_len) {
-        if (!unit_ok) return fail(r, TVL_ERR_UNIT_ILLEGAL);
-        if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
-            return fail(r, TVL_ERR_UNIT_MISMATCH);
-        copy_unit(r->in_force.unit, suffix);
     }
     return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
