@@ -93,22 +93,26 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 
 // Emits the run of events of an added annotation: type_start, type_name, for numbers the width,
 // the base (not for float_dec) and the unit parameters, then type_end.
+// The caller has checked that events are delivered; every event carries the type in force.
 bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
     const TypeWord w = type_word(type);
     const uint8_t *word = bytes_of(w.text);
-    if (!emit(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len)) return false;
-    if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, word, w.len)) return false;
+    const TypeInForce &f = r->in_force;
+    if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len, f, kBoth)) return false;
+    if (!emit_record(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, word, w.len, f, kBoth)) return false;
     if (number) {
-        if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0)) return false;
-        if (type != TVLR_TYPE_FLOAT_DEC && !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BASE, nullptr, 0))
+        if (!emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0, f, kBoth)) return false;
+        if (type != TVLR_TYPE_FLOAT_DEC &&
+            !emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_BASE, nullptr, 0, f, kBoth))
             return false;
         static constexpr char kNoUnit[] = "no_unit";
         const bool has_unit = r->unit_len != 0;
-        if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, has_unit ? r->unit_text : bytes_of(kNoUnit),
-                  has_unit ? r->unit_len : sizeof kNoUnit - 1))
+        if (!emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
+                         has_unit ? r->unit_text : bytes_of(kNoUnit),
+                         has_unit ? r->unit_len : sizeof kNoUnit - 1, f, kBoth))
             return false;
     }
-    return emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len);
+    return emit_record(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len, f, kBoth);
 }
 
 // Puts the type of an untyped string, number or boolean in force and emits its added annotation

@@ -221,7 +221,13 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
     e.value_type = record.type;
     e.bits = record.bits;
     e.base = record.base;
-    copy_unit(e.unit, record.unit);
+    // A callback may have changed the record's unit: its count decides what is rewritten.
+    if ((e.unit.count | record.unit.count) <= 1) {
+        e.unit.count = record.unit.count;
+        e.unit.factors[0] = record.unit.factors[0];
+    } else {
+        copy_unit(e.unit, record.unit);
+    }
     e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
     e.text_len = len;
     if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
