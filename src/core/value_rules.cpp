@@ -78,4 +78,37 @@ uint32_t check_value(const tvl_type_annotation &type, uint32_t value_kind,
     return integer_text_fits(t, text, bits, base) ? 0 : TVL_ERR_VALUE_OUT_OF_RANGE;
 }
 
+uint32_t check_decimal_number(const tvl_type_annotation &type, uint32_t value_kind,
+                              std::string_view text) noexcept {
+    const uint32_t t = type.value_type;
+    if (!is_number_kind(value_kind) || parse_base_of(type) != 10)
+        return check_value(type, value_kind, text);
+    const size_t n = text.size();
+    const bool negative = n != 0 && text[0] == '-';
+    size_t i = negative ? 1 : 0;
+    if (is_integer_type(t)) {
+        // Up to 19 decimal digits: the value is below 10^19 < 2^64, so it is exact here.
+        const uint32_t bits = type.bits != 0 ? type.bits : kImpliedWidth;
+        if (i == n || n - i > 19 || bits > 64) return check_value(type, value_kind, text);
+        uint64_t v = 0;
+        for (; i < n; ++i) {
+            const auto d = static_cast<uint32_t>(static_cast<uint8_t>(text[i]) - '0');
+            if (d > 9) return check_value(type, value_kind, text);
+            v = v * 10 + d;
+        }
+        if (t == TVLR_TYPE_UINT)
+            return !negative && uint_value_fits(v, bits) ? 0 : TVL_ERR_VALUE_OUT_OF_RANGE;
+        return sint_magnitude_fits(v, negative, bits) ? 0 : TVL_ERR_VALUE_OUT_OF_RANGE;
+    }
+    // The other numeric types take every number whose digits before an exponent are decimal.
+    if (!is_numeric_type(t)) return check_value(type, value_kind, text);
+    for (; i < n; ++i) {
+        const char c = text[i];
+        if (c == 'e' || c == 'E') return 0;
+        if (c != '.' && static_cast<uint8_t>(c - '0') > 9)
+            return check_value(type, value_kind, text);
+    }
+    return 0;
+}
+
 }  // namespace tvl

@@ -48,4 +48,11 @@ bool integer_text_fits(uint32_t value_type, std::string_view text, uint32_t bits
 uint32_t check_value(const tvl_type_annotation &type, uint32_t value_kind,
                      std::string_view text) noexcept;
 
+// check_value for a number (TVL_VK_NUMBER or TVL_VK_ARRAY_NUMBER) under a type whose digits are
+// read in base 10 (parse_base_of gives 10), with the same result: one pass over the text that
+// classifies it and, for an integer of up to 19 digits under a width of at most 64, checks the
+// range on the value itself. Any other text goes to check_value.
+uint32_t check_decimal_number(const tvl_type_annotation &type, uint32_t value_kind,
+                              std::string_view text) noexcept;
+
 }  // namespace tvl

@@ -93,22 +93,26 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 
 // Emits the run of events of an added annotation: type_start, type_name, for numbers the width,
 // the base (not for float_dec) and the unit parameters, then type_end.
+// The caller has checked that events are delivered; every event carries the type in force.
 bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
     const TypeWord w = type_word(type);
     const uint8_t *word = bytes_of(w.text);
-    if (!emit(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len)) return false;
-    if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, word, w.len)) return false;
+    const TypeInForce &f = r->in_force;
+    if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len, f, kBoth)) return false;
+    if (!emit_record(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, word, w.len, f, kBoth)) return false;
     if (number) {
-        if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0)) return false;
-        if (type != TVLR_TYPE_FLOAT_DEC && !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BASE, nullptr, 0))
+        if (!emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0, f, kBoth)) return false;
+        if (type != TVLR_TYPE_FLOAT_DEC &&
+            !emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_BASE, nullptr, 0, f, kBoth))
             return false;
         static constexpr char kNoUnit[] = "no_unit";
         const bool has_unit = r->unit_len != 0;
-        if (!emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, has_unit ? r->unit_text : bytes_of(kNoUnit),
-                  has_unit ? r->unit_len : sizeof kNoUnit - 1))
+        if (!emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
+                         has_unit ? r->unit_text : bytes_of(kNoUnit),
+                         has_unit ? r->unit_len : sizeof kNoUnit - 1, f, kBoth))
             return false;
     }
-    return emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len);
+    return emit_record(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len, f, kBoth);
 }
 
 // Puts the type of an untyped string, number or boolean in force and emits its added annotation
@@ -127,7 +131,7 @@ bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
     if (same) return true;
     r->annotation = {type, bits, 0, false, true};
     if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
-    if (!r->on_event && !r->on_event_after) return true;
+    if (!r->deliver) return true;
     return emit_added_annotation(r, type, number);
 }
 
@@ -137,44 +141,47 @@ bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
 // The value token of the kind against the type in force.
 uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
     const tvl_type_annotation type{r->in_force.type, r->in_force.bits, r->in_force.base};
-    return check_value(type, kind, {reinterpret_cast<const char *>(r->text), r->text_len});
+    const std::string_view text{reinterpret_cast<const char *>(r->text), r->text_len};
+    // Numbers read in base 10, the common case, take the one-pass check.
+    if (is_number_kind(kind) && parse_base_of(type) == 10)
+        return check_decimal_number(type, kind, text);
+    return check_value(type, kind, text);
 }
 
-// Completes a value token and emits its value event.
-bool complete_value(tvlr_reader *r) {
-    const uint32_t kind = r->token_kind;
-    r->text[r->text_len] = 0;
-    r->unit_text[r->unit_len] = 0;
+// The symbols that are words of the notation.
+enum class Word { other, null, yes, no };
 
-    if (kind == TK_symbol) {
-        if (text_is(r, "null", 4)) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
-        const bool is_true = text_is(r, "true", 4) || text_is(r, "on", 2);
-        const bool is_false = text_is(r, "false", 5) || text_is(r, "off", 3);
-        if (is_true || is_false) {
-            if (r->in_force.type == TVLR_TYPE_PLAIN) {
-                if (!add_annotation(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
-            } else if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) {
-                return fail(r, code);
-            }
-            return emit(r, TVLR_EV_VALUE, TVL_VK_BOOL, bytes_of(is_true ? "true" : "false"),
-                        is_true ? 4 : 5);
-        }
+Word symbol_word(const tvlr_reader *r) {
+    switch (r->text_len) {
+        case 2:
+            return text_is(r, "on", 2) ? Word::yes : Word::other;
+        case 3:
+            return text_is(r, "off", 3) ? Word::no : Word::other;
+        case 4:
+            return text_is(r, "null", 4)   ? Word::null
+                   : text_is(r, "true", 4) ? Word::yes
+                                           : Word::other;
+        case 5:
+            return text_is(r, "false", 5) ? Word::no : Word::other;
+        default:
+            return Word::other;
     }
-    if (kind == TK_null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+}
 
+// Completes a value token of the kind that carries a unit suffix and emits its value event.
+// Out of line: most values carry none.
+[[gnu::noinline]] bool complete_value_with_unit(tvlr_reader *r, uint32_t kind) {
     const bool is_string = kind == TK_string || kind == TK_array_string;
     const bool is_number = kind == TK_number || kind == TK_array_number;
     bool unit_ok = true;
-    tvl_unit suffix;
-    suffix.count = 0;
-    if (r->unit_len) suffix = parse_unit_suffix(r, unit_ok);
+    const tvl_unit suffix = parse_unit_suffix(r, unit_ok);
 
     const uint32_t t = r->in_force.type;
     if (t == TVLR_TYPE_PLAIN) {
         if (is_string) {
             if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
         } else if (is_number) {
-            const tvl_unit *valid = r->unit_len && unit_ok ? &suffix : nullptr;
+            const tvl_unit *valid = unit_ok ? &suffix : nullptr;
             uint32_t type = TVLR_TYPE_UINT;
             if (valid && suffix.count == 1 && is_currency_id(suffix.factors[0].base)) {
                 type = TVLR_TYPE_FLOAT_DEC;
@@ -189,11 +196,47 @@ bool complete_value(tvlr_reader *r) {
         return fail(r, code);
     }
 
-    if (r->unit_len) {
-        if (!unit_ok) return fail(r, TVL_ERR_UNIT_ILLEGAL);
-        if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
-            return fail(r, TVL_ERR_UNIT_MISMATCH);
-        copy_unit(r->in_force.unit, suffix);
+    if (!unit_ok) return fail(r, TVL_ERR_UNIT_ILLEGAL);
+    if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
+        return fail(r, TVL_ERR_UNIT_MISMATCH);
+    copy_unit(r->in_force.unit, suffix);
+    return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+}
+
+// Completes a value token and emits its value event.
+bool complete_value(tvlr_reader *r) {
+    const uint32_t kind = r->token_kind;
+    r->text[r->text_len] = 0;
+    r->unit_text[r->unit_len] = 0;
+
+    if (kind == TK_symbol) {
+        const Word word = symbol_word(r);
+        if (word == Word::null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+        const bool is_true = word == Word::yes;
+        if (word != Word::other) {
+            if (r->in_force.type == TVLR_TYPE_PLAIN) {
+                if (!add_annotation(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
+            } else if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) {
+                return fail(r, code);
+            }
+            return emit(r, TVLR_EV_VALUE, TVL_VK_BOOL, bytes_of(is_true ? "true" : "false"),
+                        is_true ? 4 : 5);
+        }
+    }
+    if (kind == TK_null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    if (r->unit_len) return complete_value_with_unit(r, kind);
+
+    if (r->in_force.type == TVLR_TYPE_PLAIN) {
+        if (kind == TK_string || kind == TK_array_string) {
+            if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
+        } else if (kind == TK_number || kind == TK_array_number) {
+            const uint32_t type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
+                                  : r->text[0] == '-'                              ? TVLR_TYPE_SINT
+                                                                                   : TVLR_TYPE_UINT;
+            if (!add_annotation(r, type, kImpliedWidth, true, nullptr)) return false;
+        }
+    } else if (const uint32_t code = check_in_force(r, kind)) {
+        return fail(r, code);
     }
     return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
@@ -271,7 +314,7 @@ bool complete_annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
     const uint8_t *text = r->type_text;
     const uint32_t len = r->type_len;
-    const bool deliver = r->on_event || r->on_event_after;
+    const bool deliver = r->deliver;
     // The first callback sees type_start before the annotation is read.
     if (deliver) {
         TypeInForce before{0, 0, 0, kNeutralUnit};

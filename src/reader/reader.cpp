@@ -317,6 +317,7 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
     r->user_data = o->user_data;
     r->on_event = o->on_event;
     r->on_event_after = o->on_event_after;
+    r->deliver = r->on_event || r->on_event_after;
     r->on_error = o->on_error;
     r->recover = o->recover != 0;
     r->opened = true;

@@ -115,6 +115,7 @@ struct tvlr_reader {
     void *user_data;
     tvlr_event_fn on_event;
     tvlr_event_fn on_event_after;
+    bool deliver;  // either event callback is set: events are built and delivered
     tvlr_error_fn on_error;
     bool recover;
     bool opened;
@@ -220,7 +221,13 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
     e.value_type = record.type;
     e.bits = record.bits;
     e.base = record.base;
-    copy_unit(e.unit, record.unit);
+    // A callback may have changed the record's unit: its count decides what is rewritten.
+    if ((e.unit.count | record.unit.count) <= 1) {
+        e.unit.count = record.unit.count;
+        e.unit.factors[0] = record.unit.factors[0];
+    } else {
+        copy_unit(e.unit, record.unit);
+    }
     e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
     e.text_len = len;
     if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
@@ -243,7 +250,7 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
 inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
                  uint32_t len, bool zero_record = false) {
     // A reader without callbacks builds no records at all.
-    if (!r->on_event && !r->on_event_after) return true;
+    if (!r->deliver) return true;
     static constexpr TypeInForce kZero{};
     return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
 }

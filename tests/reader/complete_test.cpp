@@ -2,8 +2,12 @@
 // checks, units, arrays and matrices, and recovery traces.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/value_rules.h"
 #include "support/trace.h"
 
 using tvltest::read_trace;
@@ -134,5 +138,43 @@ INSTANTIATE_TEST_SUITE_P(
              "S .D <\"sint\" T=sint:0 >@sint:0 null\"\"@sint:0 !unexpected_input_byte@1:10#9 -> "
              "fail unexpected_input_byte"},
         Case{".s = \"abc\" m;", "S .s +utf8 str\"abc\"@utf8:0~4 E -> ok"}));
+
+// The one-pass check of decimal number tokens gives check_value's result for every text: random
+// texts over the number alphabet, and the values around every power of two up to 2^64, under
+// every type, widths at the 64-bit edges and bases that do and do not read decimal digits.
+TEST(DecimalNumberCheck, AgreesWithTheGeneralCheck) {
+    std::mt19937 rng(77);
+    std::vector<std::string> texts;
+    static constexpr char kAlphabet[] = "0123456789-.eE+a";
+    for (int i = 0; i < 3000; ++i) {
+        std::string t;
+        const size_t len = rng() % 24;
+        const bool digits_only = i % 2 == 0;
+        for (size_t k = 0; k < len; ++k)
+            t += kAlphabet[rng() % (digits_only ? 10 : sizeof kAlphabet - 1)];
+        if (digits_only && rng() % 2) t.insert(0, "-");
+        texts.push_back(t);
+    }
+    for (uint32_t k = 0; k <= 64; ++k) {
+        const uint64_t p = k == 64 ? UINT64_MAX : uint64_t{1} << k;
+        for (const uint64_t v : {p - 1, p, p + 1}) {
+            texts.push_back(std::to_string(v));
+            texts.push_back("-" + std::to_string(v));
+        }
+    }
+    size_t checked = 0;
+    for (uint32_t type = 0; type <= 9; ++type)
+        for (const uint32_t bits : {0u, 1u, 8u, 31u, 32u, 33u, 63u, 64u, 65u, 128u})
+            for (const uint32_t base : {0u, 8u, 10u, 16u})
+                for (const uint32_t kind : {TVL_VK_NUMBER, TVL_VK_ARRAY_NUMBER, TVL_VK_STRING})
+                    for (const std::string &t : texts) {
+                        const tvl_type_annotation a{type, bits, base};
+                        ASSERT_EQ(tvl::check_decimal_number(a, kind, t),
+                                  tvl::check_value(a, kind, t))
+                            << t << " type " << type << ':' << bits << ',' << base;
+                        ++checked;
+                    }
+    EXPECT_GT(checked, 100000u);
+}
 
 }  // namespace
