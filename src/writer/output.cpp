@@ -25,13 +25,9 @@ bool put_separator(Output &o, char c) {
 }
 
 bool put_decimal(Output &o, uint32_t v) {
-    char digits[10];
-    uint32_t n = 0;
-    do {
-        digits[9 - n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    return put(o, digits + 10 - n, n);
+    uint8_t digits[10];
+    const uint8_t *begin = write_decimal_before(digits + sizeof digits, v);
+    return put(o, begin, static_cast<size_t>(digits + sizeof digits - begin));
 }
 
 bool put_statement_end(Output &o) {

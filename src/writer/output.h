@@ -9,6 +9,7 @@
 // is written after the value (`5 m`), so that the text carries every unit of the events.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -117,6 +118,26 @@ inline bool put(Output &o, const void *data, size_t len) {
     return put_slow(o, static_cast<const uint8_t *>(data), len);
 }
 
+// Room for n bytes written in place as one piece, where that gives the same bytes and the same
+// sink calls as writing them in several pieces: at the memory sink's cursor when all of them
+// fit, or in the buffer when they fit without filling it. Null otherwise; commit() takes the
+// bytes once they are written.
+inline uint8_t *claim(Output &o, size_t n) {
+    if (o.to_memory) return n <= o.sink.remaining ? o.sink.cursor : nullptr;
+    if (!o.sink.direct && n < kBufferSize - o.fill) return o.buffer + o.fill;
+    return nullptr;
+}
+
+inline void commit(Output &o, size_t n) {
+    if (o.to_memory) {
+        o.sink.cursor += n;
+        o.sink.remaining -= n;
+        o.sink.delivered += n;
+    } else {
+        o.fill += static_cast<uint32_t>(n);
+    }
+}
+
 // Writes the pending ';' (and a line feed in pretty mode) and clears statement_open.
 bool close_statement(Output &o);
 
@@ -155,14 +176,56 @@ uint32_t written_bits(const tvlr_event &e);
 uint32_t written_base(const tvlr_event &e);
 uint32_t written_fraction(const tvlr_event &e);
 
-// Count of decimal digits of v.
-constexpr uint32_t decimal_digits(uint32_t v) {
-    uint32_t n = 1;
-    while (v >= 10) {
-        v /= 10;
-        ++n;
+// Count of decimal digits of v: floor(log10 2^bit_width) (1233 / 4096 is log10 2 to within
+// 10^-4, exact over 0..64 bits) is that count or one less.
+inline uint32_t decimal_digits(uint64_t v) {
+    static constexpr uint64_t kPow10[20] = {1,
+                                            10,
+                                            100,
+                                            1000,
+                                            10000,
+                                            100000,
+                                            1000000,
+                                            10000000,
+                                            100000000,
+                                            1000000000,
+                                            10000000000,
+                                            100000000000,
+                                            1000000000000,
+                                            10000000000000,
+                                            100000000000000,
+                                            1000000000000000,
+                                            10000000000000000,
+                                            100000000000000000,
+                                            1000000000000000000,
+                                            10000000000000000000u};
+    const uint32_t guess = (static_cast<uint32_t>(std::bit_width(v | 1)) * 1233) >> 12;
+    return guess + (v >= kPow10[guess] ? 1 : 0) + (v == 0 ? 1 : 0);
+}
+
+// Writes the decimal digits of v so that they end just before `end`, two at a time; returns
+// where they begin.
+inline uint8_t *write_decimal_before(uint8_t *end, uint64_t v) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (v >= 100) {
+        const size_t pair = static_cast<size_t>(v % 100) * 2;
+        v /= 100;
+        end -= 2;
+        end[0] = static_cast<uint8_t>(kPairs[pair]);
+        end[1] = static_cast<uint8_t>(kPairs[pair + 1]);
     }
-    return n;
+    if (v >= 10) {
+        const size_t pair = static_cast<size_t>(v) * 2;
+        end -= 2;
+        end[0] = static_cast<uint8_t>(kPairs[pair]);
+        end[1] = static_cast<uint8_t>(kPairs[pair + 1]);
+    } else {
+        *--end = static_cast<uint8_t>('0' + v);
+    }
+    return end;
 }
 
 }  // namespace tvl::wr
