@@ -69,11 +69,42 @@ ArrayLevel *directly_open(Output &o) {
     return const_cast<ArrayLevel *>(directly_open_level(o));
 }
 
+// Copies a name: short ones with word moves, longer ones with the library call.
+void copy_name(uint8_t *to, const char *from, size_t len) {
+    if (len <= 16) {
+        copy_short(to, reinterpret_cast<const uint8_t *>(from), len);
+    } else {
+        std::memcpy(to, from, len);
+    }
+}
+
 // The start of a statement: the pending ';', the indentation, '.', the name and '='. Usually
 // one piece, so that a direct sink sees one write per member name.
 bool put_member_start(Output &o, const char *name, size_t len) {
-    char piece[256];
     const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t exact = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    // In place where the piece fits the memory sink or the buffer.
+    if (uint8_t *p = claim(o, exact)) {
+        if (end_len != 0) {
+            p[0] = ';';
+            if (o.pretty) p[1] = '\n';
+        }
+        p += end_len;
+        std::memset(p, '\t', tabs);
+        p += tabs;
+        *p++ = '.';
+        copy_name(p, name, len);
+        p += len;
+        if (o.pretty) {
+            std::memcpy(p, " = ", 3);
+        } else {
+            *p = '=';
+        }
+        commit(o, exact);
+        return true;
+    }
+    char piece[256];
     const size_t total = 2 + tabs + 1 + len + 3;
     if (total > sizeof piece) {
         if (o.statement_open && !put_statement_end(o)) return false;
@@ -167,6 +198,14 @@ bool put_value_text(Output &o, uint32_t kind, const char *text, size_t len) {
         default:
             return true;  // null and anything else: no text
     }
+}
+
+// A unit after its value: a space and the unit text. Kept out of line, so that the output of
+// the other events does not carry its buffer.
+[[gnu::noinline]] bool put_unit_suffix(Output &o, const tvl_unit &u) {
+    char unit[512];
+    const int n = unit_suffix_text(u, unit);
+    return n <= 0 || (put_byte(o, ' ') && put(o, unit, static_cast<size_t>(n)));
 }
 
 // The prefix of an annotation parameter: ':' for the first, ',' for the others.
@@ -391,12 +430,7 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
             const bool suffix = unit_suffix_due(o, e.value_kind, e);
             if (e.value_kind != TVL_VK_OCTETS && !separator(o, true)) return false;
             if (!put_value_text(o, e.value_kind, text, len)) return false;
-            if (suffix) {
-                char unit[512];
-                const int n = unit_suffix_text(e.unit, unit);
-                if (n > 0 && (!put_byte(o, ' ') || !put(o, unit, static_cast<size_t>(n))))
-                    return false;
-            }
+            if (suffix && !put_unit_suffix(o, e.unit)) return false;
             end_value(o);
             return true;
         }

@@ -214,7 +214,7 @@ bool write_name(tvlr_writer *w, const char *name) {
 
 // A unit that makes a typed member take the event path: any but the neutral one.
 bool has_unit(const tvl_unit &unit) {
-    return effective_unit(unit).count != 0;
+    return unit.count > 1 || (unit.count == 1 && unit.factors[0].base != 0);
 }
 
 bool write_uint(tvlr_writer *w, const char *name, int bits, uint64_t v, const tvl_unit &unit) {
