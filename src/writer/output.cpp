@@ -2,6 +2,8 @@
 // the buffered or direct hand-over of the bytes to the sink.
 #include "writer/output.h"
 
+#include <atomic>
+
 #include "core/annotation.h"
 #include "core/limits.h"
 #include "core/number_text.h"
@@ -464,5 +466,19 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
             return true;  // doc_start, doc_end and unknown kinds write nothing
     }
 }
+
+namespace {
+// The direct paths are taken unless a test asks for the events.
+std::atomic<bool> g_event_path{false};
+}  // namespace
+
+namespace testing {
+void use_event_path(bool on) {
+    g_event_path.store(on, std::memory_order_relaxed);
+}
+bool event_path() {
+    return g_event_path.load(std::memory_order_relaxed);
+}
+}  // namespace testing
 
 }  // namespace tvl::wr

@@ -228,4 +228,12 @@ inline uint8_t *write_decimal_before(uint8_t *end, uint64_t v) {
     return end;
 }
 
+namespace testing {
+// Test hook: while on, the typed writers send every member through the events and the
+// canonical observer writes annotation runs event by event: the references that their direct
+// paths are compared with.
+void use_event_path(bool on);
+bool event_path();
+}  // namespace testing
+
 }  // namespace tvl::wr

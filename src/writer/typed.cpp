@@ -1,7 +1,6 @@
 // The typed value writers: one call writes a member name, the annotation of a numeric type and
 // the value as text, each event through the same checks as tvlr_write_event, so whatever such a
 // call accepts reads back as the value it was given.
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -12,9 +11,6 @@
 
 namespace tvl::wr {
 namespace {
-
-// Typed members take the direct path unless a test asks for the events.
-std::atomic<bool> g_event_path{false};
 
 // The value of a member on the direct path: a ready number text, or (text null) an integer
 // given by its sign and magnitude and printed in place.
@@ -35,9 +31,8 @@ struct DirectValue {
 bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t type, uint32_t bits,
                   uint32_t fraction, const DirectValue &v) {
     Output &o = w->out;
-    if (g_event_path.load(std::memory_order_relaxed) || w->on_event != nullptr ||
-        w->previous == TVLR_EV_ROW_BREAK || w->previous == TVLR_EV_TYPE_END ||
-        directly_open_level(o) != nullptr)
+    if (testing::event_path() || w->on_event != nullptr || w->previous == TVLR_EV_ROW_BREAK ||
+        w->previous == TVLR_EV_TYPE_END || directly_open_level(o) != nullptr)
         return false;
     if (type < TVLR_TYPE_SINT || type > TVLR_TYPE_FLOAT_DEC ||
         (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
@@ -354,11 +349,6 @@ constexpr tvl_unit kNoUnit{};
 
 }  // namespace
 
-namespace testing {
-void use_event_path(bool on) {
-    g_event_path.store(on, std::memory_order_relaxed);
-}
-}  // namespace testing
 }  // namespace tvl::wr
 
 using tvl::wr::kNoUnit;

@@ -46,10 +46,4 @@ bool writer_fail(tvlr_writer *w, uint32_t code);
 // call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
 
-namespace testing {
-// Test hook: while on, the typed writers send every member through the events, the reference
-// that their direct path is compared with.
-void use_event_path(bool on);
-}  // namespace testing
-
 }  // namespace tvl::wr
