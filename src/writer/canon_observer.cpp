@@ -85,21 +85,17 @@ bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
 // the prefix (':' or ','), then the width, `_` and the base, `q` and the fraction count, or the
 // unit text. Other kinds write nothing. Returns the end of the bytes.
 uint8_t *render_param(const HeldEvent &h, bool first, uint8_t *p, uint32_t &number) {
-    tvlr_event e{};
-    e.value_type = h.value_type;
-    e.bits = h.bits;
-    e.base = h.base;
     char marker = 0;
     switch (h.value_kind) {
         case TVL_VK_BITS:
-            number = tvl::wr::written_bits(e);
+            number = tvl::wr::written_bits(h);
             break;
         case TVL_VK_BASE:
-            number = tvl::wr::written_base(e);
+            number = tvl::wr::written_base(h);
             marker = '_';
             break;
         case TVL_VK_FRACTION:
-            number = tvl::wr::written_fraction(e);
+            number = tvl::wr::written_fraction(h);
             marker = 'q';
             break;
         case TVL_VK_UNIT:
@@ -144,8 +140,8 @@ bool write_run(tvlr_canon_observer *obs) {
     const tvl::TypeWord word = tvl::type_word(type);
     std::memcpy(p, word.text, word.len);
     p += word.len;
-    tvl::wr::InForce a{type, 0, 0, false, o.annotation.unit};
-    bool params = false;
+    uint32_t bits = 0, base = 0;
+    bool params = false, declared_unit = false;
     for (uint32_t i = 2; i + 1 < n; ++i) {
         uint32_t number = 0;
         uint8_t *const before = p;
@@ -153,12 +149,11 @@ bool write_run(tvlr_canon_observer *obs) {
         if (p == before) continue;
         params = true;
         if (h[i].value_kind == TVL_VK_BITS) {
-            a.bits = number;
+            bits = number;
         } else if (h[i].value_kind == TVL_VK_UNIT) {
-            a.declared_unit = true;
-            a.unit = tvl_unit{};
+            declared_unit = true;  // a unit that the output does not parse: the empty one
         } else {
-            a.base = number;
+            base = number;
         }
     }
     const auto annotation_len =
@@ -179,13 +174,15 @@ bool write_run(tvlr_canon_observer *obs) {
     o.after_annotation = true;
     o.param_written = params;
     o.in_annotation = false;
-    o.annotation = a;
     o.annotation_len = annotation_len;
-    o.in_force.type = a.type;
-    o.in_force.bits = a.bits;
-    o.in_force.base = a.base;
-    o.in_force.declared_unit = a.declared_unit;
-    if (a.declared_unit) o.in_force.unit = a.unit;
+    o.annotation.type = o.in_force.type = type;
+    o.annotation.bits = o.in_force.bits = bits;
+    o.annotation.base = o.in_force.base = base;
+    o.annotation.declared_unit = o.in_force.declared_unit = declared_unit;
+    if (declared_unit) {
+        std::memset(static_cast<void *>(&o.annotation.unit), 0, sizeof o.annotation.unit);
+        std::memset(static_cast<void *>(&o.in_force.unit), 0, sizeof o.in_force.unit);
+    }
     obs->holding = false;
     obs->held_count = 0;
     return true;
@@ -214,7 +211,6 @@ bool replay(tvlr_canon_observer *obs) {
 // pass the run's type, or the run's text is longer than an annotation may be.
 bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &value) {
     uint32_t type = 0, bits = 0, base = 0, text_len = 0, params = 0;
-    tvlr_event e{};
     for (uint32_t i = 0; i < obs->held_count; ++i) {
         const HeldEvent &h = obs->held[i];
         if (h.kind == TVLR_EV_TYPE_NAME) {
@@ -223,20 +219,17 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
         }
         if (h.kind != TVLR_EV_TYPE_PARAM) continue;
         ++params;
-        e.value_type = h.value_type;
-        e.bits = h.bits;
-        e.base = h.base;
         switch (h.value_kind) {
             case TVL_VK_BITS:
-                bits = tvl::wr::written_bits(e);
+                bits = tvl::wr::written_bits(h);
                 text_len += 1 + tvl::wr::decimal_digits(bits);
                 break;
             case TVL_VK_BASE:
-                base = tvl::wr::written_base(e);
+                base = tvl::wr::written_base(h);
                 text_len += 2 + tvl::wr::decimal_digits(base);
                 break;
             case TVL_VK_FRACTION:
-                base = tvl::wr::written_fraction(e);
+                base = tvl::wr::written_fraction(h);
                 text_len += 2 + tvl::wr::decimal_digits(base);
                 break;
             case TVL_VK_UNIT:

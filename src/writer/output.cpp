@@ -181,7 +181,8 @@ bool put_value_text(Output &o, uint32_t kind, const char *text, size_t len) {
     switch (kind) {
         case TVL_VK_NUMBER:
         case TVL_VK_ARRAY_NUMBER:
-            if (is_special_number(text, len) && !put_byte(o, '$')) return false;
+            if ((len == 3 || len == 4) && is_special_number(text, len) && !put_byte(o, '$'))
+                return false;
             return put_text(o, text, len);
         case TVL_VK_STRING:
         case TVL_VK_ARRAY_STRING:
@@ -311,12 +312,6 @@ bool flush(Output &o) {
     return true;
 }
 
-const ArrayLevel *directly_open_level(const Output &o) {
-    if (o.array_depth == 0 || o.array_depth > kArrayLevels) return nullptr;
-    const ArrayLevel &level = o.levels[o.array_depth - 1];
-    return level.opened_at_struct_depth == o.struct_depth ? &level : nullptr;
-}
-
 bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e) {
     switch (kind) {
         case TVLR_EV_VALUE:
@@ -342,13 +337,6 @@ const InForce &next_in_force(const Output &o) {
     return o.in_force;
 }
 
-bool unit_present(const tvl_unit &u) {
-    if (u.count == 0) return false;
-    if (u.count != 1) return true;
-    const tvl_unit_factor &f = u.factors[0];
-    return !(f.base == 0 && f.exponent == 1 && f.prefix.kind == 0 && f.prefix.index == 0);
-}
-
 bool unit_suffix_due(const Output &o, uint32_t kind, const tvlr_event &e) {
     const bool number = kind == TVL_VK_NUMBER || kind == TVL_VK_ARRAY_NUMBER;
     const bool string = kind == TVL_VK_STRING || kind == TVL_VK_ARRAY_STRING;
@@ -362,20 +350,6 @@ int unit_suffix_text(const tvl_unit &u, char (&text)[512]) {
     if (u.count > TVL_UNIT_MAX_FACTORS) return -1;
     const int n = tvl_unit_to_string(text, sizeof text, u);
     return n > 0 && n <= static_cast<int>(kUnitTextMax) ? n : -1;
-}
-
-uint32_t written_bits(const tvlr_event &e) {
-    return e.bits != 0 ? e.bits : kImpliedWidth;
-}
-
-uint32_t written_base(const tvlr_event &e) {
-    const bool decimal_only =
-        e.value_type == TVLR_TYPE_FLOAT_FIX || e.value_type == TVLR_TYPE_FLOAT_DEC;
-    return e.base == 0 || decimal_only ? 10 : e.base;
-}
-
-uint32_t written_fraction(const tvlr_event &e) {
-    return e.value_type == TVLR_TYPE_FLOAT_FIX ? e.base : 0;
 }
 
 bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit *declared_unit) {
@@ -429,7 +403,7 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
             if (ArrayLevel *level = directly_open(o)) level->separator_due = false;
             return true;
         case TVLR_EV_VALUE: {
-            const bool suffix = unit_suffix_due(o, e.value_kind, e);
+            const bool suffix = unit_present(e.unit) && unit_suffix_due(o, e.value_kind, e);
             if (e.value_kind != TVL_VK_OCTETS && !separator(o, true)) return false;
             if (!put_value_text(o, e.value_kind, text, len)) return false;
             if (suffix && !put_unit_suffix(o, e.unit)) return false;

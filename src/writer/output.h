@@ -145,7 +145,11 @@ bool close_statement(Output &o);
 bool flush(Output &o);
 
 // The innermost array level when it is directly open (no struct opened inside it), else null.
-const ArrayLevel *directly_open_level(const Output &o);
+inline const ArrayLevel *directly_open_level(const Output &o) {
+    if (o.array_depth == 0 || o.array_depth > kArrayLevels) return nullptr;
+    const ArrayLevel &level = o.levels[o.array_depth - 1];
+    return level.opened_at_struct_depth == o.struct_depth ? &level : nullptr;
+}
 
 // True when the output of the event begins with the comma between array elements: an item
 // (value, struct, array, octet stream) or an annotation where an element has been written in
@@ -157,7 +161,12 @@ bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e);
 const InForce &next_in_force(const Output &o);
 
 // True for a unit with factors other than the single neutral one.
-bool unit_present(const tvl_unit &u);
+inline bool unit_present(const tvl_unit &u) {
+    if (u.count == 0) return false;
+    if (u.count != 1) return true;
+    const tvl_unit_factor &f = u.factors[0];
+    return !(f.base == 0 && f.exponent == 1 && f.prefix.kind == 0 && f.prefix.index == 0);
+}
 
 // True when the value event's unit goes into the text as a suffix after the value: a number
 // or string outside an array whose unit no annotation declared.
@@ -172,9 +181,21 @@ int unit_suffix_text(const tvl_unit &u, char (&text)[512]);
 bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit *declared_unit);
 
 // The number written for an annotation parameter (`:64`, `_10`, `q8`), as the output writes it.
-uint32_t written_bits(const tvlr_event &e);
-uint32_t written_base(const tvlr_event &e);
-uint32_t written_fraction(const tvlr_event &e);
+// They read value_type, bits and base of any record that has them (events, held events).
+template <class Record>
+constexpr uint32_t written_bits(const Record &e) {
+    return e.bits != 0 ? e.bits : kImpliedWidth;
+}
+template <class Record>
+constexpr uint32_t written_base(const Record &e) {
+    const bool decimal_only =
+        e.value_type == TVLR_TYPE_FLOAT_FIX || e.value_type == TVLR_TYPE_FLOAT_DEC;
+    return e.base == 0 || decimal_only ? 10 : e.base;
+}
+template <class Record>
+constexpr uint32_t written_fraction(const Record &e) {
+    return e.value_type == TVLR_TYPE_FLOAT_FIX ? e.base : 0;
+}
 
 // Count of decimal digits of v: floor(log10 2^bit_width) (1233 / 4096 is log10 2 to within
 // 10^-4, exact over 0..64 bits) is that count or one less.
