@@ -246,6 +246,30 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
            0;
 }
 
+// An event while a run is held, or a type_start: holds, replays or drops the run as the event
+// after it requires. Out of line, so that the other events take a short path.
+[[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    if (obs->holding) {
+        const bool run_event =
+            kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
+        if (run_event && !obs->run_complete && hold(obs, kind, e)) return true;
+        if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
+            obs->holding = false;
+            obs->held_count = 0;
+        } else if (!replay(obs)) {
+            return false;
+        }
+    }
+    if (kind == TVLR_EV_TYPE_START && is_bare_number_word(e)) {
+        obs->holding = true;
+        obs->run_complete = false;
+        obs->held_count = 0;
+        if (hold(obs, kind, e)) return true;
+        obs->holding = false;  // not kept: written at once like any other run
+    }
+    return output_event(obs->out, kind, e, nullptr);
+}
+
 }  // namespace
 
 extern "C" {
@@ -270,26 +294,10 @@ uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer) 
 bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *event) {
     auto *obs = static_cast<tvlr_canon_observer *>(observer);
     if (obs == nullptr || event == nullptr) return true;
-    const tvlr_event &e = *event;
-    if (obs->holding) {
-        const bool run_event =
-            kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
-        if (run_event && !obs->run_complete && hold(obs, kind, e)) return true;
-        if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
-            obs->holding = false;
-            obs->held_count = 0;
-        } else if (!replay(obs)) {
-            return false;
-        }
-    }
-    if (kind == TVLR_EV_TYPE_START && is_bare_number_word(e)) {
-        obs->holding = true;
-        obs->run_complete = false;
-        obs->held_count = 0;
-        if (hold(obs, kind, e)) return true;
-        obs->holding = false;  // not kept: written at once like any other run
-    }
-    return output_event(obs->out, kind, e, nullptr);
+    // Most events neither start nor continue an annotation run: straight to the output.
+    if (!obs->holding && kind != TVLR_EV_TYPE_START)
+        return output_event(obs->out, kind, *event, nullptr);
+    return on_run_event(obs, kind, *event);
 }
 
 bool tvlr_canon_observer_finish(tvlr_canon_observer *observer) {

@@ -93,7 +93,7 @@ bool put_member_start(Output &o, const char *name, size_t len) {
             if (o.pretty) p[1] = '\n';
         }
         p += end_len;
-        std::memset(p, '\t', tabs);
+        if (tabs != 0) std::memset(p, '\t', tabs);
         p += tabs;
         *p++ = '.';
         copy_name(p, name, len);

@@ -111,7 +111,11 @@ inline bool put(Output &o, const void *data, size_t len) {
     }
     // Common case: a small piece that fits the buffer without filling it.
     if (!o.sink.direct && len < kBufferSize - o.fill) {
-        std::memcpy(o.buffer + o.fill, data, len);
+        if (len <= 16) {
+            copy_short(o.buffer + o.fill, static_cast<const uint8_t *>(data), len);
+        } else {
+            std::memcpy(o.buffer + o.fill, data, len);
+        }
         o.fill += static_cast<uint32_t>(len);
         return true;
     }
