@@ -42,7 +42,7 @@ uint32_t check_event(const tvlr_writer &w, uint32_t kind, const tvlr_event &e, b
                 code = check_value(k, e.text, e.text_len, f.type, f.bits, f.base);
                 if (code != 0) return code;
             }
-            return check_value_unit(o, k, e);
+            return unit_present(e.unit) ? check_value_unit(o, k, e) : 0;
         }
         case TVLR_EV_TYPE_START:
             return annotation_fields_valid(e.value_type, e.bits, e.base)
