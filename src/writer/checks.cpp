@@ -118,9 +118,23 @@ uint32_t check_bool(const char *text, size_t len) {
     return word ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
+// An identifier (is_identifier) in one pass over the bytes: a name-start byte, then name bytes;
+// only a name with a byte from 80 up needs the UTF-8 check as well.
+bool is_name(const char *text, size_t len) {
+    if (text == nullptr || len == 0) return false;
+    const auto *p = reinterpret_cast<const uint8_t *>(text);
+    if (!is_name_start_byte(p[0])) return false;
+    uint8_t seen = p[0];
+    for (size_t i = 1; i < len; ++i) {
+        if (!is_name_byte(p[i])) return false;
+        seen |= p[i];
+    }
+    return seen < 0x80 || utf8_valid(p, len);
+}
+
 uint32_t check_symbol(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
-    return is_identifier(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    return is_name(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
 uint32_t check_reference(const char *text, size_t len) {
@@ -176,16 +190,7 @@ uint32_t check_member_name(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
     if (len > kTokenMaxLen) return TVL_ERR_IDENTIFIER_TOO_LONG;
-    // An identifier in one pass over the bytes: a name-start byte, then name bytes; only a name
-    // with a byte from 80 up needs the UTF-8 check as well.
-    const auto *p = reinterpret_cast<const uint8_t *>(text);
-    if (!is_name_start_byte(p[0])) return TVL_ERR_INVALID_ARGUMENT;
-    uint8_t seen = p[0];
-    for (size_t i = 1; i < len; ++i) {
-        if (!is_name_byte(p[i])) return TVL_ERR_INVALID_ARGUMENT;
-        seen |= p[i];
-    }
-    return seen < 0x80 || utf8_valid(p, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
+    return is_name(text, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
 }
 
 uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
