@@ -312,31 +312,6 @@ bool flush(Output &o) {
     return true;
 }
 
-bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e) {
-    switch (kind) {
-        case TVLR_EV_VALUE:
-            if (e.value_kind == TVL_VK_OCTETS) return false;
-            [[fallthrough]];
-        case TVLR_EV_STRUCT_START:
-        case TVLR_EV_ARRAY_START:
-        case TVLR_EV_OCTETS_START:
-            if (o.after_annotation) return false;
-            break;
-        case TVLR_EV_TYPE_START:
-            break;  // an annotation always takes the comma before it
-        default:
-            return false;
-    }
-    const ArrayLevel *level = directly_open_level(o);
-    return level != nullptr && level->separator_due;
-}
-
-const InForce &next_in_force(const Output &o) {
-    const ArrayLevel *level = directly_open_level(o);
-    if (level != nullptr && level->separator_due && !o.after_annotation) return level->saved;
-    return o.in_force;
-}
-
 bool unit_suffix_due(const Output &o, uint32_t kind, const tvlr_event &e) {
     const bool number = kind == TVL_VK_NUMBER || kind == TVL_VK_ARRAY_NUMBER;
     const bool string = kind == TVL_VK_STRING || kind == TVL_VK_ARRAY_STRING;

@@ -158,11 +158,32 @@ inline const ArrayLevel *directly_open_level(const Output &o) {
 // True when the output of the event begins with the comma between array elements: an item
 // (value, struct, array, octet stream) or an annotation where an element has been written in
 // the directly open array and no annotation stands between. Octet blocks write no separator.
-bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e);
+inline bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e) {
+    switch (kind) {
+        case TVLR_EV_VALUE:
+            if (e.value_kind == TVL_VK_OCTETS) return false;
+            [[fallthrough]];
+        case TVLR_EV_STRUCT_START:
+        case TVLR_EV_ARRAY_START:
+        case TVLR_EV_OCTETS_START:
+            if (o.after_annotation) return false;
+            break;
+        case TVLR_EV_TYPE_START:
+            break;  // an annotation always takes the comma before it
+        default:
+            return false;
+    }
+    const ArrayLevel *level = directly_open_level(o);
+    return level != nullptr && level->separator_due;
+}
 
 // What a reader has in force for the item that comes next: the array's own type when a
 // separator is due before that item, otherwise the current one.
-const InForce &next_in_force(const Output &o);
+inline const InForce &next_in_force(const Output &o) {
+    const ArrayLevel *level = directly_open_level(o);
+    if (level != nullptr && level->separator_due && !o.after_annotation) return level->saved;
+    return o.in_force;
+}
 
 // True for a unit with factors other than the single neutral one.
 inline bool unit_present(const tvl_unit &u) {
