@@ -41,8 +41,9 @@ uint32_t number_rules(const char *text, size_t len, uint32_t type, uint32_t bits
         if (!is_number_in_base(text, len, B)) return TVL_ERR_DIGIT_NOT_IN_BASE;
     } else {
         if (!is_decimal_number(text, len)) return TVL_ERR_TYPE_VALUE_MISMATCH;
-        const bool point =
-            std::string_view(text, len).find_first_of(".eE") != std::string_view::npos;
+        bool point = false;
+        for (size_t i = 0; i < len; ++i)
+            point |= text[i] == '.' || text[i] == 'e' || text[i] == 'E';
         if (point && type == TVLR_TYPE_FLOAT) return 0;
         if (point && (is_integer_type(type) || type > TVLR_TYPE_BOOL))
             return TVL_ERR_TYPE_VALUE_MISMATCH;
@@ -74,6 +75,21 @@ bool settled_by_number_rules(const char *text, size_t len, const tvl_type_annota
            (type.bits != 0 || !is_integer_type(type.value_type));
 }
 
+// True for a value that every rule below passes without looking further: a number of at most
+// 18 decimal digits (after a '-' under sint) under sint or uint of 64 bits or more in base 10.
+// It is a decimal number token without point or exponent, and below 10^18 < 2^63 it fits.
+bool short_integer_passes(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
+                          uint32_t base) {
+    if (!is_number_kind(kind) || !is_integer_type(type) || bits < 64 || (base != 0 && base != 10) ||
+        text == nullptr)
+        return false;
+    size_t i = type == TVLR_TYPE_SINT && len > 0 && text[0] == '-' ? 1 : 0;
+    if (len == i || len - i > 18) return false;
+    for (; i < len; ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
 // The writer's rules for a string: any content a literal can carry; under a numeric type it
 // holds a number.
 uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits, uint32_t base) {
@@ -102,9 +118,23 @@ uint32_t check_bool(const char *text, size_t len) {
     return word ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
+// An identifier (is_identifier) in one pass over the bytes: a name-start byte, then name bytes;
+// only a name with a byte from 80 up needs the UTF-8 check as well.
+bool is_name(const char *text, size_t len) {
+    if (text == nullptr || len == 0) return false;
+    const auto *p = reinterpret_cast<const uint8_t *>(text);
+    if (!is_name_start_byte(p[0])) return false;
+    uint8_t seen = p[0];
+    for (size_t i = 1; i < len; ++i) {
+        if (!is_name_byte(p[i])) return false;
+        seen |= p[i];
+    }
+    return seen < 0x80 || utf8_valid(p, len);
+}
+
 uint32_t check_symbol(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
-    return is_identifier(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    return is_name(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
 uint32_t check_reference(const char *text, size_t len) {
@@ -160,7 +190,7 @@ uint32_t check_member_name(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
     if (text == nullptr) return TVL_ERR_INVALID_ARGUMENT;
     if (len > kTokenMaxLen) return TVL_ERR_IDENTIFIER_TOO_LONG;
-    return is_identifier(text, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
+    return is_name(text, len) ? 0 : TVL_ERR_INVALID_ARGUMENT;
 }
 
 uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
@@ -189,6 +219,7 @@ uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type,
 
 uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base) {
+    if (short_integer_passes(kind, text, len, type, bits, base)) return 0;
     if (const uint32_t code = value_rules(kind, text, len, type, bits, base)) return code;
     const tvl_type_annotation declared{type, bits, base};
     switch (kind) {

@@ -2,6 +2,8 @@
 // the buffered or direct hand-over of the bytes to the sink.
 #include "writer/output.h"
 
+#include <atomic>
+
 #include "core/annotation.h"
 #include "core/limits.h"
 #include "core/number_text.h"
@@ -25,13 +27,9 @@ bool put_separator(Output &o, char c) {
 }
 
 bool put_decimal(Output &o, uint32_t v) {
-    char digits[10];
-    uint32_t n = 0;
-    do {
-        digits[9 - n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    return put(o, digits + 10 - n, n);
+    uint8_t digits[10];
+    const uint8_t *begin = write_decimal_before(digits + sizeof digits, v);
+    return put(o, begin, static_cast<size_t>(digits + sizeof digits - begin));
 }
 
 bool put_statement_end(Output &o) {
@@ -73,11 +71,42 @@ ArrayLevel *directly_open(Output &o) {
     return const_cast<ArrayLevel *>(directly_open_level(o));
 }
 
+// Copies a name: short ones with word moves, longer ones with the library call.
+void copy_name(uint8_t *to, const char *from, size_t len) {
+    if (len <= 16) {
+        copy_short(to, reinterpret_cast<const uint8_t *>(from), len);
+    } else {
+        std::memcpy(to, from, len);
+    }
+}
+
 // The start of a statement: the pending ';', the indentation, '.', the name and '='. Usually
 // one piece, so that a direct sink sees one write per member name.
 bool put_member_start(Output &o, const char *name, size_t len) {
-    char piece[256];
     const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t exact = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    // In place where the piece fits the memory sink or the buffer.
+    if (uint8_t *p = claim(o, exact)) {
+        if (end_len != 0) {
+            p[0] = ';';
+            if (o.pretty) p[1] = '\n';
+        }
+        p += end_len;
+        if (tabs != 0) std::memset(p, '\t', tabs);
+        p += tabs;
+        *p++ = '.';
+        copy_name(p, name, len);
+        p += len;
+        if (o.pretty) {
+            std::memcpy(p, " = ", 3);
+        } else {
+            *p = '=';
+        }
+        commit(o, exact);
+        return true;
+    }
+    char piece[256];
     const size_t total = 2 + tabs + 1 + len + 3;
     if (total > sizeof piece) {
         if (o.statement_open && !put_statement_end(o)) return false;
@@ -152,7 +181,8 @@ bool put_value_text(Output &o, uint32_t kind, const char *text, size_t len) {
     switch (kind) {
         case TVL_VK_NUMBER:
         case TVL_VK_ARRAY_NUMBER:
-            if (is_special_number(text, len) && !put_byte(o, '$')) return false;
+            if ((len == 3 || len == 4) && is_special_number(text, len) && !put_byte(o, '$'))
+                return false;
             return put_text(o, text, len);
         case TVL_VK_STRING:
         case TVL_VK_ARRAY_STRING:
@@ -171,6 +201,14 @@ bool put_value_text(Output &o, uint32_t kind, const char *text, size_t len) {
         default:
             return true;  // null and anything else: no text
     }
+}
+
+// A unit after its value: a space and the unit text. Kept out of line, so that the output of
+// the other events does not carry its buffer.
+[[gnu::noinline]] bool put_unit_suffix(Output &o, const tvl_unit &u) {
+    char unit[512];
+    const int n = unit_suffix_text(u, unit);
+    return n <= 0 || (put_byte(o, ' ') && put(o, unit, static_cast<size_t>(n)));
 }
 
 // The prefix of an annotation parameter: ':' for the first, ',' for the others.
@@ -274,44 +312,6 @@ bool flush(Output &o) {
     return true;
 }
 
-const ArrayLevel *directly_open_level(const Output &o) {
-    if (o.array_depth == 0 || o.array_depth > kArrayLevels) return nullptr;
-    const ArrayLevel &level = o.levels[o.array_depth - 1];
-    return level.opened_at_struct_depth == o.struct_depth ? &level : nullptr;
-}
-
-bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e) {
-    switch (kind) {
-        case TVLR_EV_VALUE:
-            if (e.value_kind == TVL_VK_OCTETS) return false;
-            [[fallthrough]];
-        case TVLR_EV_STRUCT_START:
-        case TVLR_EV_ARRAY_START:
-        case TVLR_EV_OCTETS_START:
-            if (o.after_annotation) return false;
-            break;
-        case TVLR_EV_TYPE_START:
-            break;  // an annotation always takes the comma before it
-        default:
-            return false;
-    }
-    const ArrayLevel *level = directly_open_level(o);
-    return level != nullptr && level->separator_due;
-}
-
-const InForce &next_in_force(const Output &o) {
-    const ArrayLevel *level = directly_open_level(o);
-    if (level != nullptr && level->separator_due && !o.after_annotation) return level->saved;
-    return o.in_force;
-}
-
-bool unit_present(const tvl_unit &u) {
-    if (u.count == 0) return false;
-    if (u.count != 1) return true;
-    const tvl_unit_factor &f = u.factors[0];
-    return !(f.base == 0 && f.exponent == 1 && f.prefix.kind == 0 && f.prefix.index == 0);
-}
-
 bool unit_suffix_due(const Output &o, uint32_t kind, const tvlr_event &e) {
     const bool number = kind == TVL_VK_NUMBER || kind == TVL_VK_ARRAY_NUMBER;
     const bool string = kind == TVL_VK_STRING || kind == TVL_VK_ARRAY_STRING;
@@ -325,20 +325,6 @@ int unit_suffix_text(const tvl_unit &u, char (&text)[512]) {
     if (u.count > TVL_UNIT_MAX_FACTORS) return -1;
     const int n = tvl_unit_to_string(text, sizeof text, u);
     return n > 0 && n <= static_cast<int>(kUnitTextMax) ? n : -1;
-}
-
-uint32_t written_bits(const tvlr_event &e) {
-    return e.bits != 0 ? e.bits : kImpliedWidth;
-}
-
-uint32_t written_base(const tvlr_event &e) {
-    const bool decimal_only =
-        e.value_type == TVLR_TYPE_FLOAT_FIX || e.value_type == TVLR_TYPE_FLOAT_DEC;
-    return e.base == 0 || decimal_only ? 10 : e.base;
-}
-
-uint32_t written_fraction(const tvlr_event &e) {
-    return e.value_type == TVLR_TYPE_FLOAT_FIX ? e.base : 0;
 }
 
 bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit *declared_unit) {
@@ -392,15 +378,10 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
             if (ArrayLevel *level = directly_open(o)) level->separator_due = false;
             return true;
         case TVLR_EV_VALUE: {
-            const bool suffix = unit_suffix_due(o, e.value_kind, e);
+            const bool suffix = unit_present(e.unit) && unit_suffix_due(o, e.value_kind, e);
             if (e.value_kind != TVL_VK_OCTETS && !separator(o, true)) return false;
             if (!put_value_text(o, e.value_kind, text, len)) return false;
-            if (suffix) {
-                char unit[512];
-                const int n = unit_suffix_text(e.unit, unit);
-                if (n > 0 && (!put_byte(o, ' ') || !put(o, unit, static_cast<size_t>(n))))
-                    return false;
-            }
+            if (suffix && !put_unit_suffix(o, e.unit)) return false;
             end_value(o);
             return true;
         }
@@ -434,5 +415,19 @@ bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit 
             return true;  // doc_start, doc_end and unknown kinds write nothing
     }
 }
+
+namespace {
+// The direct paths are taken unless a test asks for the events.
+std::atomic<bool> g_event_path{false};
+}  // namespace
+
+namespace testing {
+void use_event_path(bool on) {
+    g_event_path.store(on, std::memory_order_relaxed);
+}
+bool event_path() {
+    return g_event_path.load(std::memory_order_relaxed);
+}
+}  // namespace testing
 
 }  // namespace tvl::wr

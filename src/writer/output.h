@@ -9,6 +9,7 @@
 // is written after the value (`5 m`), so that the text carries every unit of the events.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -110,11 +111,35 @@ inline bool put(Output &o, const void *data, size_t len) {
     }
     // Common case: a small piece that fits the buffer without filling it.
     if (!o.sink.direct && len < kBufferSize - o.fill) {
-        std::memcpy(o.buffer + o.fill, data, len);
+        if (len <= 16) {
+            copy_short(o.buffer + o.fill, static_cast<const uint8_t *>(data), len);
+        } else {
+            std::memcpy(o.buffer + o.fill, data, len);
+        }
         o.fill += static_cast<uint32_t>(len);
         return true;
     }
     return put_slow(o, static_cast<const uint8_t *>(data), len);
+}
+
+// Room for n bytes written in place as one piece, where that gives the same bytes and the same
+// sink calls as writing them in several pieces: at the memory sink's cursor when all of them
+// fit, or in the buffer when they fit without filling it. Null otherwise; commit() takes the
+// bytes once they are written.
+inline uint8_t *claim(Output &o, size_t n) {
+    if (o.to_memory) return n <= o.sink.remaining ? o.sink.cursor : nullptr;
+    if (!o.sink.direct && n < kBufferSize - o.fill) return o.buffer + o.fill;
+    return nullptr;
+}
+
+inline void commit(Output &o, size_t n) {
+    if (o.to_memory) {
+        o.sink.cursor += n;
+        o.sink.remaining -= n;
+        o.sink.delivered += n;
+    } else {
+        o.fill += static_cast<uint32_t>(n);
+    }
 }
 
 // Writes the pending ';' (and a line feed in pretty mode) and clears statement_open.
@@ -124,19 +149,49 @@ bool close_statement(Output &o);
 bool flush(Output &o);
 
 // The innermost array level when it is directly open (no struct opened inside it), else null.
-const ArrayLevel *directly_open_level(const Output &o);
+inline const ArrayLevel *directly_open_level(const Output &o) {
+    if (o.array_depth == 0 || o.array_depth > kArrayLevels) return nullptr;
+    const ArrayLevel &level = o.levels[o.array_depth - 1];
+    return level.opened_at_struct_depth == o.struct_depth ? &level : nullptr;
+}
 
 // True when the output of the event begins with the comma between array elements: an item
 // (value, struct, array, octet stream) or an annotation where an element has been written in
 // the directly open array and no annotation stands between. Octet blocks write no separator.
-bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e);
+inline bool comma_before(const Output &o, uint32_t kind, const tvlr_event &e) {
+    switch (kind) {
+        case TVLR_EV_VALUE:
+            if (e.value_kind == TVL_VK_OCTETS) return false;
+            [[fallthrough]];
+        case TVLR_EV_STRUCT_START:
+        case TVLR_EV_ARRAY_START:
+        case TVLR_EV_OCTETS_START:
+            if (o.after_annotation) return false;
+            break;
+        case TVLR_EV_TYPE_START:
+            break;  // an annotation always takes the comma before it
+        default:
+            return false;
+    }
+    const ArrayLevel *level = directly_open_level(o);
+    return level != nullptr && level->separator_due;
+}
 
 // What a reader has in force for the item that comes next: the array's own type when a
 // separator is due before that item, otherwise the current one.
-const InForce &next_in_force(const Output &o);
+inline const InForce &next_in_force(const Output &o) {
+    const ArrayLevel *level = directly_open_level(o);
+    if (level != nullptr && level->separator_due && !o.after_annotation) return level->saved;
+    return o.in_force;
+}
 
 // True for a unit with factors other than the single neutral one.
-bool unit_present(const tvl_unit &u);
+inline bool unit_present(const tvl_unit &u) {
+    if (u.count == 0) return false;
+    if (u.count != 1) return true;
+    const tvl_unit_factor &f = u.factors[0];
+    return !(f.base == 0 && f.exponent == 1 && f.prefix.kind == 0 && f.prefix.index == 0);
+}
 
 // True when the value event's unit goes into the text as a suffix after the value: a number
 // or string outside an array whose unit no annotation declared.
@@ -151,18 +206,80 @@ int unit_suffix_text(const tvl_unit &u, char (&text)[512]);
 bool output_event(Output &o, uint32_t kind, const tvlr_event &e, const tvl_unit *declared_unit);
 
 // The number written for an annotation parameter (`:64`, `_10`, `q8`), as the output writes it.
-uint32_t written_bits(const tvlr_event &e);
-uint32_t written_base(const tvlr_event &e);
-uint32_t written_fraction(const tvlr_event &e);
-
-// Count of decimal digits of v.
-constexpr uint32_t decimal_digits(uint32_t v) {
-    uint32_t n = 1;
-    while (v >= 10) {
-        v /= 10;
-        ++n;
-    }
-    return n;
+// They read value_type, bits and base of any record that has them (events, held events).
+template <class Record>
+constexpr uint32_t written_bits(const Record &e) {
+    return e.bits != 0 ? e.bits : kImpliedWidth;
 }
+template <class Record>
+constexpr uint32_t written_base(const Record &e) {
+    const bool decimal_only =
+        e.value_type == TVLR_TYPE_FLOAT_FIX || e.value_type == TVLR_TYPE_FLOAT_DEC;
+    return e.base == 0 || decimal_only ? 10 : e.base;
+}
+template <class Record>
+constexpr uint32_t written_fraction(const Record &e) {
+    return e.value_type == TVLR_TYPE_FLOAT_FIX ? e.base : 0;
+}
+
+// Count of decimal digits of v: floor(log10 2^bit_width) (1233 / 4096 is log10 2 to within
+// 10^-4, exact over 0..64 bits) is that count or one less.
+inline uint32_t decimal_digits(uint64_t v) {
+    static constexpr uint64_t kPow10[20] = {1,
+                                            10,
+                                            100,
+                                            1000,
+                                            10000,
+                                            100000,
+                                            1000000,
+                                            10000000,
+                                            100000000,
+                                            1000000000,
+                                            10000000000,
+                                            100000000000,
+                                            1000000000000,
+                                            10000000000000,
+                                            100000000000000,
+                                            1000000000000000,
+                                            10000000000000000,
+                                            100000000000000000,
+                                            1000000000000000000,
+                                            10000000000000000000u};
+    const uint32_t guess = (static_cast<uint32_t>(std::bit_width(v | 1)) * 1233) >> 12;
+    return guess + (v >= kPow10[guess] ? 1 : 0) + (v == 0 ? 1 : 0);
+}
+
+// Writes the decimal digits of v so that they end just before `end`, two at a time; returns
+// where they begin.
+inline uint8_t *write_decimal_before(uint8_t *end, uint64_t v) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (v >= 100) {
+        const size_t pair = static_cast<size_t>(v % 100) * 2;
+        v /= 100;
+        end -= 2;
+        end[0] = static_cast<uint8_t>(kPairs[pair]);
+        end[1] = static_cast<uint8_t>(kPairs[pair + 1]);
+    }
+    if (v >= 10) {
+        const size_t pair = static_cast<size_t>(v) * 2;
+        end -= 2;
+        end[0] = static_cast<uint8_t>(kPairs[pair]);
+        end[1] = static_cast<uint8_t>(kPairs[pair + 1]);
+    } else {
+        *--end = static_cast<uint8_t>('0' + v);
+    }
+    return end;
+}
+
+namespace testing {
+// Test hook: while on, the typed writers send every member through the events and the
+// canonical observer writes annotation runs event by event: the references that their direct
+// paths are compared with.
+void use_event_path(bool on);
+bool event_path();
+}  // namespace testing
 
 }  // namespace tvl::wr

@@ -5,10 +5,120 @@
 #include <cstring>
 
 #include "base/alloc.h"
+#include "core/annotation.h"
+#include "core/number_text.h"
 #include "writer/writer_impl.h"
 
 namespace tvl::wr {
 namespace {
+
+// The value of a member on the direct path: a ready number text, or (text null) an integer
+// given by its sign and magnitude and printed in place.
+struct DirectValue {
+    const char *text;
+    size_t len;
+    bool negative;
+    uint64_t magnitude;
+};
+
+// A typed member without a unit written in one piece, `.name=<type:bits,qF>value`, with the
+// state changes that the events member_name, type_start, type_name, the width and fraction
+// parameters, type_end and value would make. It is taken only where those events would all be
+// accepted and written without reaching the sink: no on_event callback, no array directly open
+// (no separators), a place where a member may start, a valid name and annotation, a value that
+// the caller found to pass its check (value_ok), and room in the memory sink or the buffer.
+// Returns false, having changed nothing, where it is not taken.
+bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t type, uint32_t bits,
+                  uint32_t fraction, const DirectValue &v) {
+    Output &o = w->out;
+    if (testing::event_path() || w->on_event != nullptr || w->previous == TVLR_EV_ROW_BREAK ||
+        w->previous == TVLR_EV_TYPE_END || directly_open_level(o) != nullptr)
+        return false;
+    if (type < TVLR_TYPE_SINT || type > TVLR_TYPE_FLOAT_DEC ||
+        (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
+        !annotation_fields_valid(type, bits, fraction) || check_member_name(name, name_len) != 0)
+        return false;
+
+    const TypeWord word = type_word(type);
+    const uint32_t bits_len = bits != 0 ? 1 + decimal_digits(bits) : 0;
+    const uint32_t fraction_len = fraction != 0 ? 2 + decimal_digits(fraction) : 0;
+    const uint32_t annotation_len = word.len + bits_len + fraction_len;
+    const bool special = v.text != nullptr && is_special_number(v.text, v.len);
+    const size_t value_len = v.text != nullptr ? v.len + (special ? 1 : 0)
+                                               : (v.negative ? 1 : 0) + decimal_digits(v.magnitude);
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t total = end_len + tabs + 1 + name_len + (o.pretty ? 3 : 1) + 1 + annotation_len +
+                         (o.pretty ? 2 : 1) + value_len;
+    uint8_t *const start = claim(o, total);
+    if (start == nullptr) return false;
+
+    uint8_t *p = start;
+    if (end_len != 0) {
+        *p++ = ';';
+        if (o.pretty) *p++ = '\n';
+    }
+    std::memset(p, '\t', tabs);
+    p += tabs;
+    *p++ = '.';
+    std::memcpy(p, name, name_len);
+    p += name_len;
+    if (o.pretty) {
+        std::memcpy(p, " = <", 4);
+        p += 4;
+    } else {
+        std::memcpy(p, "=<", 2);
+        p += 2;
+    }
+    std::memcpy(p, word.text, word.len);
+    p += word.len;
+    if (bits != 0) {
+        *p = ':';
+        p += bits_len;
+        write_decimal_before(p, bits);
+    }
+    if (fraction != 0) {
+        *p = bits != 0 ? ',' : ':';
+        p[1] = 'q';
+        p += fraction_len;
+        write_decimal_before(p, fraction);
+    }
+    *p++ = '>';
+    if (o.pretty) *p++ = ' ';
+    if (v.text != nullptr) {
+        if (special) *p++ = '$';
+        std::memcpy(p, v.text, v.len);
+    } else {
+        if (v.negative) *p = '-';
+        write_decimal_before(start + total, v.magnitude);
+    }
+    commit(o, total);
+
+    // The state after the events: the statement is open, the annotation closed and in force.
+    o.statement_open = true;
+    o.after_annotation = false;
+    o.in_annotation = false;
+    o.param_written = bits != 0 || fraction != 0;
+    o.annotation_len = annotation_len;
+    o.annotation.type = o.in_force.type = type;
+    o.annotation.bits = o.in_force.bits = bits;
+    o.annotation.base = o.in_force.base = fraction;
+    o.annotation.declared_unit = o.in_force.declared_unit = false;
+    if (o.array_depth < kArrayLevels) {
+        w->rows.levels[o.array_depth].row_break_seen = false;
+        w->rows.levels[o.array_depth].closed_row_length = 0;
+    }
+    w->previous = TVLR_EV_VALUE;
+    w->started = true;
+    return true;
+}
+
+// The checks of a typed writer before its member name: a ready writer and a name.
+bool name_ready(tvlr_writer *w, const char *name) {
+    if (!writer_ready(w)) return false;
+    if (name == nullptr) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
+    return true;
+}
 
 // A unit whose single factor has identifier 0 is the neutral unit: it means no unit.
 tvl_unit effective_unit(const tvl_unit &unit) {
@@ -97,31 +207,48 @@ bool write_name(tvlr_writer *w, const char *name) {
     return tvlr_write_event(w, TVLR_EV_MEMBER_NAME, &e);
 }
 
+// A unit that makes a typed member take the event path: any but the neutral one.
+bool has_unit(const tvl_unit &unit) {
+    return unit.count > 1 || (unit.count == 1 && unit.factors[0].base != 0);
+}
+
 bool write_uint(tvlr_writer *w, const char *name, int bits, uint64_t v, const tvl_unit &unit) {
+    if (!name_ready(w, name)) return false;
+    // The range check of the value event, on the value: a width of 0 or from 64 up takes any.
+    const auto width = static_cast<uint32_t>(bits);
+    const bool fits = width == 0 || width >= 64 || (v >> width) == 0;
+    if (fits && !has_unit(unit) &&
+        write_direct(w, name, std::strlen(name), TVLR_TYPE_UINT, width, 0, {nullptr, 0, false, v}))
+        return true;
     if (!write_name(w, name)) return false;
     char text[32];
     const int n = tvl_format_uint64(text, sizeof text, v, 10, 0);
     if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
-    const Typed t{{TVLR_TYPE_UINT, static_cast<uint32_t>(bits), 0},
-                  TVL_VK_NUMBER,
-                  text,
-                  static_cast<size_t>(n)};
+    const Typed t{{TVLR_TYPE_UINT, width, 0}, TVL_VK_NUMBER, text, static_cast<size_t>(n)};
     return write_typed_value(w, t, unit);
 }
 
 bool write_sint(tvlr_writer *w, const char *name, int bits, int64_t v, const tvl_unit &unit) {
-    if (!write_name(w, name)) return false;
+    if (!name_ready(w, name)) return false;
     // The magnitude in unsigned arithmetic, so the most negative value needs no special case.
     const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    // The range check of the value event: -2^(width-1) to 2^(width-1) - 1; a width of 0 or
+    // from 65 up takes any.
+    const auto width = static_cast<uint32_t>(bits);
+    const bool fits = width == 0 || width > 64 || (magnitude >> (width - 1)) == 0 ||
+                      (v < 0 && magnitude == uint64_t{1} << (width - 1));
+    if (fits && !has_unit(unit) &&
+        write_direct(w, name, std::strlen(name), TVLR_TYPE_SINT, width, 0,
+                     {nullptr, 0, v < 0, magnitude}))
+        return true;
+    if (!write_name(w, name)) return false;
     char text[32];
     text[0] = '-';
     char *digits = v < 0 ? text + 1 : text;
     const int n = tvl_format_uint64(digits, sizeof text - 1, magnitude, 10, 0);
     if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
-    const Typed t{{TVLR_TYPE_SINT, static_cast<uint32_t>(bits), 0},
-                  TVL_VK_NUMBER,
-                  text,
-                  static_cast<size_t>(n) + (v < 0 ? 1 : 0)};
+    const Typed t{
+        {TVLR_TYPE_SINT, width, 0}, TVL_VK_NUMBER, text, static_cast<size_t>(n) + (v < 0 ? 1 : 0)};
     return write_typed_value(w, t, unit);
 }
 
@@ -129,19 +256,30 @@ bool write_sint(tvlr_writer *w, const char *name, int bits, int64_t v, const tvl
 // precision of the width (64 bits for 0 and the widths beyond a double).
 bool write_double(tvlr_writer *w, const char *name, uint32_t type, unsigned bits, int fraction,
                   double v, const tvl_unit &unit) {
-    if (!write_name(w, name)) return false;
-    if (bits != 0 && bits != 16 && bits != 32 && bits != 64 && bits != 128 && bits != 256)
-        return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
-    const bool narrow = bits == 16 || bits == 32;
-    uint64_t word = 0;
-    tvl_float f;
-    tvl_float_init_buf(&f, narrow ? bits : 64, &word, 1);
-    const double x = narrow ? static_cast<double>(static_cast<float>(v)) : v;
+    if (!name_ready(w, name)) return false;
+    const bool width_ok =
+        bits == 0 || bits == 16 || bits == 32 || bits == 64 || bits == 128 || bits == 256;
+    // The text first: it changes nothing in the writer, and the direct path needs it.
     char text[64];
-    const int n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
+    int n = -1;
+    if (width_ok) {
+        const bool narrow = bits == 16 || bits == 32;
+        uint64_t word = 0;
+        tvl_float f;
+        tvl_float_init_buf(&f, narrow ? bits : 64, &word, 1);
+        const double x = narrow ? static_cast<double>(static_cast<float>(v)) : v;
+        n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
+    }
+    const auto base = static_cast<uint32_t>(fraction);
+    if (n >= 0 && !has_unit(unit) &&
+        check_value(TVL_VK_NUMBER, text, static_cast<size_t>(n), type, bits, base) == 0 &&
+        write_direct(w, name, std::strlen(name), type, bits, base,
+                     {text, static_cast<size_t>(n), false, 0}))
+        return true;
+    if (!write_name(w, name)) return false;
+    if (!width_ok) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
     if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
-    const Typed t{
-        {type, bits, static_cast<uint32_t>(fraction)}, TVL_VK_NUMBER, text, static_cast<size_t>(n)};
+    const Typed t{{type, bits, base}, TVL_VK_NUMBER, text, static_cast<size_t>(n)};
     return write_typed_value(w, t, unit);
 }
 
@@ -210,6 +348,7 @@ bool write_tvli(tvlr_writer *w, const char *name, const tvl_int *value, int bits
 constexpr tvl_unit kNoUnit{};
 
 }  // namespace
+
 }  // namespace tvl::wr
 
 using tvl::wr::kNoUnit;

@@ -42,7 +42,7 @@ uint32_t check_event(const tvlr_writer &w, uint32_t kind, const tvlr_event &e, b
                 code = check_value(k, e.text, e.text_len, f.type, f.bits, f.base);
                 if (code != 0) return code;
             }
-            return check_value_unit(o, k, e);
+            return unit_present(e.unit) ? check_value_unit(o, k, e) : 0;
         }
         case TVLR_EV_TYPE_START:
             return annotation_fields_valid(e.value_type, e.bits, e.base)
@@ -68,6 +68,13 @@ constexpr bool starts_document(uint32_t kind) {
            kind != TVLR_EV_DOC_END;
 }
 
+// The kinds that the row bookkeeping follows besides the commas.
+constexpr bool changes_rows(uint32_t kind) {
+    return kind == TVLR_EV_MEMBER_NAME || kind == TVLR_EV_STRUCT_START ||
+           kind == TVLR_EV_STRUCT_END || kind == TVLR_EV_ARRAY_START || kind == TVLR_EV_ARRAY_END ||
+           kind == TVLR_EV_ROW_BREAK;
+}
+
 // Check, output and on_event for one event on a writer that is ready.
 bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
     tvl_unit declared;
@@ -77,7 +84,9 @@ bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
         return writer_fail(w, code);
     const uint32_t array_depth = w->out.array_depth, struct_depth = w->out.struct_depth;
     if (!output_event(w->out, kind, e, declared_ptr)) return writer_fail(w, sink_error(w));
-    note_structure(w->rows, kind, comma, array_depth, struct_depth);
+    // Values and annotations change the row bookkeeping only through their comma.
+    if (comma || changes_rows(kind))
+        note_structure(w->rows, kind, comma, array_depth, struct_depth);
     w->previous = kind;
     if (starts_document(kind)) w->started = true;
     if (w->on_event != nullptr) {

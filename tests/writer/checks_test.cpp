@@ -1,10 +1,14 @@
 // Refusals of the writer's event checks: the error code, the output left as it was before the
 // refused event, the error offset, and the first error sticking.
+#include "writer/checks.h"
+
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "core/text_tokens.h"
 #include "writer_support.h"
 
 using namespace wtest;
@@ -402,6 +406,37 @@ TEST(WriterChecks, AcceptedValues) {
         EXPECT_EQ(r.out, c.out);
         EXPECT_TRUE(read_values(r.out).ok);
     }
+}
+
+// Names and symbols are checked in one pass; the lexical rule is the reference, over generated
+// byte strings of name bytes, other ASCII and pieces of UTF-8 (whole, cut and malformed).
+TEST(WriterChecks, NameCheckAgreesWithTheLexicalRule) {
+    const std::string pieces[] = {"a",
+                                  "Z",
+                                  "_",
+                                  "7",
+                                  "-",
+                                  "+",
+                                  ".",
+                                  " ",
+                                  "\xC3\xA4",
+                                  "\xE2\x82\xAC",
+                                  "\xC3",
+                                  "\xC2\xA0",
+                                  "\xED\xA0\x80",
+                                  "\xF0\x9F\x98\x80",
+                                  "\x80"};
+    std::mt19937 rng(5);
+    int names = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string t;
+        for (size_t n = 1 + rng() % 6; n > 0; --n) t += pieces[rng() % std::size(pieces)];
+        const bool name = tvl::is_identifier(t.data(), t.size());
+        names += name ? 1 : 0;
+        ASSERT_EQ(tvl::wr::check_member_name(t.data(), t.size()) == 0, name) << t;
+        ASSERT_EQ(tvl::wr::value_rules(TVL_VK_SYMBOL, t.data(), t.size(), 0, 0, 0) == 0, name) << t;
+    }
+    EXPECT_GT(names, 2000);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/trace.h"
+#include "writer/output.h"
 #include "writer_support.h"
 
 using namespace wtest;
@@ -383,6 +384,25 @@ TEST(RoundTrip, MutatedDocuments) {
         checked += check_round_trip(doc);
     }
     EXPECT_GT(checked, 1500);
+}
+
+// The observer's annotation runs written in one piece against the same runs event by event:
+// the same text, read result and finish, for generated and mutated documents.
+TEST(RoundTrip, CanonicalRunsAgreeWithEvents) {
+    Generator gen(7);
+    std::mt19937 rng(8);
+    const auto canonical = [](const std::string &doc, bool pretty, bool events) {
+        tvl::wr::testing::use_event_path(events);
+        const wtest::CanonResult c = canonicalise(doc, pretty);
+        tvl::wr::testing::use_event_path(false);
+        return std::to_string(c.read_ok) + std::to_string(c.read_error) +
+               std::to_string(c.finish_ok) + c.out;
+    };
+    for (int i = 0; i < 1500; ++i) {
+        const std::string doc = i % 2 ? gen.document() : tvltest::generated_document(rng);
+        for (const bool pretty : {false, true})
+            ASSERT_EQ(canonical(doc, pretty, false), canonical(doc, pretty, true)) << doc;
+    }
 }
 
 }  // namespace
