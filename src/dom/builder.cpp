@@ -172,16 +172,10 @@ bool TreeBuilder::add_value(const tvlr_event &e) noexcept {
         default:
             break;
     }
-    tvl_dom_node *n = make_node(type, a, e.unit);
+    tvl_dom_node *n = holds_bytes(type) ? make_bytes_node(type, a, e.unit, e.text, e.text_len)
+                                        : make_node(type, a, e.unit);
     if (n == nullptr) return false;
-    if (holds_bytes(type)) {
-        n->value.bytes = copy_bytes(e.text, e.text_len);
-        if (n->value.bytes == nullptr) {
-            tvl_dom_node_destroy(n);
-            return false;
-        }
-        n->length = e.text_len;
-    } else if (type == TVL_DOM_BOOL) {
+    if (type == TVL_DOM_BOOL) {
         n->value.i64 = e.text_len == 4 && e.text != nullptr && std::memcmp(e.text, "true", 4) == 0;
     }
     return add(n);

@@ -3,6 +3,12 @@
 // Destruction never recurses and never allocates: containers still to be emptied are chained
 // through their own (unused) value field, so a chain of a million nested arrays is freed with
 // constant stack depth, and running out of memory cannot leave part of a tree behind.
+//
+// Every node is a block of its own, since any node may be destroyed on its own. The block always
+// reaches at least one byte past the record, so the address just past the record lies inside the
+// node's block and no other block can start there: bytes stored at that address are the node's
+// inline copy, freed with the node, and any other byte pointer is a block of its own (as when a
+// caller sets the bytes of a node made by hand).
 #include "dom/tree.h"
 
 #include <cstring>
@@ -25,11 +31,28 @@ tvl_dom_node *next_of(const tvl_dom_node *n) {
     return next;
 }
 
+char *inline_bytes(tvl_dom_node *n) {
+    return reinterpret_cast<char *>(n + 1);
+}
+
+// A node block with room for `extra` (at least 1) bytes after the record, the record initialised.
+tvl_dom_node *new_node(uint32_t type, const tvl_type_annotation &annotation, const tvl_unit &unit,
+                       std::size_t extra) {
+    void *p = mem::allocate(sizeof(tvl_dom_node) + extra);
+    if (p == nullptr) return nullptr;
+    auto *n = static_cast<tvl_dom_node *>(p);
+    *n = tvl_dom_node{};
+    n->type = type;
+    n->annotation = annotation;
+    n->unit = unit;
+    return n;
+}
+
 // Frees what the node owns besides its members and elements.
 void release_own_data(tvl_dom_node *n) {
     if (holds_bigint(n)) {
         tvl_int_free(n->value.big);
-    } else if (holds_bytes(n->type)) {
+    } else if (holds_bytes(n->type) && n->value.bytes != inline_bytes(n)) {
         mem::release(n->value.bytes);
     }
     n->value.u64 = 0;
@@ -84,11 +107,8 @@ void set_neutral(tvl_unit &u) {
 }
 
 tvl_dom_node *integer_node(uint32_t value_type, uint32_t bits, uint64_t value) {
-    tvl_dom_node *n = tvl_dom_node_alloc(TVL_DOM_INT);
-    if (n == nullptr) return nullptr;
-    n->annotation = {value_type, bits, 0};
-    n->unit = tvl_unit{};
-    n->value.u64 = value;
+    tvl_dom_node *n = new_node(TVL_DOM_INT, {value_type, bits, 0}, tvl_unit{}, 1);
+    if (n != nullptr) n->value.u64 = value;
     return n;
 }
 
@@ -126,10 +146,19 @@ char *copy_bytes(const char *bytes, uint32_t length) {
 
 tvl_dom_node *make_node(uint32_t type, const tvl_type_annotation &annotation,
                         const tvl_unit &unit) {
-    tvl_dom_node *n = tvl_dom_node_alloc(type);
+    return new_node(type, annotation, unit, 1);
+}
+
+tvl_dom_node *make_bytes_node(uint32_t type, const tvl_type_annotation &annotation,
+                              const tvl_unit &unit, const char *bytes, uint32_t length) {
+    if (bytes == nullptr && length != 0) return nullptr;
+    tvl_dom_node *n = new_node(type, annotation, unit, std::size_t{length} + 1);
     if (n == nullptr) return nullptr;
-    n->annotation = annotation;
-    n->unit = unit;
+    char *copy = inline_bytes(n);
+    if (length != 0) std::memcpy(copy, bytes, length);
+    copy[length] = '\0';
+    n->value.bytes = copy;
+    n->length = length;
     return n;
 }
 
@@ -154,11 +183,9 @@ void tvl_dom_doc_destroy(tvl_dom_doc *doc) {
 }
 
 tvl_dom_node *tvl_dom_node_alloc(uint32_t type) {
-    auto *n = mem::allocate_array<tvl_dom_node>(1);
-    if (n == nullptr) return nullptr;
-    n->type = type;
-    dom::set_neutral(n->unit);
-    return n;
+    tvl_unit neutral;
+    dom::set_neutral(neutral);
+    return dom::new_node(type, {}, neutral, 1);
 }
 
 void tvl_dom_node_destroy(tvl_dom_node *node) {

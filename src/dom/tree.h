@@ -28,6 +28,12 @@ char *copy_bytes(const char *bytes, uint32_t length);
 // A new node of the type with the annotation and unit, or null.
 tvl_dom_node *make_node(uint32_t type, const tvl_type_annotation &annotation, const tvl_unit &unit);
 
+// A new string, symbol or reference node whose NUL-terminated copy of the bytes lives in the
+// node's own block, right after the record: one allocation instead of two. Null when memory is
+// short or the bytes are null with a nonzero length.
+tvl_dom_node *make_bytes_node(uint32_t type, const tvl_type_annotation &annotation,
+                              const tvl_unit &unit, const char *bytes, uint32_t length);
+
 // True for an integer node whose value is a pointer to a big integer.
 inline bool holds_bigint(const tvl_dom_node *n) {
     return n->type == TVL_DOM_INT && n->annotation.bits > 64;
