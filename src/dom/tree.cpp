@@ -114,15 +114,14 @@ tvl_dom_node *integer_node(uint32_t value_type, uint32_t bits, uint64_t value) {
 
 }  // namespace
 
-bool append_entry(tvl_dom_entry *&entries, uint32_t &count, uint32_t &capacity, const char *name,
-                  uint32_t name_len, tvl_dom_node *node) {
-    char *copy = copy_bytes(name, name_len);
-    if (copy == nullptr || !reserve_one(entries, count, capacity)) {
-        mem::release(copy);
+bool append_entry(tvl_dom_entry *&entries, uint32_t &count, uint32_t &capacity, char *name,
+                  tvl_dom_node *node) {
+    if (name == nullptr || !reserve_one(entries, count, capacity)) {
+        mem::release(name);
         destroy_tree(node);
         return false;
     }
-    entries[count++] = {copy, node};
+    entries[count++] = {name, node};
     return true;
 }
 
@@ -240,7 +239,8 @@ bool tvl_dom_doc_add(tvl_dom_doc *doc, const char *name, uint32_t name_len, tvl_
         dom::destroy_tree(node);
         return false;
     }
-    return dom::append_entry(doc->entries, doc->count, doc->capacity, name, name_len, node);
+    return dom::append_entry(doc->entries, doc->count, doc->capacity,
+                             dom::copy_bytes(name, name_len), node);
 }
 
 bool tvl_dom_struct_add(tvl_dom_node *node, const char *name, uint32_t name_len,
@@ -251,8 +251,8 @@ bool tvl_dom_struct_add(tvl_dom_node *node, const char *name, uint32_t name_len,
         dom::destroy_tree(member);
         return false;
     }
-    return dom::append_entry(node->entries, node->entry_count, node->entry_capacity, name, name_len,
-                             member);
+    return dom::append_entry(node->entries, node->entry_count, node->entry_capacity,
+                             dom::copy_bytes(name, name_len), member);
 }
 
 bool tvl_dom_array_append(tvl_dom_node *node, tvl_dom_node *item) {

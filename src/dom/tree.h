@@ -13,10 +13,11 @@ namespace tvl::dom {
 // First capacity of an entry or item array; later ones double.
 inline constexpr uint32_t kFirstCapacity = 8;
 
-// Appends a member (with a NUL-terminated copy of the name) to an entry array, growing it by
-// the rule. On failure the node is destroyed and the array is unchanged.
-bool append_entry(tvl_dom_entry *&entries, uint32_t &count, uint32_t &capacity, const char *name,
-                  uint32_t name_len, tvl_dom_node *node);
+// Appends a member to an entry array, growing it by the rule; the entry takes over the name, a
+// block from copy_bytes. On failure (a null name included) the name is freed, the node destroyed
+// and the array left unchanged.
+bool append_entry(tvl_dom_entry *&entries, uint32_t &count, uint32_t &capacity, char *name,
+                  tvl_dom_node *node);
 
 // Appends an element to an array node's items, growing them by the rule. On failure the item is
 // destroyed and the array is unchanged.
