@@ -20,6 +20,7 @@ TreeBuilder::TreeBuilder(tvl_dom_doc *doc) noexcept : doc_(doc) {
 TreeBuilder::~TreeBuilder() {
     if (stack_ != inline_stack_) mem::release(stack_);
     mem::release(octets_);
+    clear_name();
 }
 
 bool TreeBuilder::callback(void *builder, uint32_t kind, tvlr_event *e) noexcept {
@@ -62,14 +63,16 @@ void TreeBuilder::close_open_rows() noexcept {
 
 bool TreeBuilder::add(tvl_dom_node *node) noexcept {
     tvl_dom_node *parent = top().node;
-    if (parent == nullptr)
-        return append_entry(doc_->entries, doc_->count, doc_->capacity, name_.data(), name_len_,
-                            node);
+    if (parent == nullptr) {
+        // A failed entry has freed the name it took.
+        const bool ok = append_entry(doc_->entries, doc_->count, doc_->capacity, take_name(), node);
+        if (!ok) clear_name();
+        return ok;
+    }
     if (parent->type == TVL_DOM_STRUCT) {
         const bool ok = append_entry(parent->entries, parent->entry_count, parent->entry_capacity,
-                                     name_.data(), name_len_, node);
-        name_len_ = 0;
-        name_.data()[0] = '\0';
+                                     take_name(), node);
+        clear_name();
         return ok;
     }
     return append_item(parent, node);
@@ -78,24 +81,39 @@ bool TreeBuilder::add(tvl_dom_node *node) noexcept {
 bool TreeBuilder::open_container(uint32_t type, const tvlr_event &e) noexcept {
     tvl_dom_node *n = make_node(type, {e.value_type, e.bits, e.base}, e.unit);
     if (n == nullptr || !add(n)) return false;
-    name_len_ = 0;
-    name_.data()[0] = '\0';
+    clear_name();
     if (type == TVL_DOM_ARRAY) n->dims = 1;
     // The node already belongs to the tree; a failed push stops the read with it in place.
     return push(n);
 }
 
+// The name is copied once, into the block that its entry keeps.
 bool TreeBuilder::set_name(const tvlr_event &e) noexcept {
     if (e.text == nullptr || e.text_len == 0) return true;
-    if (std::size_t{e.text_len} + 1 > name_.size() &&
-        !name_.reserve(std::size_t{e.text_len} + 1, false)) {
-        name_len_ = 0;
-        return false;
-    }
-    std::memcpy(name_.data(), e.text, e.text_len);
-    name_.data()[e.text_len] = '\0';
+    clear_name();
+    name_ = copy_bytes(e.text, e.text_len);
+    if (name_ == nullptr) return false;
     name_len_ = e.text_len;
+    name_owned_ = true;
     return true;
+}
+
+void TreeBuilder::clear_name() noexcept {
+    if (name_owned_) mem::release(name_);
+    name_ = nullptr;
+    name_len_ = 0;
+    name_owned_ = false;
+}
+
+// The pending name for a new entry (null when memory is short). A taken name stays readable for
+// a further entry under the same name, which gets a copy: an entry that was added lives until
+// the read ends.
+char *TreeBuilder::take_name() noexcept {
+    if (name_owned_) {
+        name_owned_ = false;
+        return name_;
+    }
+    return copy_bytes(name_ != nullptr ? name_ : "", name_len_);
 }
 
 bool TreeBuilder::collect_octets(const tvlr_event &e) noexcept {
@@ -172,16 +190,10 @@ bool TreeBuilder::add_value(const tvlr_event &e) noexcept {
         default:
             break;
     }
-    tvl_dom_node *n = make_node(type, a, e.unit);
+    tvl_dom_node *n = holds_bytes(type) ? make_bytes_node(type, a, e.unit, e.text, e.text_len)
+                                        : make_node(type, a, e.unit);
     if (n == nullptr) return false;
-    if (holds_bytes(type)) {
-        n->value.bytes = copy_bytes(e.text, e.text_len);
-        if (n->value.bytes == nullptr) {
-            tvl_dom_node_destroy(n);
-            return false;
-        }
-        n->length = e.text_len;
-    } else if (type == TVL_DOM_BOOL) {
+    if (type == TVL_DOM_BOOL) {
         n->value.i64 = e.text_len == 4 && e.text != nullptr && std::memcmp(e.text, "true", 4) == 0;
     }
     return add(n);

@@ -48,6 +48,8 @@ class TreeBuilder {
     bool add(tvl_dom_node *node) noexcept;
     bool open_container(uint32_t type, const tvlr_event &e) noexcept;
     bool set_name(const tvlr_event &e) noexcept;
+    void clear_name() noexcept;
+    char *take_name() noexcept;
     bool collect_octets(const tvlr_event &e) noexcept;
     bool finish_octets() noexcept;
     bool add_value(const tvlr_event &e) noexcept;
@@ -63,9 +65,11 @@ class TreeBuilder {
     uint32_t depth_ = 0;
     uint32_t capacity_ = kInlineLevels;
 
-    // The last member name, NUL-terminated; names from a reader with default limits fit inline.
-    mem::Scratch<char, 256> name_;
+    // The last member name: a block from copy_bytes that the next entry takes over (name_owned_),
+    // or, once taken, that entry's name, copied should a further entry need it; null when empty.
+    char *name_ = nullptr;
     uint32_t name_len_ = 0;
+    bool name_owned_ = false;
 
     bool close_pending_ = false;  // an array ended; it stays on top until no row follows
     bool row_pending_ = false;    // a row break: the next array_start opens a row

@@ -18,6 +18,17 @@ constexpr uint64_t kQuietNan = 0x7ff8000000000000;
 constexpr uint64_t kPositiveInfinity = 0x7ff0000000000000;
 constexpr uint64_t kNegativeInfinity = 0xfff0000000000000;
 
+// The conversions of floats and big integers read NUL-terminated text, and an event's text need
+// not be; 64-bit integers are read from the event's text as it is.
+using TextCopy = mem::Scratch<char, 128>;
+
+bool terminated_copy(std::string_view text, TextCopy &copy) {
+    if (!copy.reserve(text.size() + 1, false)) return false;
+    std::memcpy(copy.data(), text.data(), text.size());
+    copy.data()[text.size()] = '\0';
+    return true;
+}
+
 bool is_float_text(const tvl_type_annotation &a, std::string_view text) {
     switch (a.value_type) {
         case TVLR_TYPE_FLOAT:
@@ -32,11 +43,13 @@ bool is_float_text(const tvl_type_annotation &a, std::string_view text) {
            text.find_first_of(".eE") != std::string_view::npos;
 }
 
-// The correctly rounded binary64 of a number text in base 10 or 16 (followed by a NUL); false
-// when memory is short (the reader has already checked the text).
+// The correctly rounded binary64 of a number text in base 10 or 16; false when memory is short
+// (the reader has already checked the text).
 bool text_to_double(std::string_view text, uint32_t base, double &out) {
+    TextCopy copy;
     uint64_t bits = 0;
-    if (!flt::text_to_binary64(text.data(), base, &bits)) return false;
+    if (!terminated_copy(text, copy) || !flt::text_to_binary64(copy.data(), base, &bits))
+        return false;
     out = std::bit_cast<double>(bits);
     return true;
 }
@@ -77,9 +90,11 @@ uint32_t bits_per_digit(uint32_t base) {
 NumberResult parse_bigint(std::string_view text, uint32_t base, tvl_int **out) {
     if (!is_valid_base(base) || !is_digit_string(text.data(), text.size(), base))
         return NumberResult::out_of_range;
+    TextCopy copy;
+    if (!terminated_copy(text, copy)) return NumberResult::no_memory;
     tvl_int *n = tvl_int_alloc();
     if (n == nullptr) return NumberResult::no_memory;
-    if (!tvl_int_from_str(n, text.data(), base)) {
+    if (!tvl_int_from_str(n, copy.data(), base)) {
         tvl_int_free(n);
         // Valid digits fail only beyond the big integer's ceiling or when memory is short.
         const uint64_t digits = text.size() - (text[0] == '-' || text[0] == '+' ? 1 : 0);
@@ -160,13 +175,8 @@ NumberResult integer_node(const tvlr_event &e, std::string_view text, tvl_dom_no
 }  // namespace
 
 NumberResult make_number_node(const tvlr_event &e, tvl_dom_node **out) noexcept {
-    // The conversions read NUL-terminated text; an event's text need not be.
-    mem::Scratch<char, 128> copy;
-    if (!copy.reserve(std::size_t{e.text_len} + 1, false)) return NumberResult::no_memory;
-    if (e.text_len != 0) std::memcpy(copy.data(), e.text, e.text_len);
-    copy.data()[e.text_len] = '\0';
-    const std::string_view text(copy.data(), e.text_len);
-    if (text.empty()) return NumberResult::out_of_range;
+    if (e.text == nullptr || e.text_len == 0) return NumberResult::out_of_range;
+    const std::string_view text(e.text, e.text_len);
 
     const tvl_type_annotation a{e.value_type, e.bits, e.base};
     if (is_float_text(a, text)) return float_node(e, text, out);

@@ -3,8 +3,15 @@
 // Destruction never recurses and never allocates: containers still to be emptied are chained
 // through their own (unused) value field, so a chain of a million nested arrays is freed with
 // constant stack depth, and running out of memory cannot leave part of a tree behind.
+//
+// Every node is a block of its own, since any node may be destroyed on its own. The block always
+// reaches at least one byte past the record, so the address just past the record lies inside the
+// node's block and no other block can start there: bytes stored at that address are the node's
+// inline copy, freed with the node, and any other byte pointer is a block of its own (as when a
+// caller sets the bytes of a node made by hand).
 #include "dom/tree.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "base/alloc.h"
@@ -25,11 +32,34 @@ tvl_dom_node *next_of(const tvl_dom_node *n) {
     return next;
 }
 
+char *inline_bytes(tvl_dom_node *n) {
+    return reinterpret_cast<char *>(n + 1);
+}
+
+// A node block with room for `extra` (at least 1) bytes after the record, the record initialised.
+tvl_dom_node *new_node(uint32_t type, const tvl_type_annotation &annotation, const tvl_unit &unit,
+                       std::size_t extra) {
+    void *p = mem::allocate(sizeof(tvl_dom_node) + extra);
+    if (p == nullptr) return nullptr;
+    // Each field written once: the three given, then everything from the value on zero.
+    auto *n = static_cast<tvl_dom_node *>(p);
+    n->type = type;
+    n->annotation = annotation;
+    n->unit = unit;
+    // (A copy of a constant's bytes compiles to a few vector stores where a memset of this
+    // size may become a string instruction with a slow start.)
+    static constexpr tvl_dom_node kZero{};
+    constexpr std::size_t kTail = offsetof(tvl_dom_node, value);
+    std::memcpy(static_cast<char *>(p) + kTail, reinterpret_cast<const char *>(&kZero) + kTail,
+                sizeof(tvl_dom_node) - kTail);
+    return n;
+}
+
 // Frees what the node owns besides its members and elements.
 void release_own_data(tvl_dom_node *n) {
     if (holds_bigint(n)) {
         tvl_int_free(n->value.big);
-    } else if (holds_bytes(n->type)) {
+    } else if (holds_bytes(n->type) && n->value.bytes != inline_bytes(n)) {
         mem::release(n->value.bytes);
     }
     n->value.u64 = 0;
@@ -84,25 +114,21 @@ void set_neutral(tvl_unit &u) {
 }
 
 tvl_dom_node *integer_node(uint32_t value_type, uint32_t bits, uint64_t value) {
-    tvl_dom_node *n = tvl_dom_node_alloc(TVL_DOM_INT);
-    if (n == nullptr) return nullptr;
-    n->annotation = {value_type, bits, 0};
-    n->unit = tvl_unit{};
-    n->value.u64 = value;
+    tvl_dom_node *n = new_node(TVL_DOM_INT, {value_type, bits, 0}, tvl_unit{}, 1);
+    if (n != nullptr) n->value.u64 = value;
     return n;
 }
 
 }  // namespace
 
-bool append_entry(tvl_dom_entry *&entries, uint32_t &count, uint32_t &capacity, const char *name,
-                  uint32_t name_len, tvl_dom_node *node) {
-    char *copy = copy_bytes(name, name_len);
-    if (copy == nullptr || !reserve_one(entries, count, capacity)) {
-        mem::release(copy);
+bool append_entry(tvl_dom_entry *&entries, uint32_t &count, uint32_t &capacity, char *name,
+                  tvl_dom_node *node) {
+    if (name == nullptr || !reserve_one(entries, count, capacity)) {
+        mem::release(name);
         destroy_tree(node);
         return false;
     }
-    entries[count++] = {copy, node};
+    entries[count++] = {name, node};
     return true;
 }
 
@@ -126,10 +152,19 @@ char *copy_bytes(const char *bytes, uint32_t length) {
 
 tvl_dom_node *make_node(uint32_t type, const tvl_type_annotation &annotation,
                         const tvl_unit &unit) {
-    tvl_dom_node *n = tvl_dom_node_alloc(type);
+    return new_node(type, annotation, unit, 1);
+}
+
+tvl_dom_node *make_bytes_node(uint32_t type, const tvl_type_annotation &annotation,
+                              const tvl_unit &unit, const char *bytes, uint32_t length) {
+    if (bytes == nullptr && length != 0) return nullptr;
+    tvl_dom_node *n = new_node(type, annotation, unit, std::size_t{length} + 1);
     if (n == nullptr) return nullptr;
-    n->annotation = annotation;
-    n->unit = unit;
+    char *copy = inline_bytes(n);
+    if (length != 0) std::memcpy(copy, bytes, length);
+    copy[length] = '\0';
+    n->value.bytes = copy;
+    n->length = length;
     return n;
 }
 
@@ -154,11 +189,9 @@ void tvl_dom_doc_destroy(tvl_dom_doc *doc) {
 }
 
 tvl_dom_node *tvl_dom_node_alloc(uint32_t type) {
-    auto *n = mem::allocate_array<tvl_dom_node>(1);
-    if (n == nullptr) return nullptr;
-    n->type = type;
-    dom::set_neutral(n->unit);
-    return n;
+    tvl_unit neutral;
+    dom::set_neutral(neutral);
+    return dom::new_node(type, {}, neutral, 1);
 }
 
 void tvl_dom_node_destroy(tvl_dom_node *node) {
@@ -213,7 +246,8 @@ bool tvl_dom_doc_add(tvl_dom_doc *doc, const char *name, uint32_t name_len, tvl_
         dom::destroy_tree(node);
         return false;
     }
-    return dom::append_entry(doc->entries, doc->count, doc->capacity, name, name_len, node);
+    return dom::append_entry(doc->entries, doc->count, doc->capacity,
+                             dom::copy_bytes(name, name_len), node);
 }
 
 bool tvl_dom_struct_add(tvl_dom_node *node, const char *name, uint32_t name_len,
@@ -224,8 +258,8 @@ bool tvl_dom_struct_add(tvl_dom_node *node, const char *name, uint32_t name_len,
         dom::destroy_tree(member);
         return false;
     }
-    return dom::append_entry(node->entries, node->entry_count, node->entry_capacity, name, name_len,
-                             member);
+    return dom::append_entry(node->entries, node->entry_count, node->entry_capacity,
+                             dom::copy_bytes(name, name_len), member);
 }
 
 bool tvl_dom_array_append(tvl_dom_node *node, tvl_dom_node *item) {
