@@ -2,21 +2,15 @@
 // that fits 1024 limbs) in both directions, and long division at a few sizes.
 #include <benchmark/benchmark.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
+#include "support/corpora.h"
 #include "tvlr.h"
 
 namespace {
 
-std::string random_digits(size_t count, uint64_t seed) {
-    std::mt19937_64 rng(seed);
-    std::string s(count, '0');
-    for (char &c : s) c = static_cast<char>('0' + rng() % 10);
-    s[0] = static_cast<char>('1' + rng() % 9);
-    return s;
-}
+using tvlbench::random_digits;
 
 struct Value {
     explicit Value(const std::string &digits) : n(tvl_int_alloc()) {

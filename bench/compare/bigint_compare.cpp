@@ -5,21 +5,15 @@
 #include <cctype>
 #include <cstdio>
 #include <memory>
-#include <random>
 
 #include "rotation.h"
+#include "support/corpora.h"
 #include "tvlr.h"
 
 namespace tvlcompare {
 namespace {
 
-std::string random_digits(size_t count, uint64_t seed) {
-    std::mt19937_64 rng(seed);
-    std::string s(count, '0');
-    for (char &c : s) c = static_cast<char>('0' + rng() % 10);
-    s[0] = static_cast<char>('1' + rng() % 9);
-    return s;
-}
+using tvlbench::random_digits;
 
 bool same_digits(const char *a, const char *b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b)

@@ -122,4 +122,12 @@ std::string nested_document(size_t min_bytes, unsigned depth) {
     return doc;
 }
 
+std::string random_digits(size_t count, uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::string s(count, '0');
+    for (char &c : s) c = static_cast<char>('0' + rng() % 10);
+    s[0] = static_cast<char>('1' + rng() % 9);
+    return s;
+}
+
 }  // namespace tvlbench

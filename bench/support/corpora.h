@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace tvlbench {
@@ -25,5 +26,8 @@ std::string numbers_document(size_t min_bytes);
 // plain value, followed by a member with arrays nested `depth` levels deep.
 // The reader's default limits allow a depth up to 64.
 std::string nested_document(size_t min_bytes, unsigned depth);
+
+// `count` random decimal digits from `seed`, the first one not 0.
+std::string random_digits(size_t count, uint64_t seed);
 
 }  // namespace tvlbench
