@@ -1,6 +1,7 @@
 #include "dom_support.h"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -25,6 +26,29 @@ std::string double_text(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17g", v);
     return buf;
+}
+
+// A finite double as positional base-16 digits ("1.8" for 1.5, "0.00000000139" for 0x1.39p-36),
+// the only form in which the reader makes a base-16 float node of it again.
+std::string hex_positional_text(double v) {
+    std::string text = std::signbit(v) ? "-" : "";
+    int e2 = 0;
+    const double f = std::frexp(std::fabs(v), &e2);  // v = f * 2^e2, 0.5 <= f < 1
+    auto m = static_cast<uint64_t>(std::ldexp(f, 53));
+    int e = e2 - 53;  // v = m * 2^e
+    if (m == 0) return text + "0";
+    const int shift = ((e % 4) + 4) % 4;  // make e a multiple of 4
+    const uint64_t wide = m << shift;     // below 2^56
+    e -= shift;
+    std::string digits;
+    for (uint64_t x = wide; x != 0; x >>= 4) digits.insert(0, 1, "0123456789abcdef"[x & 15]);
+    if (e >= 0) return text + digits + std::string(static_cast<size_t>(e / 4), '0');
+    const size_t fraction = static_cast<size_t>(-e / 4);
+    if (digits.size() <= fraction) digits.insert(0, fraction - digits.size() + 1, '0');
+    digits.insert(digits.size() - fraction, 1, '.');
+    while (digits.back() == '0') digits.pop_back();
+    if (digits.back() == '.') digits.pop_back();
+    return text + digits;
 }
 
 void render_into(std::string &out, const tvl_dom_node *n);
@@ -109,6 +133,7 @@ void render_into(std::string &out, const tvl_dom_node *n) {
 struct TreeWriter {
     tvlr_writer *w;
     bool ok = true;
+    bool exact = true;  // every node was written in a form that reads back as the same node
 
     bool event(uint32_t kind, const tvl_dom_node *n = nullptr, uint32_t value_kind = 0,
                const char *text = "", uint32_t len = 0) {
@@ -144,6 +169,19 @@ struct TreeWriter {
         event(TVLR_EV_TYPE_END, n, TVL_VK_TYPE);
     }
 
+    // A number text goes out as a number token when it is one, otherwise (digits of another
+    // base, "p" exponents) as a string under the node's annotation, as numbers in other bases
+    // are written.
+    void number(const tvl_dom_node *n, const std::string &text, bool in_array) {
+        const bool token = tvl_validate_number(text.c_str());
+        // A float or integer node written as a string reads back as a string node.
+        if (!token) exact = false;
+        event(TVLR_EV_VALUE, n,
+              token ? (in_array ? TVL_VK_ARRAY_NUMBER : TVL_VK_NUMBER)
+                    : (in_array ? TVL_VK_ARRAY_STRING : TVL_VK_STRING),
+              text.c_str(), static_cast<uint32_t>(text.size()));
+    }
+
     void value(const tvl_dom_node *n, bool in_array) {
         annotation(n);
         const uint32_t string_kind = in_array ? TVL_VK_ARRAY_STRING : TVL_VK_STRING;
@@ -166,18 +204,21 @@ struct TreeWriter {
                 if (base <= 62 && first < digits.size() &&
                     (digits[first] < '0' || digits[first] > '9'))
                     digits.insert(first, 1, '0');
-                event(TVLR_EV_VALUE, n, number_kind, digits.c_str(),
-                      static_cast<uint32_t>(digits.size()));
+                number(n, digits, in_array);
                 break;
             }
             case TVL_DOM_FLOAT: {
                 const double v = n->value.f64;
-                std::string text = v != v            ? "nan"
-                                   : v == 1.0 / 0.0  ? "inf"
-                                   : v == -1.0 / 0.0 ? "-inf"
-                                                     : double_text(v);
-                event(TVLR_EV_VALUE, n, number_kind, text.c_str(),
-                      static_cast<uint32_t>(text.size()));
+                const char *special = v != v            ? "nan"
+                                      : v == 1.0 / 0.0  ? "inf"
+                                      : v == -1.0 / 0.0 ? "-inf"
+                                                        : nullptr;
+                if (special != nullptr)
+                    event(TVLR_EV_VALUE, n, number_kind, special,
+                          static_cast<uint32_t>(std::strlen(special)));
+                else
+                    number(n, n->annotation.base == 16 ? hex_positional_text(v) : double_text(v),
+                           in_array);
                 break;
             }
             case TVL_DOM_STRING:
@@ -255,7 +296,7 @@ std::string render(const tvl_dom_node *node) {
     return out;
 }
 
-std::string write_tree(const tvl_dom_doc *doc, uint32_t *error) {
+std::string write_tree(const tvl_dom_doc *doc, uint32_t *error, bool *exact) {
     std::string out;
     tvlr_sink sink{};
     sink.write = &append_to_string;
@@ -270,6 +311,7 @@ std::string write_tree(const tvl_dom_doc *doc, uint32_t *error) {
     tw.members(doc->entries, doc->count);
     if (tw.ok) tw.ok = tvlr_write_finish(w);
     *error = tw.ok ? 0 : tvlr_writer_get_error(w);
+    if (exact != nullptr) *exact = tw.exact;
     tvlr_writer_destroy(w);
     return tw.ok ? out : std::string();
 }

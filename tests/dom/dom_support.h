@@ -34,7 +34,7 @@ std::string render(const tvl_dom_node *node);
 // The tree written as text by a writer (depth limits 255), walking the tree and writing one
 // event per step; every value carries its annotation and unit in an explicit annotation. Empty
 // with *error set when the writer refuses an event.
-std::string write_tree(const tvl_dom_doc *doc, uint32_t *error);
+std::string write_tree(const tvl_dom_doc *doc, uint32_t *error, bool *exact = nullptr);
 
 // The documents of the table of parsed trees (parse_test.cpp).
 std::vector<std::string> tree_case_documents();
