@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tvl::digits {
@@ -108,5 +109,31 @@ static_assert(digit_value('z', 36) == 35 && digit_value('z', 62) == 35);
 static_assert(digit_value('+', 64) == 62 && digit_value('+', 10) == 10);
 static_assert(digit_value('v', 85) == 85 && digit_value('u', 85) == 84);
 static_assert(zero_char(64) == 'A' && zero_char(85) == '!' && zero_char(10) == '0');
+
+// Writes the decimal digits of v so that they end just before `end`, two per division by a
+// constant; returns where they begin. Char may be char or uint8_t.
+template <class Char>
+inline Char *write_decimal_before(Char *end, std::uint64_t v) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (v >= 100) {
+        const auto pair = static_cast<std::size_t>(v % 100) * 2;
+        v /= 100;
+        end -= 2;
+        end[0] = static_cast<Char>(kPairs[pair]);
+        end[1] = static_cast<Char>(kPairs[pair + 1]);
+    }
+    if (v >= 10) {
+        const auto pair = static_cast<std::size_t>(v) * 2;
+        end -= 2;
+        end[0] = static_cast<Char>(kPairs[pair]);
+        end[1] = static_cast<Char>(kPairs[pair + 1]);
+    } else {
+        *--end = static_cast<Char>('0' + v);
+    }
+    return end;
+}
 
 }  // namespace tvl::digits

@@ -26,6 +26,7 @@
 
 #include "base/alloc.h"
 #include "bignum/bigint.h"
+#include "bignum/digits.h"
 #include "bignum/float_core.h"
 #include "tvlr.h"
 
@@ -607,16 +608,6 @@ constexpr std::array<std::uint64_t, 19> kPow10Small = [] {
     return t;
 }();
 
-// "00" "01" ... "99"
-constexpr std::array<char, 200> kTwoDigits = [] {
-    std::array<char, 200> t{};
-    for (int i = 0; i < 100; ++i) {
-        t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-        t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
-    }
-    return t;
-}();
-
 // hi.lo and sticky of g * x / 2^128.
 struct Scaled {
     std::uint64_t hi;
@@ -718,19 +709,7 @@ bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64
 int write(std::uint64_t digits, std::int64_t exp10, bool negative, TextOut &out) {
     char buf[20];
     char *const end = buf + sizeof buf;
-    char *p = end;
-    while (digits >= 100) {
-        const auto r = static_cast<std::size_t>(digits % 100);
-        digits /= 100;
-        p -= 2;
-        std::memcpy(p, kTwoDigits.data() + 2 * r, 2);
-    }
-    if (digits >= 10) {
-        p -= 2;
-        std::memcpy(p, kTwoDigits.data() + 2 * digits, 2);
-    } else {
-        *--p = static_cast<char>('0' + digits);
-    }
+    char *p = ::tvl::digits::write_decimal_before(end, digits);
     const std::int64_t first = exp10 + (end - p) - 1;
     char *last = end;
     while (last[-1] == '0') --last;

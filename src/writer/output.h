@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bignum/digits.h"
 #include "core/limits.h"
 #include "tvlr.h"
 
@@ -249,30 +250,7 @@ inline uint32_t decimal_digits(uint64_t v) {
     return guess + (v >= kPow10[guess] ? 1 : 0) + (v == 0 ? 1 : 0);
 }
 
-// Writes the decimal digits of v so that they end just before `end`, two at a time; returns
-// where they begin.
-inline uint8_t *write_decimal_before(uint8_t *end, uint64_t v) {
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    while (v >= 100) {
-        const size_t pair = static_cast<size_t>(v % 100) * 2;
-        v /= 100;
-        end -= 2;
-        end[0] = static_cast<uint8_t>(kPairs[pair]);
-        end[1] = static_cast<uint8_t>(kPairs[pair + 1]);
-    }
-    if (v >= 10) {
-        const size_t pair = static_cast<size_t>(v) * 2;
-        end -= 2;
-        end[0] = static_cast<uint8_t>(kPairs[pair]);
-        end[1] = static_cast<uint8_t>(kPairs[pair + 1]);
-    } else {
-        *--end = static_cast<uint8_t>('0' + v);
-    }
-    return end;
-}
+using digits::write_decimal_before;
 
 namespace testing {
 // Test hook: while on, the typed writers send every member through the events and the
