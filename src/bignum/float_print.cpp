@@ -482,16 +482,19 @@ int write_decimal_exact(const tvl_float *f, bool negative, TextOut &out) {
 // exponent estimate, W the digit budget of P), which go on for l = W + 3 + k - k_est digits
 // after those of s; so a value just above the midpoint of s and s + 1 counts as a tie when the
 // digits that would show it lie beyond N's last place. Over the route's exponents
-// 1 <= l <= 4 at every precision up to 64, so N shows at least the digit after s.
+// (-1100..1100) 1 <= l <= 4 at every precision up to 64 (enumerated), so N shows at least the
+// digit after s.
 //
 // The scaled values come from a 128-bit approximation of 10^-k from above:
 // g = ceil(10^-k * 2^(127 - e2)) with e2 = floor(log2 10^-k), so 2^127 <= g < 2^128 and g is
 // too large by a factor below 1 + 2^-127 (exact for 0 <= -k <= 55, where 5^-k fits). With
 // h = q + 1 + e2, which is 1..4 over the whole range, g * (4c << h) / 2^128 = 4X * (1 + eps).
-// The three products, for 4c and the ends 4c - 2 (4c - 1 at the bottom) and 4c + 2, are the
-// one 64x128-bit product g * c shifted, minus or plus g shifted: each gives its scaled value's
-// integer part hi (up to 70 bits: X < 10 * 2^64), 64 bits of fraction lo and a sticky bit for
-// the rest. The scaled values stay below 40 * 2^P, so the product exceeds them by less than
+// Each of the three products, for 4c and the ends 4c - 2 (4c - 1 at the bottom) and 4c + 2,
+// gives its scaled value's integer part hi, 64 bits of fraction lo and a sticky bit for the
+// rest. Up to P = 57, (4c + 2) << h < 2^64 and hi < 2^64: each is one 64x128-bit product.
+// Above, hi takes up to 70 bits (X < 10 * 2^64), and the three are the one product g * c
+// shifted, minus or plus g shifted, in 256 bits.
+// The scaled values stay below 40 * 2^P, so the products exceed them by less than
 // 40 * 2^(P - 127) < 2^(m - 64) with m = max(0, P - 57): hi.lo - 2^(m-64) < 4X < hi.lo + 2^-64
 // (and likewise for the ends). So against any integer t:
 //   hi < t gives 4X < t, hi > t gives 4X > t, hi = t with lo >= 2^m gives 4X > t,
