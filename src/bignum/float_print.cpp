@@ -727,7 +727,8 @@ bool shortest(std::uint64_t c, std::uint32_t p, std::int64_t b, Int &digits, std
     const std::int64_t k = bottom ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
     const Pow10 &g = kPow10[static_cast<std::size_t>(-k - kMinPow)];
     Interval<Int> v = scale_interval<Int>(g, c, static_cast<int>(q + 1 + g.log2), bottom);
-    const int m = p > 57 ? static_cast<int>(p) - 57 : 0;
+    // The error bound's margin, 2^(m - 64); 0 up to P = 57, all that 64-bit Int serves.
+    const int m = std::is_same_v<Int, std::uint64_t> || p <= 57 ? 0 : static_cast<int>(p) - 57;
     if (!g.exact) {
         const bool near = (v.x.lo >> m) == 0 || (v.lower.lo >> m) == 0 || (v.upper.lo >> m) == 0;
         if (near && (k < 1 || k > 19 ||
@@ -736,7 +737,7 @@ bool shortest(std::uint64_t c, std::uint32_t p, std::int64_t b, Int &digits, std
         }
         // lo < 2^m now means the integer hi exactly; with lo >= 2^m the value is above hi, and
         // the sticky bit does not matter.
-        const auto settle = [m](Scaled<Int> &s) {
+        const auto settle = [&](Scaled<Int> &s) {
             if ((s.lo >> m) == 0) s.lo = 0;
             s.sticky = false;
         };
