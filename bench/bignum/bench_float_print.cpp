@@ -1,7 +1,8 @@
 // Shortest decimal text of doubles: tvl_float_to_str on 53-bit big floats against
 // std::to_chars (shortest, scientific) on the same values, in nanoseconds per conversion, with
 // the ratio of the two printed at the end. A third run includes building the big float from
-// the double (tvl_float_from_double), as a writer of doubles does.
+// the double (tvl_float_from_double), as a writer of doubles does. The same doubles are also
+// printed at precision 64 (as the writer holds a double written as a 64-bit float) and at 24.
 //
 // Input sets (seeded): random bit patterns (normal doubles over the whole range), uniform
 // values in [0, 1), short decimals (1 to 6 digits times a power of ten) and integers below 2^53.
@@ -51,11 +52,11 @@ Values make_values(int kind) {
     return v;
 }
 
-// 53-bit big floats of the values, over one array of words.
+// Big floats of the values at one precision, over one array of words.
 struct Floats {
-    explicit Floats(const Values &values) : words(values.size()), floats(values.size()) {
+    Floats(const Values &values, uint32_t precision) : words(values.size()), floats(values.size()) {
         for (size_t i = 0; i < values.size(); ++i) {
-            tvl_float_init_buf(&floats[i], 53, &words[i], 1);
+            tvl_float_init_buf(&floats[i], precision, &words[i], 1);
             tvl_float_from_double(&floats[i], values[i]);
         }
     }
@@ -117,13 +118,22 @@ void BM_ToChars(benchmark::State &state, const Values *in) {
 
 int main(int argc, char **argv) {
     const char *names[] = {"random", "unit", "short", "integers"};
+    const uint32_t precisions[] = {53, 64, 24};
     std::vector<Values> values;
     for (int kind = 0; kind < 4; ++kind) values.push_back(make_values(kind));
-    std::vector<Floats> floats(values.begin(), values.end());
+    std::vector<Floats> floats;  // each float points into its own word array
+    floats.reserve(std::size(precisions) * values.size());
+    for (const uint32_t p : precisions) {
+        for (const Values &v : values) floats.emplace_back(v, p);
+    }
     for (size_t i = 0; i < values.size(); ++i) {
         const std::string name = names[i];
-        benchmark::RegisterBenchmark(("tvl_float_to_str/" + name).c_str(), BM_FloatToStr,
-                                     &floats[i]);
+        for (size_t j = 0; j < std::size(precisions); ++j) {
+            const std::string prefix =
+                j == 0 ? "tvl_float_to_str/" : "p" + std::to_string(precisions[j]) + "/";
+            benchmark::RegisterBenchmark((prefix + name).c_str(), BM_FloatToStr,
+                                         &floats[j * values.size() + i]);
+        }
         benchmark::RegisterBenchmark(("from_double+to_str/" + name).c_str(), BM_FromDoubleToStr,
                                      &values[i]);
         benchmark::RegisterBenchmark(("to_chars/" + name).c_str(), BM_ToChars, &values[i]);
@@ -134,8 +144,8 @@ int main(int argc, char **argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\n%-10s %12s %18s %12s %8s\n", "input", "to_str ns", "from_double ns",
-                "to_chars ns", "ratio");
+    std::printf("\n%-10s %12s %18s %12s %8s %10s %10s\n", "input", "to_str ns", "from_double ns",
+                "to_chars ns", "ratio", "p64 ns", "p24 ns");
     for (const char *name : names) {
         const auto a = reporter.seconds.find(std::string("tvl_float_to_str/") + name);
         const auto b = reporter.seconds.find(std::string("from_double+to_str/") + name);
@@ -144,8 +154,13 @@ int main(int argc, char **argv) {
             c == reporter.seconds.end()) {
             continue;
         }
-        std::printf("%-10s %12.1f %18.1f %12.1f %8.2f\n", name, a->second * 1e9, b->second * 1e9,
-                    c->second * 1e9, a->second / c->second);
+        const auto ns = [&](const char *prefix) {
+            const auto it = reporter.seconds.find(std::string(prefix) + name);
+            return it == reporter.seconds.end() ? 0.0 : it->second * 1e9;
+        };
+        std::printf("%-10s %12.1f %18.1f %12.1f %8.2f %10.1f %10.1f\n", name, a->second * 1e9,
+                    b->second * 1e9, c->second * 1e9, a->second / c->second, ns("p64/"),
+                    ns("p24/"));
     }
     return 0;
 }

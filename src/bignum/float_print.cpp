@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "base/alloc.h"
 #include "bignum/bigint.h"
@@ -464,33 +465,45 @@ int write_decimal_exact(const tvl_float *f, bool negative, TextOut &out) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Fast route for precision 53
+// Fast route for precisions up to 64
 // ---------------------------------------------------------------------------------------
 //
-// With v = c * 2^q (2^52 <= c < 2^53, q = exponent - 53), scale everything by 10^-k, where k
-// makes the interval's width (2^q, or 3/4 of it at the bottom of a binade) a number in [1, 10):
-// X = |v| * 10^-k and Xl, Xr = the interval ends * 10^-k. The scaled interval then holds at
-// least one integer and at most one multiple of 10.
-//   - If it holds a multiple of 10, that number is the answer: it is a candidate of its own
-//     (shorter) length, and the other candidates of that length are 10 or more away, outside.
+// With v = c * 2^q (2^(P-1) <= c < 2^P, q = exponent - P, P <= 64), scale everything by
+// 10^-k, where k makes the interval's width (2^q, or 3/4 of it at the bottom of a binade) a
+// number in [1, 10): X = |v| * 10^-k and Xl, Xr = the interval ends * 10^-k. The scaled
+// interval then holds at least one integer and at most one multiple of 10.
+//   - If it holds a multiple of 10 and X >= 10, that number is the answer: it is a candidate
+//     of its own (shorter) length, and the other candidates of that length are 10 or more
+//     away, outside. (Below 10, which only P <= 4 reaches, 10 is s + 1, of the same length as
+//     s, and the next rule applies.)
 //   - Otherwise the shortest length is that of s = floor(X): the candidates are s and s + 1,
 //     at least one of them inside, and the rounding rule picks when both are.
-// The rule looks at the digits of floor(|v| * 10^(k_est - 20)) only (k_est the exponent
-// estimate, 20 = W + 3 for W = 17 digits), so a value just above the midpoint of s and s + 1
-// counts as a tie when the digits that would show it lie beyond that last place.
+// The rule looks at the digits of N = floor(|v| * 10^(W + 3 - k_est)) only (k_est the
+// exponent estimate, W the digit budget of P), which go on for l = W + 3 + k - k_est digits
+// after those of s; so a value just above the midpoint of s and s + 1 counts as a tie when the
+// digits that would show it lie beyond N's last place. Over the route's exponents
+// (-1100..1100) 1 <= l <= 4 at every precision up to 64 (enumerated), so N shows at least the
+// digit after s.
 //
 // The scaled values come from a 128-bit approximation of 10^-k from above:
 // g = ceil(10^-k * 2^(127 - e2)) with e2 = floor(log2 10^-k), so 2^127 <= g < 2^128 and g is
 // too large by a factor below 1 + 2^-127 (exact for 0 <= -k <= 55, where 5^-k fits). With
-// h = q + 1 + e2, which is 1..4 over the whole range, g * (4c << h) / 2^128 = 4X * (1 + eps):
-// the 192-bit product gives 4X's integer part hi, 64 bits of fraction lo and a sticky bit for
-// the rest. As 4X < 2^60, hi.lo - 2^-67 < 4X < hi.lo + 2^-64, so against any integer t:
-//   hi < t gives 4X < t, hi > t gives 4X > t, hi = t with lo != 0 gives 4X > t,
-// and hi = t with lo = 0 is decided by the sticky bit when g is exact. When g is not, but
-// 1 <= k <= 19, 4X = 4c * 2^q / 10^k is a fraction with denominator 10^k: if it is not the
-// integer hi it is at least 10^-k > 2^-64 away from it, so lo = 0 means 4X = hi exactly. In
-// the remaining case (lo = 0, g inexact, k outside 1..19) the route gives up; random values
-// meet it with probability 2^-64 per product.
+// h = q + 1 + e2, which is 1..4 over the whole range, g * (4c << h) / 2^128 = 4X * (1 + eps).
+// Each of the three products, for 4c and the ends 4c - 2 (4c - 1 at the bottom) and 4c + 2,
+// gives its scaled value's integer part hi, 64 bits of fraction lo and a sticky bit for the
+// rest. Up to P = 57, (4c + 2) << h < 2^64 and hi < 2^64: each is one 64x128-bit product.
+// Above, hi takes up to 70 bits (X < 10 * 2^64), and the three are the one product g * c
+// shifted, minus or plus g shifted, in 256 bits.
+// The scaled values stay below 40 * 2^P, so the products exceed them by less than
+// 40 * 2^(P - 127) < 2^(m - 64) with m = max(0, P - 57): hi.lo - 2^(m-64) < 4X < hi.lo + 2^-64
+// (and likewise for the ends). So against any integer t:
+//   hi < t gives 4X < t, hi > t gives 4X > t, hi = t with lo >= 2^m gives 4X > t,
+// and hi = t with lo < 2^m is decided by lo and the sticky bit when g is exact. When g is not,
+// but k >= 1 and 10^k < 2^(64 - m) (k <= 19 up to P = 57, k <= 17 at P = 64), 4X =
+// 4c * 2^q / 10^k is a fraction with denominator 10^k (2^q >= 10 is an integer): if it is not
+// the integer hi it is at least 10^-k > 2^(m - 64) away from it, so lo < 2^m means 4X = hi
+// exactly. In the remaining case (lo < 2^m, g inexact, k outside that range) the route gives
+// up; random values meet it with probability 2^(m - 64) per product.
 
 namespace fast {
 
@@ -558,9 +571,9 @@ constexpr Pow10 make_entry(const WideInt &v, int z, bool fraction) {
     return {hi, lo, len - 1 + z, !inexact};
 }
 
-constexpr int kMinPow = -315;  // n = -k over the route's exponents
-constexpr int kMaxPow = 348;
-constexpr int kQuotientBits = 960;  // 2^960 / 5^315 still has 228 bits
+constexpr int kMinPow = -331;  // n = -k over the route's exponents and precisions
+constexpr int kMaxPow = 352;
+constexpr int kQuotientBits = 960;  // 2^960 / 5^331 still has 191 bits
 
 constexpr std::array<Pow10, kMaxPow - kMinPow + 1> make_table() {
     std::array<Pow10, kMaxPow - kMinPow + 1> t{};
@@ -594,28 +607,41 @@ constexpr std::int64_t floor_log10_three_quarters_pow2(std::int64_t q) {
     return (q * 661971961083 - 274743187321) >> 41;
 }
 
+constexpr std::uint32_t kMaxPrecision = 64;
 constexpr std::int64_t kMinExponent = -1100;
 constexpr std::int64_t kMaxExponent = 1100;
-static_assert(-floor_log10_three_quarters_pow2(kMinExponent - 53) <= kMaxPow &&
-              -floor_log10_pow2(kMinExponent - 53) <= kMaxPow);
-static_assert(-floor_log10_pow2(kMaxExponent - 53) >= kMinPow &&
-              -floor_log10_three_quarters_pow2(kMaxExponent - 53) >= kMinPow);
+// q = exponent - P runs from kMinExponent - 64 to kMaxExponent - 1.
+static_assert(-floor_log10_three_quarters_pow2(kMinExponent - kMaxPrecision) <= kMaxPow &&
+              -floor_log10_pow2(kMinExponent - kMaxPrecision) <= kMaxPow);
+static_assert(-floor_log10_pow2(kMaxExponent - 1) >= kMinPow &&
+              -floor_log10_three_quarters_pow2(kMaxExponent - 1) >= kMinPow);
 
-constexpr std::array<std::uint64_t, 19> kPow10Small = [] {
-    std::array<std::uint64_t, 19> t{};
+constexpr std::array<std::uint64_t, 20> kPow10Small = [] {
+    std::array<std::uint64_t, 20> t{};
     t[0] = 1;
     for (std::size_t i = 1; i < t.size(); ++i) t[i] = t[i - 1] * 10;
     return t;
 }();
 
-// hi.lo and sticky of g * x / 2^128.
+// hi.lo and sticky of a product over 2^128; hi is 64 bits wide up to precision 57 (the
+// scaled values stay below 40 * 2^P), 128 bits above.
+template <class Int>
 struct Scaled {
-    std::uint64_t hi;
+    Int hi;
     std::uint64_t lo;
     bool sticky;
 };
 
-inline Scaled scale(const Pow10 &g, std::uint64_t x) {
+// The scaled values of 4c and of the interval's ends.
+template <class Int>
+struct Interval {
+    Scaled<Int> x;
+    Scaled<Int> lower;
+    Scaled<Int> upper;
+};
+
+// Up to precision 57, (4c + 2) << h < 2^64: one 64x128-bit product for each value.
+inline Scaled<std::uint64_t> scale(const Pow10 &g, std::uint64_t x) {
     const U128 low = U128{g.lo} * x;
     const U128 high = U128{g.hi} * x;
     const U128 mid = U128{static_cast<std::uint64_t>(high)} + (low >> 64);
@@ -623,52 +649,120 @@ inline Scaled scale(const Pow10 &g, std::uint64_t x) {
             static_cast<std::uint64_t>(mid), static_cast<std::uint64_t>(low) != 0};
 }
 
+// Above, the products reach 198 bits: they are the one product g * c shifted, minus or plus g
+// shifted, in 256 bits split at 2^128.
+struct Wide {
+    U128 top;
+    U128 low;
+};
+
+inline Wide operator+(Wide a, Wide b) {
+    const U128 low = a.low + b.low;
+    return {a.top + b.top + (low < a.low ? 1 : 0), low};
+}
+
+inline Wide operator-(Wide a, Wide b) {
+    return {a.top - b.top - (a.low < b.low ? 1 : 0), a.low - b.low};
+}
+
+// (y_hi * 2^64 + y_lo) * 2^s for 0 < s < 64 and y_hi < 2^128.
+inline Wide shifted(U128 y_hi, std::uint64_t y_lo, int s) {
+    return {y_hi >> (64 - s), ((y_hi << 64) | y_lo) << s};
+}
+
+inline Scaled<U128> split(const Wide &w) {
+    return {w.top, static_cast<std::uint64_t>(w.low >> 64), static_cast<std::uint64_t>(w.low) != 0};
+}
+
+// g * (4c << h), g * ((4c - 2) << h) (4c - 1 at the bottom) and g * ((4c + 2) << h).
+template <class Int>
+Interval<Int> scale_interval(const Pow10 &g, std::uint64_t c, int h, bool bottom) {
+    if constexpr (std::is_same_v<Int, std::uint64_t>) {
+        const std::uint64_t cb = c << 2;
+        return {scale(g, cb << h), scale(g, (cb - (bottom ? 1 : 2)) << h), scale(g, (cb + 2) << h)};
+    } else {
+        // g * (4c << h) = (g * c) << (h + 2), g * (2 << h) = g << (h + 1), g * (1 << h) = g << h.
+        const U128 low = U128{g.lo} * c;
+        const U128 high = U128{g.hi} * c + (low >> 64);
+        const Wide mid = shifted(high, static_cast<std::uint64_t>(low), h + 2);
+        const Wide half = shifted(g.hi, g.lo, h + 1);
+        return {split(mid), split(mid - (bottom ? shifted(g.hi, g.lo, h) : half)),
+                split(mid + half)};
+    }
+}
+
 // The sign of (the scaled value) - t, where the route has made sure it is decided.
-inline int compare(const Scaled &s, std::uint64_t t) {
+template <class Int>
+int compare(const Scaled<Int> &s, Int t) {
     if (s.hi != t) return s.hi < t ? -1 : 1;
     return s.lo != 0 || s.sticky ? 1 : 0;
 }
 
-// The shortest digits of c * 2^(b - 53) as an integer times 10^exp10; false when the route
-// cannot decide (the exponent is out of its range, or a comparison is too close to call).
-bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64_t &exp10) {
+// The largest multiple of 10 <= v, for v < 2^68 (2^64 = 6 mod 10).
+template <class Int>
+Int round_down_to_ten(Int v) {
+    if constexpr (std::is_same_v<Int, std::uint64_t>) {
+        return v / 10 * 10;
+    } else {
+        const auto hi = static_cast<std::uint64_t>(v >> 64);
+        return v - (6 * hi + static_cast<std::uint64_t>(v) % 10) % 10;
+    }
+}
+
+// The shortest digits of c * 2^(b - p) (p <= 64, and p <= 57 for 64-bit Int) as an integer
+// times 10^exp10; false when the route cannot decide (the exponent is out of its range, or a
+// comparison is too close to call).
+template <class Int>
+bool shortest(std::uint64_t c, std::uint32_t p, std::int64_t b, Int &digits, std::int64_t &exp10) {
     if (b < kMinExponent || b > kMaxExponent) return false;
-    const std::int64_t q = b - 53;
-    // Integers below 2^53: the interval reaches at most half a unit to either side, so it holds
+    const std::int64_t q = b - p;
+    // Integers below 2^p: the interval reaches at most half a unit to either side, so it holds
     // no other integer, and the shortest digits are those of the integer itself.
-    if (q <= 0 && q > -53 && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
+    if (q <= 0 && q > -std::int64_t{p} && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
         digits = c >> -q;
         exp10 = 0;
         return true;
     }
-    const bool bottom = c == std::uint64_t{1} << 52;
+    const bool bottom = c == std::uint64_t{1} << (p - 1);
     const std::int64_t k = bottom ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
     const Pow10 &g = kPow10[static_cast<std::size_t>(-k - kMinPow)];
-    const auto h = static_cast<int>(q + 1 + g.log2);
-    const std::uint64_t cb = c << 2;
-    Scaled x = scale(g, cb << h);
-    Scaled xl = scale(g, (cb - (bottom ? 1 : 2)) << h);
-    Scaled xr = scale(g, (cb + 2) << h);
+    Interval<Int> v = scale_interval<Int>(g, c, static_cast<int>(q + 1 + g.log2), bottom);
+    // The error bound's margin, 2^(m - 64); 0 up to P = 57, all that 64-bit Int serves.
+    const int m = std::is_same_v<Int, std::uint64_t> || p <= 57 ? 0 : static_cast<int>(p) - 57;
     if (!g.exact) {
-        if ((k < 1 || k > 19) && (x.lo == 0 || xl.lo == 0 || xr.lo == 0)) return false;
-        // lo = 0 now means the integer hi exactly; with lo != 0 the sticky bit does not matter.
-        x.sticky = xl.sticky = xr.sticky = false;
+        const bool near = (v.x.lo >> m) == 0 || (v.lower.lo >> m) == 0 || (v.upper.lo >> m) == 0;
+        if (near && (k < 1 || k > 19 ||
+                     kPow10Small[static_cast<std::size_t>(k)] > ~std::uint64_t{0} >> m)) {
+            return false;
+        }
+        // lo < 2^m now means the integer hi exactly; with lo >= 2^m the value is above hi, and
+        // the sticky bit does not matter.
+        const auto settle = [&](Scaled<Int> &s) {
+            if ((s.lo >> m) == 0) s.lo = 0;
+            s.sticky = false;
+        };
+        settle(v.x);
+        settle(v.lower);
+        settle(v.upper);
     }
 
-    const bool included = (c & 1u) == 0;
-    const auto inside = [&](std::uint64_t m) {
-        const int lo = compare(xl, 4 * m);
-        const int hi = compare(xr, 4 * m);
-        return (lo < 0 || (lo == 0 && included)) && (hi > 0 || (hi == 0 && included));
+    const bool even = (c & 1u) == 0;
+    const bool lower_included = even || bottom;
+    const auto inside = [&](Int n) {
+        const int lo = compare(v.lower, 4 * n);
+        const int hi = compare(v.upper, 4 * n);
+        return (lo < 0 || (lo == 0 && lower_included)) && (hi > 0 || (hi == 0 && even));
     };
     exp10 = k;
-    const std::uint64_t ten = (xr.hi >> 2) / 10 * 10;  // the largest multiple of 10 <= Xr
-    if (inside(ten)) {
-        digits = ten;
-        return true;
+    const Int s = v.x.hi >> 2;
+    if (s >= 10) {
+        const Int ten = round_down_to_ten(v.upper.hi >> 2);  // the largest multiple of 10 <= Xr
+        if (inside(ten)) {
+            digits = ten;
+            return true;
+        }
     }
-    const std::uint64_t s = x.hi >> 2;
-    const int half = compare(x, 4 * s + 2);
+    const int half = compare(v.x, 4 * s + 2);
     bool up;
     if (half < 0) {
         up = false;
@@ -677,16 +771,16 @@ bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64
     } else if (half == 0) {
         up = false;
     } else {
-        // s is even and X above the midpoint: up only if the digits up to the last place show
-        // it, i.e. frac(X) >= 1/2 + 10^-l with l = k - (k_est - 20) digits after s.
-        const std::int64_t l = 20 + k - decimal_exponent_estimate(b);
-        if (l < 1 || l > 18) return false;  // not reached: 1 <= l <= 5
+        // s is even and X above the midpoint: up only if the digits up to N's last place show
+        // it, i.e. frac(X) >= 1/2 + 10^-l with l = W + 3 + k - k_est digits after s.
+        const std::int64_t l = digit_budget(p) + 3 + k - decimal_exponent_estimate(b);
+        if (l < 1 || l > 18) return false;  // not reached: 1 <= l <= 4
         const U128 pow = kPow10Small[static_cast<std::size_t>(l)];
-        // frac(X) * 2^66 lies within 1 of f66 (as 4X within 2^-64 of hi.lo).
-        const U128 f66 = (U128{x.hi & 3u} << 64) | x.lo;
+        // frac(X) * 2^66 lies in (f66 - 2^m, f66 + 1), as 4X in (hi.lo - 2^(m-64), hi.lo + 2^-64).
+        const U128 f66 = (U128{static_cast<std::uint64_t>(v.x.hi & 3u)} << 64) | v.x.lo;
         const U128 a = f66 * pow;
         const U128 t = (pow << 65) + (U128{1} << 66);
-        if (a >= t + pow) {
+        if (a >= t + (pow << m)) {
             up = true;
         } else if (a + pow <= t) {
             up = false;
@@ -694,8 +788,8 @@ bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64
             return false;
         }
     }
-    const std::uint64_t pick = up ? s + 1 : s;
-    const std::uint64_t other = up ? s : s + 1;
+    const Int pick = up ? s + 1 : s;
+    const Int other = up ? s : s + 1;
     if (inside(pick)) {
         digits = pick;
     } else if (inside(other)) {
@@ -706,14 +800,39 @@ bool shortest(std::uint64_t c, std::int64_t b, std::uint64_t &digits, std::int64
     return true;
 }
 
-int write(std::uint64_t digits, std::int64_t exp10, bool negative, TextOut &out) {
-    char buf[20];
+template <class Int>
+int write(Int digits, std::int64_t exp10, bool negative, TextOut &out) {
+    char buf[24];
     char *const end = buf + sizeof buf;
-    char *p = ::tvl::digits::write_decimal_before(end, digits);
+    char *p = nullptr;
+    if constexpr (std::is_same_v<Int, std::uint64_t>) {
+        p = ::tvl::digits::write_decimal_before(end, digits);
+    } else if ((digits >> 64) == 0) {
+        p = ::tvl::digits::write_decimal_before(end, static_cast<std::uint64_t>(digits));
+    } else {
+        // Below 2^68: the last 18 digits, then the rest; floor(d / 10^18) is
+        // floor((d >> 18) / 5^18) with d >> 18 < 2^50.
+        constexpr std::uint64_t kTen18 = 1000000000000000000;
+        const std::uint64_t top = static_cast<std::uint64_t>(digits >> 18) / 3814697265625;
+        p = ::tvl::digits::write_decimal_before(end,
+                                                static_cast<std::uint64_t>(digits) - top * kTen18);
+        while (p > end - 18) *--p = '0';
+        p = ::tvl::digits::write_decimal_before(p, top);
+    }
     const std::int64_t first = exp10 + (end - p) - 1;
     char *last = end;
     while (last[-1] == '0') --last;
     return put_decimal(out, negative, p, static_cast<std::size_t>(last - p), first);
+}
+
+// Writes the shortest digits of f (precision up to 64) when the route decides them.
+template <class Int>
+bool try_write(const tvl_float *f, bool negative, TextOut &out, int &result) {
+    Int digits = 0;
+    std::int64_t exp10 = 0;
+    if (!shortest<Int>(f->words[0], f->precision, f->exponent, digits, exp10)) return false;
+    result = write(digits, exp10, negative, out);
+    return true;
 }
 
 }  // namespace fast
@@ -740,11 +859,11 @@ int float_to_text(const tvl_float *f, char *buf, std::size_t size, std::uint32_t
     }
     if (!normalized(f)) return -1;
     if (base == 16) return write_hex(f, negative, out);
-    if (route != Route::exact && f->precision == 53) {
-        std::uint64_t digits = 0;
-        std::int64_t exp10 = 0;
-        if (fast::shortest(f->words[0], f->exponent, digits, exp10)) {
-            return fast::write(digits, exp10, negative, out);
+    if (route != Route::exact && f->precision <= fast::kMaxPrecision) {
+        int n = 0;
+        if (f->precision <= 57 ? fast::try_write<std::uint64_t>(f, negative, out, n)
+                               : fast::try_write<U128>(f, negative, out, n)) {
+            return n;
         }
     }
     if (route == Route::fast) return kUndecided;
@@ -757,7 +876,7 @@ int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size) {
     return float_to_text(f, buf, size, 10, Route::exact);
 }
 
-int float_to_decimal_fast53(const tvl_float *f, char *buf, std::size_t size) {
+int float_to_decimal_fast(const tvl_float *f, char *buf, std::size_t size) {
     return float_to_text(f, buf, size, 10, Route::fast);
 }
 

@@ -48,10 +48,10 @@ class ScaledInt {
 };
 
 // The two base-10 routes of tvl_float_to_str, for tests that compare them: the exact route of
-// any precision, and the fast route of precision 53, which returns kUndecided where it cannot
-// decide.
+// any precision, and the fast route of precisions up to 64, which returns kUndecided where it
+// cannot decide (and for every other precision).
 int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size);
-int float_to_decimal_fast53(const tvl_float *f, char *buf, std::size_t size);
+int float_to_decimal_fast(const tvl_float *f, char *buf, std::size_t size);
 inline constexpr int kUndecided = -2;
 
 }  // namespace tvl::flt
