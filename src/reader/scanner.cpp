@@ -451,6 +451,12 @@ class FastScan {
         // Bytes from `limit_` on are refused by the text limit.
         const uint64_t room = r->max_text_bytes - r->bytes_scanned;
         limit_ = static_cast<uint64_t>(end - p) > room ? p + room : end;
+        runs_[static_cast<size_t>(Run::name)] = {r->text, &r->text_len, r->max_identifier_len};
+        runs_[static_cast<size_t>(Run::number)] = {r->text, &r->text_len, r->max_number_len};
+        runs_[static_cast<size_t>(Run::symbol)] = {r->text, &r->text_len, r->max_symbol_len};
+        runs_[static_cast<size_t>(Run::reference)] = {r->text, &r->text_len, r->max_reference_len};
+        runs_[static_cast<size_t>(Run::type)] = {r->type_text, &r->type_len, kTypeCap - 1};
+        runs_[static_cast<size_t>(Run::unit)] = {r->unit_text, &r->unit_len, kUnitCap - 1};
         load();
     }
 
@@ -481,7 +487,6 @@ class FastScan {
                     if (state_ == S_octets) break;
                     continue;
                 }
-                if (b == '\t') tab();
                 const uint8_t a = kTransitions[state_][b];
                 if (a >= kFirstNamed || a == kNoTransition) {
                     if (!act(a, b)) return stopped(stop);
@@ -489,7 +494,7 @@ class FastScan {
                     continue;
                 }
                 if (a != kStay) state_ = a - kGotoBase;
-                line_break(b);
+                if (b <= '\r') control_byte(b);
                 ++p_;
             }
         }
@@ -535,6 +540,14 @@ class FastScan {
         column_ = column / 4 * 4 + 4 - offset(p_ + 1);
     }
 
+    // The column and line of a tab or line break at p_ (VT and FF count one column, as a space).
+    void control_byte(uint8_t b) {
+        if (b == '\t')
+            tab();
+        else
+            line_break(b);
+    }
+
     // Line breaks as count_line: CR, and LF unless it follows CR, start a line; after both the
     // column is 0.
     void line_break(uint8_t b) {
@@ -557,18 +570,19 @@ class FastScan {
         return true;
     }
 
-    // The named action a (or error cell) for ASCII byte b at p_, whose tab is already counted:
-    // the rest of the per-byte step. An action that succeeds looks at the state alone (positions
-    // matter only to error reports), so only the state is written back before it.
+    // The named action a (or error cell) for ASCII byte b at p_: the rest of the per-byte step.
+    // An action that succeeds looks at the state alone (positions matter only to error reports),
+    // so only the state is written back before it, and a tab or line break is counted after it.
     bool act(uint8_t a, uint8_t b) {
         r_->state = state_;
         if (run_action(r_, a, b)) {
             state_ = r_->state;
-            if (b <= '\r') line_break(b);  // few actions take a line break
+            if (b <= '\r') control_byte(b);  // few actions take a tab or line break
             ++p_;
             return true;
         }
         state_ = r_->state;
+        if (b == '\t') tab();  // the error is reported with the tab's column counted
         store(++p_);
         const bool ok = scanning_error(r_, b, r_->error, false);
         load();
@@ -576,6 +590,12 @@ class FastScan {
     }
 
     void white_run() {
+        // Most runs are empty or one space between tokens: those without the loop.
+        if (!is_white_space(*p_)) return;
+        if (*p_ == ' ' && limit_ - p_ > 1 && !is_white_space(p_[1])) {
+            ++p_;
+            return;
+        }
         while (p_ < limit_) {
             const uint8_t b = *p_;
             if (b != ' ') {  // the common case first: no class lookup
@@ -597,35 +617,10 @@ class FastScan {
         const auto &stay = kRunBytes[static_cast<size_t>(facts.run)];
         if (!stay[*p_]) return;  // most runs after the first byte are empty
         if (facts.first && !has_class(*p_, facts.first)) return;
-        uint8_t *buf = r_->text;
-        uint32_t *len = &r_->text_len;
-        uint32_t limit = 0;
-        switch (facts.run) {
-            case Run::name:
-                limit = r_->max_identifier_len;
-                break;
-            case Run::number:
-                limit = r_->max_number_len;
-                break;
-            case Run::symbol:
-                limit = r_->max_symbol_len;
-                break;
-            case Run::reference:
-                limit = r_->max_reference_len;
-                break;
-            case Run::type:
-                buf = r_->type_text;
-                len = &r_->type_len;
-                limit = kTypeCap - 1;
-                break;
-            case Run::unit:
-                buf = r_->unit_text;
-                len = &r_->unit_len;
-                limit = kUnitCap - 1;
-                break;
-            case Run::none:
-                return;
-        }
+        const RunBuffer &run = runs_[static_cast<size_t>(facts.run)];
+        uint8_t *const buf = run.buf;
+        uint32_t *const len = run.len;
+        const uint32_t limit = run.limit;
         if (*len >= limit) return;
         const uint8_t *end = limit_;
         if (static_cast<uint64_t>(end - p_) > limit - *len) end = p_ + (limit - *len);
@@ -710,6 +705,13 @@ class FastScan {
     uint32_t state_ = 0;
     uint64_t line_ = 0;
     uint64_t column_ = 0;  // the column less the offset of the position (modulo 2^64)
+    // Each kind of token run's buffer, its length and its limit (Run::none: none).
+    struct RunBuffer {
+        uint8_t *buf;
+        uint32_t *len;
+        uint32_t limit;
+    };
+    std::array<RunBuffer, kRunKinds> runs_{};
 };
 
 // Reads use the fast path unless a test asks for the reference.
