@@ -426,6 +426,30 @@ inline size_t plain_ascii_prefix(const uint8_t *p, const uint8_t *end) {
     return static_cast<size_t>(q - p);
 }
 
+#if defined(__SSE2__)
+// The count of the 16 bytes at p, from the first on, that are ASCII bytes of a token run's class:
+// the digits, or the name bytes A-Z a-z 0-9 _ + - (`digits` false). A range [lo, lo + n) of
+// unsigned bytes is tested with a signed compare after moving lo to -128: (b - lo) mod 256 < n
+// is b + (0x80 - lo) < n - 128 in signed bytes. Bytes from 0x80 up fall outside every range
+// (also after the OR with 0x20 that folds capitals to small letters).
+inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
+    const auto range = [](__m128i v, uint8_t lo, uint8_t n) {
+        return _mm_cmplt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - lo))),
+                              _mm_set1_epi8(static_cast<char>(n - 128)));
+    };
+    const auto is = [](__m128i v, char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    __m128i in = range(v, '0', 10);
+    if (!digits) {
+        const __m128i letter = range(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'a', 26);
+        in = _mm_or_si128(_mm_or_si128(in, letter),
+                          _mm_or_si128(is(v, '_'), _mm_or_si128(is(v, '+'), is(v, '-'))));
+    }
+    const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(in));
+    return static_cast<unsigned>(__builtin_ctz(~mask));  // bit 16 and up of ~mask are set
+}
+#endif
+
 // ---------------------------------------------------------------------------
 // The fast path
 //
@@ -451,6 +475,18 @@ class FastScan {
         // Bytes from `limit_` on are refused by the text limit.
         const uint64_t room = r->max_text_bytes - r->bytes_scanned;
         limit_ = static_cast<uint64_t>(end - p) > room ? p + room : end;
+        runs_[static_cast<size_t>(Run::name)] = {r->text, &r->text_len, r->max_identifier_len,
+                                                 r->text + kTextCap};
+        runs_[static_cast<size_t>(Run::number)] = {r->text, &r->text_len, r->max_number_len,
+                                                   r->text + kTextCap};
+        runs_[static_cast<size_t>(Run::symbol)] = {r->text, &r->text_len, r->max_symbol_len,
+                                                   r->text + kTextCap};
+        runs_[static_cast<size_t>(Run::reference)] = {r->text, &r->text_len, r->max_reference_len,
+                                                      r->text + kTextCap};
+        runs_[static_cast<size_t>(Run::type)] = {r->type_text, &r->type_len, kTypeCap - 1,
+                                                 r->type_text + kTypeCap};
+        runs_[static_cast<size_t>(Run::unit)] = {r->unit_text, &r->unit_len, kUnitCap - 1,
+                                                 r->unit_text + kUnitCap};
         load();
     }
 
@@ -481,7 +517,6 @@ class FastScan {
                     if (state_ == S_octets) break;
                     continue;
                 }
-                if (b == '\t') tab();
                 const uint8_t a = kTransitions[state_][b];
                 if (a >= kFirstNamed || a == kNoTransition) {
                     if (!act(a, b)) return stopped(stop);
@@ -489,7 +524,7 @@ class FastScan {
                     continue;
                 }
                 if (a != kStay) state_ = a - kGotoBase;
-                line_break(b);
+                if (b <= '\r') control_byte(b);
                 ++p_;
             }
         }
@@ -535,6 +570,14 @@ class FastScan {
         column_ = column / 4 * 4 + 4 - offset(p_ + 1);
     }
 
+    // The column and line of a tab or line break at p_ (VT and FF count one column, as a space).
+    void control_byte(uint8_t b) {
+        if (b == '\t')
+            tab();
+        else
+            line_break(b);
+    }
+
     // Line breaks as count_line: CR, and LF unless it follows CR, start a line; after both the
     // column is 0.
     void line_break(uint8_t b) {
@@ -557,18 +600,19 @@ class FastScan {
         return true;
     }
 
-    // The named action a (or error cell) for ASCII byte b at p_, whose tab is already counted:
-    // the rest of the per-byte step. An action that succeeds looks at the state alone (positions
-    // matter only to error reports), so only the state is written back before it.
+    // The named action a (or error cell) for ASCII byte b at p_: the rest of the per-byte step.
+    // An action that succeeds looks at the state alone (positions matter only to error reports),
+    // so only the state is written back before it, and a tab or line break is counted after it.
     bool act(uint8_t a, uint8_t b) {
         r_->state = state_;
         if (run_action(r_, a, b)) {
             state_ = r_->state;
-            if (b <= '\r') line_break(b);  // few actions take a line break
+            if (b <= '\r') control_byte(b);  // few actions take a tab or line break
             ++p_;
             return true;
         }
         state_ = r_->state;
+        if (b == '\t') tab();  // the error is reported with the tab's column counted
         store(++p_);
         const bool ok = scanning_error(r_, b, r_->error, false);
         load();
@@ -576,6 +620,12 @@ class FastScan {
     }
 
     void white_run() {
+        // Most runs are empty or one space between tokens: those without the loop.
+        if (!is_white_space(*p_)) return;
+        if (*p_ == ' ' && limit_ - p_ > 1 && !is_white_space(p_[1])) {
+            ++p_;
+            return;
+        }
         while (p_ < limit_) {
             const uint8_t b = *p_;
             if (b != ' ') {  // the common case first: no class lookup
@@ -597,35 +647,10 @@ class FastScan {
         const auto &stay = kRunBytes[static_cast<size_t>(facts.run)];
         if (!stay[*p_]) return;  // most runs after the first byte are empty
         if (facts.first && !has_class(*p_, facts.first)) return;
-        uint8_t *buf = r_->text;
-        uint32_t *len = &r_->text_len;
-        uint32_t limit = 0;
-        switch (facts.run) {
-            case Run::name:
-                limit = r_->max_identifier_len;
-                break;
-            case Run::number:
-                limit = r_->max_number_len;
-                break;
-            case Run::symbol:
-                limit = r_->max_symbol_len;
-                break;
-            case Run::reference:
-                limit = r_->max_reference_len;
-                break;
-            case Run::type:
-                buf = r_->type_text;
-                len = &r_->type_len;
-                limit = kTypeCap - 1;
-                break;
-            case Run::unit:
-                buf = r_->unit_text;
-                len = &r_->unit_len;
-                limit = kUnitCap - 1;
-                break;
-            case Run::none:
-                return;
-        }
+        const RunBuffer &run = runs_[static_cast<size_t>(facts.run)];
+        uint8_t *const buf = run.buf;
+        uint32_t *const len = run.len;
+        const uint32_t limit = run.limit;
         if (*len >= limit) return;
         const uint8_t *end = limit_;
         if (static_cast<uint64_t>(end - p_) > limit - *len) end = p_ + (limit - *len);
@@ -634,6 +659,29 @@ class FastScan {
         const uint8_t *q = p_;
         uint8_t *out = buf + *len;
         uint64_t continuations = 0;
+#if defined(__SSE2__)
+        // Names, symbols, references and numbers: sixteen bytes classified at once while the
+        // chunk has them, copied with one 16-byte move while the buffer has room for it (the
+        // bytes past the run are written over later or never read).
+        if (facts.run != Run::type && facts.run != Run::unit) {
+            const bool digits = facts.run == Run::number;
+            while (end_ - q >= 16 && q < end) {
+                size_t n = ascii_run_prefix16(q, digits);
+                if (n > static_cast<size_t>(end - q)) n = static_cast<size_t>(end - q);
+                if (run.end - out >= 16)
+                    std::memcpy(out, q, 16);
+                else
+                    std::memcpy(out, q, n);
+                out += n;
+                q += n;
+                if (n < 16) {
+                    // Stopped by an ASCII byte of another class or by the limit: done.
+                    if (q == end || *q < 0x80) return finish_run(q, len, 0, facts.into);
+                    break;
+                }
+            }
+        }
+#endif
         // Four ASCII bytes at a time while all of them stay: one test and one store for the four.
         while (end - q >= 4) {
             uint32_t v;
@@ -661,11 +709,15 @@ class FastScan {
                 continuations += n - 1;
             }
         }
+        finish_run(q, len, continuations, facts.into);
+    }
+
+    void finish_run(const uint8_t *q, uint32_t *len, uint64_t continuations, uint8_t into) {
         if (q == p_) return;
         *len += static_cast<uint32_t>(q - p_);
         column_ -= continuations;
         p_ = q;
-        state_ = facts.into;
+        state_ = into;
     }
 
     // Appends the following plain string bytes (and complete, valid multi-byte characters) to
@@ -710,6 +762,14 @@ class FastScan {
     uint32_t state_ = 0;
     uint64_t line_ = 0;
     uint64_t column_ = 0;  // the column less the offset of the position (modulo 2^64)
+    // Each kind of token run's buffer, its length and its limit (Run::none: none).
+    struct RunBuffer {
+        uint8_t *buf;
+        uint32_t *len;
+        uint32_t limit;
+        const uint8_t *end;  // the end of the buffer
+    };
+    std::array<RunBuffer, kRunKinds> runs_{};
 };
 
 // Reads use the fast path unless a test asks for the reference.

@@ -179,4 +179,52 @@ TEST(ReferencePath, GeneratedDocuments) {
     expect_agreement(docs);
 }
 
+// Long runs that cross 16-byte steps: names, symbols, references and numbers of up to 40
+// pieces drawn from ASCII name bytes, characters of two and three bytes, bytes outside the
+// class and broken characters, between white space of every kind up to 70 bytes long.
+TEST(ReferencePath, LongRuns) {
+    std::mt19937 rng(1209);
+    const std::vector<std::string> pieces = {
+        "a",        "Z",    "_", "9", "0", "-", "+", "\xC3\xA9", "\xE2\x82\xAC",
+        "\xC2\xB5", "\x80", ".", "!", "e"};
+    const std::string white = " \t\r\n\v\f";
+    const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    const auto run = [&](size_t max, bool digits) {
+        std::string s;
+        for (size_t k = pick(max) + 1; k > 0; --k)
+            s += digits && pick(8) != 0 ? std::string(1, static_cast<char>('0' + pick(10)))
+                                        : pieces[pick(pieces.size())];
+        return s;
+    };
+    const auto space = [&] {
+        std::string s(pick(3) == 0 ? pick(70) : pick(3), ' ');
+        for (char &c : s) c = pick(4) == 0 ? white[pick(white.size())] : ' ';
+        return s;
+    };
+    std::vector<std::string> docs;
+    for (int i = 0; i < 60; ++i) {
+        std::string doc;
+        for (int m = 0; m < 6; ++m) {
+            doc += space() + "." + run(40, false) + space() + "=" + space();
+            switch (pick(4)) {
+                case 0:
+                    doc += run(40, true);
+                    break;
+                case 1:
+                    doc += "s" + run(40, false);
+                    break;
+                case 2:
+                    doc += "&." + run(20, false) + "." + run(20, false);
+                    break;
+                default:
+                    doc += "[" + run(30, true) + "," + space() + "-" + run(30, true) + "]";
+                    break;
+            }
+            doc += space() + ";";
+        }
+        docs.push_back(doc);
+    }
+    expect_agreement(docs);
+}
+
 }  // namespace
