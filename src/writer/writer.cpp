@@ -76,7 +76,8 @@ constexpr bool changes_rows(uint32_t kind) {
 }
 
 // Check, output and on_event for one event on a writer that is ready.
-bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+// The general path of one event: checks, output, row bookkeeping. False after a refusal.
+[[gnu::noinline]] bool check_write_note(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
     tvl_unit declared;
     const tvl_unit *declared_ptr = nullptr;
     const bool comma = comma_before(w->out, kind, e);
@@ -87,6 +88,13 @@ bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
     // Values and annotations change the row bookkeeping only through their comma.
     if (comma || changes_rows(kind))
         note_structure(w->rows, kind, comma, array_depth, struct_depth);
+    return true;
+}
+
+bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+    // The common events in one step, the rest through the general path.
+    if (w->stepping && step_common_event(*w, kind, e)) return true;
+    if (!check_write_note(w, kind, e)) return false;
     w->previous = kind;
     if (starts_document(kind)) w->started = true;
     if (w->on_event != nullptr) {
@@ -118,6 +126,7 @@ bool write_member(tvlr_writer *w, const char *name) {
 }  // namespace
 
 bool writer_fail(tvlr_writer *w, uint32_t code) {
+    w->stepping = false;
     if (w->error == 0) {
         w->error = code;
         w->error_offset = output_count(w->out);
@@ -169,6 +178,7 @@ bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool prett
     }
     writer->error = 0;
     writer->error_offset = 0;
+    writer->stepping = writer->on_event == nullptr && !tvl::wr::testing::event_path();
     return true;
 }
 
@@ -191,6 +201,7 @@ bool tvlr_write_finish(tvlr_writer *writer) {
         return writer_fail(writer, tvl::wr::sink_error(writer));
     if (o.sink.finish != nullptr && !o.sink.finish(&o.sink)) return false;
     writer->finished = true;
+    writer->stepping = false;
     return true;
 }
 

@@ -13,6 +13,9 @@ struct tvlr_writer {
     tvl::wr::Output out;
     bool finished;  // tvlr_write_finish succeeded; later events are refused
     bool started;   // an event other than the annotation tail and doc_end was accepted
+    // Events may take the one-step path (step_common_event): the writer is open and ready, has
+    // no on_event callback, and the tests did not ask for the general path when it was opened.
+    bool stepping;
     uint8_t max_struct_depth;
     uint8_t max_array_depth;
     uint32_t previous;  // kind of the last accepted event (doc_start before the first)
@@ -45,5 +48,11 @@ bool writer_fail(tvlr_writer *w, uint32_t code);
 // finished (a writer that is not open or is finished records error 28). Every event and value
 // call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
+
+// Checks, writes and books one common event in a single step where that settles it, on a
+// writer that is stepping: true when the event was accepted and written with every change of
+// state that the general path makes. False, with nothing changed, for any event that the
+// general path must decide.
+bool step_common_event(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
 
 }  // namespace tvl::wr

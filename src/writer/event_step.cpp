@@ -1,0 +1,499 @@
+// The common events in one step each: the checks, the output and the bookkeeping of an event that
+// the writer accepts, fused into one pass for the shapes that make up most documents (member
+// names, plain values, structs, arrays, annotation runs of a type word and a width).
+//
+// A step only ever accepts. It returns false, having changed nothing, for an event that it does
+// not settle with certainty: anything that may be refused, a value that needs the full rules, a
+// unit, a piece that does not fit the memory sink or the buffer in one claim. Such an event takes
+// the general path (check_event, output_event, note_structure), which gives the same bytes, state
+// and results and stays the reference that the tests compare the steps with.
+#include <cstring>
+
+#include "core/annotation.h"
+#include "core/byte_classes.h"
+#include "core/limits.h"
+#include "core/text_tokens.h"
+#include "writer/writer_impl.h"
+
+namespace tvl::wr {
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+
+// Non-zero when some byte of w is 00. Exact as a whole-word test, which is all it is used for.
+constexpr uint64_t zero_byte(uint64_t w) {
+    return (w - kOnes) & ~w & kHigh;
+}
+
+// Non-zero when some byte of w is outside printable ASCII (20..7E).
+constexpr uint64_t unprintable_byte(uint64_t w) {
+    return ((w - kOnes * 0x20) & ~w & kHigh) | (((w + kOnes) | w) & kHigh);
+}
+
+// Non-zero when some byte of w is `"` or `\`, the printable bytes that a literal escapes.
+constexpr uint64_t escaped_byte(uint64_t w) {
+    return zero_byte(w ^ (kOnes * '"')) | zero_byte(w ^ (kOnes * '\\'));
+}
+
+// An ASCII name: a name-start byte, then name bytes, all below 80 (so the text is UTF-8).
+bool is_ascii_name(const char *text, size_t len) {
+    const auto *p = reinterpret_cast<const uint8_t *>(text);
+    if (len == 0 || !is_name_start_byte(p[0])) return false;
+    uint8_t seen = p[0];
+    for (size_t i = 1; i < len; ++i) {
+        if (!is_name_byte(p[i])) return false;
+        seen |= p[i];
+    }
+    return seen < 0x80;
+}
+
+// The boolean words of the text: "true", "false", "on" and "off".
+bool is_bool_word(const char *text, size_t len) {
+    switch (len) {
+        case 2:
+            return std::memcmp(text, "on", 2) == 0;
+        case 3:
+            return std::memcmp(text, "off", 3) == 0;
+        case 4:
+            return std::memcmp(text, "true", 4) == 0;
+        case 5:
+            return std::memcmp(text, "false", 5) == 0;
+        default:
+            return false;
+    }
+}
+
+// A number text `-?D+(.D+)?` with decimal digits D: a decimal number token that is no special
+// number. Counts its digits and tells whether it has a point.
+bool plain_decimal(const char *text, size_t len, size_t &digits, bool &point) {
+    size_t i = len != 0 && text[0] == '-' ? 1 : 0;
+    const size_t start = i;
+    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    digits = i - start;
+    point = false;
+    if (digits == 0) return false;
+    if (i == len) return true;
+    if (text[i] != '.') return false;
+    const size_t before = ++i;
+    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    point = true;
+    digits += i - before;
+    return i == len && i != before;
+}
+
+// True when a value of the kind and text passes every rule under the type, width and base, as
+// check_value would find; false where only the full rules can tell. Strings pass here by type
+// alone: their content is checked while they are written.
+bool value_passes(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
+                  uint32_t base) {
+    switch (kind) {
+        case TVL_VK_NULL:
+            return true;
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER: {
+            size_t digits = 0;
+            bool point = false;
+            if (text == nullptr || len > kTokenMaxLen || !plain_decimal(text, len, digits, point))
+                return false;
+            if (type == TVLR_TYPE_PLAIN) return true;
+            const bool decimal = base == 0 || base == 10;
+            if (type == TVLR_TYPE_FLOAT) return decimal;
+            // Up to 18 digits stay below 10^18 < 2^63: every width from 64 up, and the implied
+            // width of 64, takes them.
+            if (type == TVLR_TYPE_SINT || type == TVLR_TYPE_UINT)
+                return decimal && !point && digits <= 18 && (bits == 0 || bits >= 64) &&
+                       (type == TVLR_TYPE_SINT || text[0] != '-');
+            return false;
+        }
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return (type == TVLR_TYPE_PLAIN || type == TVLR_TYPE_UTF8) && len <= kTokenMaxLen;
+        case TVL_VK_SYMBOL:
+            return type == TVLR_TYPE_PLAIN && text != nullptr && len <= kTokenMaxLen &&
+                   is_ascii_name(text, len) && !is_bool_word(text, len) &&
+                   !(len == 4 && std::memcmp(text, "null", 4) == 0);
+        case TVL_VK_BOOL:
+            return (type == TVLR_TYPE_PLAIN || type == TVLR_TYPE_BOOL) && text != nullptr &&
+                   is_bool_word(text, len);
+        default:
+            return false;
+    }
+}
+
+// The body of a string literal with its escapes, from p on: printable ASCII without `"` and `\`
+// a word at a time, everything else byte by byte. Returns the end.
+uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len) {
+    const auto *s = reinterpret_cast<const uint8_t *>(text);
+    size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if ((unprintable_byte(w) | escaped_byte(w)) == 0) {
+            std::memcpy(p, &w, 8);
+            p += 8;
+            continue;
+        }
+        for (size_t k = i; k < i + 8; ++k) {
+            const uint8_t letter = kEscapeLetter[s[k]];
+            if (letter != 0) *p++ = '\\';
+            *p++ = letter != 0 ? letter : s[k];
+        }
+    }
+    for (; i < len; ++i) {
+        const uint8_t b = s[i];
+        const uint8_t letter = kEscapeLetter[b];
+        if (letter != 0) *p++ = '\\';
+        *p++ = letter != 0 ? letter : b;
+    }
+    return p;
+}
+
+// The comma before an item that the general path writes, and the array level it belongs to:
+// an element was written in the directly open array and no annotation stands between (an
+// annotation's own comma ignores the annotation before it, which cannot be open here).
+ArrayLevel *comma_level(Output &o, bool after_annotation_suppresses) {
+    if (after_annotation_suppresses && o.after_annotation) return nullptr;
+    ArrayLevel *level = const_cast<ArrayLevel *>(directly_open_level(o));
+    return level != nullptr && level->separator_due ? level : nullptr;
+}
+
+// The element count and row check of a comma: a row may not grow past its length.
+bool comma_fits(const Rows &rows) {
+    return rows.row_length == 0 || rows.row_length > rows.elements;
+}
+
+// The state changes of a written comma: the array's type in force again, one element more.
+void after_comma(tvlr_writer &w, ArrayLevel &level) {
+    Output &o = w.out;
+    level.separator_due = false;
+    copy_in_force(o.in_force, level.saved);
+    if (o.array_depth < kArrayLevels) {
+        ++w.rows.elements;
+        w.rows.levels[o.array_depth].row_break_seen = false;
+    }
+}
+
+uint8_t *put_comma(const Output &o, uint8_t *p) {
+    *p++ = ',';
+    if (o.pretty) *p++ = ' ';
+    return p;
+}
+
+[[gnu::noinline]] bool member_name(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const size_t len = e.text_len;
+    if (w.previous == TVLR_EV_TYPE_END || e.text == nullptr || len > kTokenMaxLen ||
+        !is_ascii_name(e.text, len))
+        return false;
+    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t total = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    uint8_t *p = claim(o, total);
+    if (p == nullptr) return false;
+    if (end_len != 0) {
+        p[0] = ';';
+        p[end_len - 1] = o.pretty ? '\n' : ';';
+        p += end_len;
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    p += tabs;
+    *p++ = '.';
+    if (len <= 16) {
+        copy_short(p, reinterpret_cast<const uint8_t *>(e.text), len);
+    } else {
+        std::memcpy(p, e.text, len);
+    }
+    p += len;
+    if (o.pretty) {
+        std::memcpy(p, " = ", 3);
+    } else {
+        *p = '=';
+    }
+    commit(o, total);
+    o.statement_open = o.after_annotation = o.param_written = false;
+    clear_in_force(o.in_force);
+    // Rows of an earlier member say nothing about this one.
+    if (o.array_depth < kArrayLevels) {
+        w.rows.levels[o.array_depth].row_break_seen = false;
+        w.rows.levels[o.array_depth].closed_row_length = 0;
+    }
+    return true;
+}
+
+[[gnu::noinline]] bool value(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const uint32_t kind = e.value_kind;
+    // A null text counts as an empty one; with a length it is refused.
+    if (unit_present(e.unit) || (e.text == nullptr && e.text_len != 0)) return false;
+    ArrayLevel *const level = comma_level(o, true);
+    if (level != nullptr && !comma_fits(w.rows)) return false;
+    const char *text = e.text;
+    const size_t len = e.text != nullptr ? e.text_len : 0;
+    if (!value_passes(kind, text, len, e.value_type, e.bits, e.base)) return false;
+    // A reader checks the value against the type it has in force, restored by the comma.
+    const InForce &f = level != nullptr ? level->saved : o.in_force;
+    if ((f.type != e.value_type || f.bits != e.bits || f.base != e.base) &&
+        !value_passes(kind, text, len, f.type, f.bits, f.base))
+        return false;
+
+    const bool string = kind == TVL_VK_STRING || kind == TVL_VK_ARRAY_STRING;
+    if (string && check_string_content(text, len) != 0) return false;
+    const size_t most = 2 + (string ? 2 + 2 * len : kind == TVL_VK_BOOL ? 5 : len);
+    uint8_t *const start = claim(o, most);
+    if (start == nullptr) return false;
+    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
+    switch (kind) {
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            *p++ = '"';
+            p = put_literal_body(p, text, len);
+            *p++ = '"';
+            break;
+        case TVL_VK_BOOL:
+            if (text[1] == 'r' || text[1] == 'n') {
+                std::memcpy(p, "true", 4);
+                p += 4;
+            } else {
+                std::memcpy(p, "false", 5);
+                p += 5;
+            }
+            break;
+        case TVL_VK_NULL:
+            break;
+        default:  // numbers and symbols: the text as it stands
+            if (len <= 16) {
+                copy_short(p, reinterpret_cast<const uint8_t *>(text), len);
+            } else {
+                std::memcpy(p, text, len);
+            }
+            p += len;
+            break;
+    }
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (level != nullptr) after_comma(w, *level);
+    o.statement_open = true;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    return true;
+}
+
+[[gnu::noinline]] bool struct_start(tvlr_writer &w) {
+    Output &o = w.out;
+    ArrayLevel *const level = comma_level(o, true);
+    if ((level != nullptr && !comma_fits(w.rows)) || o.struct_depth >= w.max_struct_depth)
+        return false;
+    uint8_t *const start = claim(o, 4);
+    if (start == nullptr) return false;
+    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
+    *p++ = '{';
+    if (o.pretty) *p++ = '\n';
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (level != nullptr) after_comma(w, *level);
+    if (o.array_depth < kArrayLevels && o.struct_depth <= kDepthLimitMax)
+        w.rows.around_struct[o.struct_depth] = {w.rows.elements, w.rows.row_length};
+    ++o.struct_depth;
+    o.statement_open = false;
+    return true;
+}
+
+[[gnu::noinline]] bool struct_end(tvlr_writer &w) {
+    Output &o = w.out;
+    if (w.previous == TVLR_EV_TYPE_END || o.struct_depth == 0) return false;
+    const uint32_t depth = o.struct_depth - 1;
+    const uint32_t tabs = o.pretty ? depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t total = end_len + tabs + 1;
+    uint8_t *p = claim(o, total);
+    if (p == nullptr) return false;
+    if (end_len != 0) {
+        p[0] = ';';
+        p[end_len - 1] = o.pretty ? '\n' : ';';
+        p += end_len;
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    p[tabs] = '}';
+    commit(o, total);
+    o.statement_open = true;
+    if (o.array_depth < kArrayLevels && depth <= kDepthLimitMax) {
+        w.rows.elements = w.rows.around_struct[depth].elements;
+        w.rows.row_length = w.rows.around_struct[depth].row_length;
+    }
+    o.struct_depth = depth;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    return true;
+}
+
+[[gnu::noinline]] bool array_start(tvlr_writer &w) {
+    Output &o = w.out;
+    ArrayLevel *const level = comma_level(o, true);
+    const uint32_t depth = o.array_depth;
+    if ((level != nullptr && !comma_fits(w.rows)) || depth >= w.max_array_depth ||
+        depth + 1 >= kArrayLevels)
+        return false;
+    uint8_t *const start = claim(o, 3);
+    if (start == nullptr) return false;
+    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
+    *p++ = '[';
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (level != nullptr) after_comma(w, *level);
+    ArrayLevel &opened = o.levels[depth];
+    opened.separator_due = false;
+    opened.opened_at_struct_depth = o.struct_depth;
+    copy_in_force(opened.saved, o.in_force);
+    o.array_depth = depth + 1;
+    // An array right after a row break is the next row: it must be as long as the last.
+    Rows &rows = w.rows;
+    RowLevel &outer = rows.levels[depth];
+    outer.elements = rows.elements;
+    outer.row_length = rows.row_length;
+    rows.elements = 1;
+    rows.row_length = outer.row_break_seen ? outer.closed_row_length : 0;
+    rows.levels[depth + 1].closed_row_length = 0;
+    rows.levels[depth + 1].row_break_seen = false;
+    return true;
+}
+
+[[gnu::noinline]] bool array_end(tvlr_writer &w) {
+    Output &o = w.out;
+    Rows &rows = w.rows;
+    const uint32_t depth = o.array_depth;
+    if (w.previous == TVLR_EV_TYPE_END || w.previous == TVLR_EV_ARRAY_START || depth == 0 ||
+        depth >= kArrayLevels || (rows.row_length != 0 && rows.row_length != rows.elements))
+        return false;
+    uint8_t *const p = claim(o, 1);
+    if (p == nullptr) return false;
+    *p = ']';
+    commit(o, 1);
+    copy_in_force(o.in_force, o.levels[depth - 1].saved);
+    o.array_depth = depth - 1;
+    o.statement_open = true;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    RowLevel &outer = rows.levels[depth - 1];
+    outer.closed_row_length = rows.row_length != 0 ? rows.row_length : rows.elements;
+    rows.elements = outer.elements + 1;
+    rows.row_length = outer.row_length;
+    return true;
+}
+
+// type_start, type_name, a width and type_end, as the general path writes them.
+[[gnu::noinline]] bool type_start(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    if (w.previous == TVLR_EV_TYPE_END || !annotation_fields_valid(e.value_type, e.bits, e.base))
+        return false;
+    ArrayLevel *const level = comma_level(o, false);
+    if (level != nullptr && !comma_fits(w.rows)) return false;
+    uint8_t *const start = claim(o, 3);
+    if (start == nullptr) return false;
+    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
+    *p++ = '<';
+    commit(o, static_cast<size_t>(p - start));
+    if (level != nullptr) after_comma(w, *level);
+    o.after_annotation = true;
+    o.param_written = false;
+    o.in_annotation = true;
+    clear_in_force(o.annotation);
+    o.annotation_len = 0;
+    return true;
+}
+
+[[gnu::noinline]] bool type_name(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    if (w.previous == TVLR_EV_TYPE_END || !o.in_annotation || o.annotation.type != 0 ||
+        e.value_type < TVLR_TYPE_UTF8 || e.value_type > TVLR_TYPE_BOOL)
+        return false;
+    const TypeWord word = type_word(e.value_type);
+    uint8_t *const p = claim(o, word.len);
+    if (p == nullptr || o.annotation_len + word.len > kAnnotationTextMax) return false;
+    std::memcpy(p, word.text, word.len);
+    commit(o, word.len);
+    o.annotation.type = e.value_type;
+    o.annotation_len += word.len;
+    return true;
+}
+
+[[gnu::noinline]] bool type_width(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    InForce &a = o.annotation;
+    if (w.previous == TVLR_EV_TYPE_END || e.value_kind != TVL_VK_BITS || !o.in_annotation ||
+        a.type == 0)
+        return false;
+    const uint32_t bits = written_bits(e);
+    const uint32_t len = 1 + decimal_digits(bits);
+    if (o.annotation_len + len > kAnnotationTextMax ||
+        !annotation_fields_valid(a.type, bits, a.base))
+        return false;
+    uint8_t *const p = claim(o, len);
+    if (p == nullptr) return false;
+    p[0] = o.param_written ? ',' : ':';
+    write_decimal_before(p + len, bits);
+    commit(o, len);
+    o.param_written = true;
+    a.bits = bits;
+    o.annotation_len += len;
+    return true;
+}
+
+[[gnu::noinline]] bool type_end(tvlr_writer &w) {
+    Output &o = w.out;
+    if (w.previous == TVLR_EV_TYPE_END || !o.in_annotation || o.annotation.type == 0) return false;
+    const size_t len = o.pretty ? 2 : 1;
+    uint8_t *const p = claim(o, len);
+    if (p == nullptr) return false;
+    p[0] = '>';
+    p[len - 1] = o.pretty ? ' ' : '>';
+    commit(o, len);
+    o.in_annotation = false;
+    copy_in_force(o.in_force, o.annotation);
+    return true;
+}
+
+}  // namespace
+
+bool step_common_event(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
+    // After a row break only the next row may follow; the general path refuses the rest.
+    if (w.previous == TVLR_EV_ROW_BREAK) return false;
+    bool done = false;
+    switch (kind) {
+        case TVLR_EV_MEMBER_NAME:
+            done = member_name(w, e);
+            break;
+        case TVLR_EV_VALUE:
+            done = value(w, e);
+            break;
+        case TVLR_EV_STRUCT_START:
+            done = struct_start(w);
+            break;
+        case TVLR_EV_STRUCT_END:
+            done = struct_end(w);
+            break;
+        case TVLR_EV_ARRAY_START:
+            done = array_start(w);
+            break;
+        case TVLR_EV_ARRAY_END:
+            done = array_end(w);
+            break;
+        case TVLR_EV_TYPE_START:
+            done = type_start(w, e);
+            break;
+        case TVLR_EV_TYPE_NAME:
+            return type_name(w, e) && (w.previous = kind, true);
+        case TVLR_EV_TYPE_PARAM:
+            return type_width(w, e) && (w.previous = kind, true);
+        case TVLR_EV_TYPE_END:
+            return type_end(w) && (w.previous = kind, true);
+        default:
+            return false;
+    }
+    if (!done) return false;
+    // Every accepted event but the annotation tail marks the document as started.
+    w.previous = kind;
+    w.started = true;
+    return true;
+}
+
+}  // namespace tvl::wr
