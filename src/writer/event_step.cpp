@@ -7,6 +7,7 @@
 // unit, a piece that does not fit the memory sink or the buffer in one claim. Such an event takes
 // the general path (check_event, output_event, note_structure), which gives the same bytes, state
 // and results and stays the reference that the tests compare the steps with.
+#include <array>
 #include <cstring>
 
 #include "core/annotation.h"
@@ -35,16 +36,24 @@ constexpr uint64_t escaped_byte(uint64_t w) {
     return zero_byte(w ^ (kOnes * '"')) | zero_byte(w ^ (kOnes * '\\'));
 }
 
+// For each byte below 80: bit 0 when it is a name byte, bit 1 when it is a name-start byte.
+constexpr std::array<uint8_t, 256> kAsciiName = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned b = 0; b < 0x80; ++b) {
+        const auto byte = static_cast<uint8_t>(b);
+        t[b] =
+            static_cast<uint8_t>((is_name_byte(byte) ? 1 : 0) | (is_name_start_byte(byte) ? 2 : 0));
+    }
+    return t;
+}();
+
 // An ASCII name: a name-start byte, then name bytes, all below 80 (so the text is UTF-8).
 bool is_ascii_name(const char *text, size_t len) {
     const auto *p = reinterpret_cast<const uint8_t *>(text);
-    if (len == 0 || !is_name_start_byte(p[0])) return false;
-    uint8_t seen = p[0];
-    for (size_t i = 1; i < len; ++i) {
-        if (!is_name_byte(p[i])) return false;
-        seen |= p[i];
-    }
-    return seen < 0x80;
+    if (len == 0 || (kAsciiName[p[0]] & 2) == 0) return false;
+    uint8_t all = 1;
+    for (size_t i = 1; i < len; ++i) all &= kAsciiName[p[i]];
+    return all != 0;
 }
 
 // The boolean words of the text: "true", "false", "on" and "off".
@@ -81,43 +90,35 @@ bool plain_decimal(const char *text, size_t len, size_t &digits, bool &point) {
     return i == len && i != before;
 }
 
-// True when a value of the kind and text passes every rule under the type, width and base, as
-// check_value would find; false where only the full rules can tell. Strings pass here by type
-// alone: their content is checked while they are written.
-bool value_passes(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
-                  uint32_t base) {
-    switch (kind) {
-        case TVL_VK_NULL:
-            return true;
-        case TVL_VK_NUMBER:
-        case TVL_VK_ARRAY_NUMBER: {
-            size_t digits = 0;
-            bool point = false;
-            if (text == nullptr || len > kTokenMaxLen || !plain_decimal(text, len, digits, point))
-                return false;
-            if (type == TVLR_TYPE_PLAIN) return true;
-            const bool decimal = base == 0 || base == 10;
-            if (type == TVLR_TYPE_FLOAT) return decimal;
-            // Up to 18 digits stay below 10^18 < 2^63: every width from 64 up, and the implied
-            // width of 64, takes them.
-            if (type == TVLR_TYPE_SINT || type == TVLR_TYPE_UINT)
-                return decimal && !point && digits <= 18 && (bits == 0 || bits >= 64) &&
-                       (type == TVLR_TYPE_SINT || text[0] != '-');
-            return false;
-        }
-        case TVL_VK_STRING:
-        case TVL_VK_ARRAY_STRING:
-            return (type == TVLR_TYPE_PLAIN || type == TVLR_TYPE_UTF8) && len <= kTokenMaxLen;
-        case TVL_VK_SYMBOL:
-            return type == TVLR_TYPE_PLAIN && text != nullptr && len <= kTokenMaxLen &&
-                   is_ascii_name(text, len) && !is_bool_word(text, len) &&
-                   !(len == 4 && std::memcmp(text, "null", 4) == 0);
-        case TVL_VK_BOOL:
-            return (type == TVLR_TYPE_PLAIN || type == TVLR_TYPE_BOOL) && text != nullptr &&
-                   is_bool_word(text, len);
-        default:
-            return false;
+// True when a plain decimal number passes every rule under the type, width and base, as
+// check_value finds; false where only the full rules can tell.
+bool number_passes(uint32_t type, uint32_t bits, uint32_t base, bool negative, size_t digits,
+                   bool point) {
+    if (type == TVLR_TYPE_PLAIN) return true;
+    const bool decimal = base == 0 || base == 10;
+    if (type == TVLR_TYPE_FLOAT) return decimal;
+    // Up to 18 digits stay below 10^18 < 2^63: every width from 64 up, and the implied width of
+    // 64, takes them.
+    if (type == TVLR_TYPE_SINT || type == TVLR_TYPE_UINT)
+        return decimal && !point && digits <= 18 && (bits == 0 || bits >= 64) &&
+               (type == TVLR_TYPE_SINT || !negative);
+    return false;
+}
+
+// True when printable ASCII fills the text, a word at a time (the last word overlapping).
+bool printable_ascii(const char *text, size_t len) {
+    if (len < 8) {
+        for (size_t i = 0; i < len; ++i)
+            if (static_cast<uint8_t>(text[i] - 0x20) > 0x7E - 0x20) return false;
+        return true;
     }
+    uint64_t odd = 0, w;
+    for (size_t i = 0; i + 8 < len; i += 8) {
+        std::memcpy(&w, text + i, 8);
+        odd |= unprintable_byte(w);
+    }
+    std::memcpy(&w, text + len - 8, 8);
+    return (odd | unprintable_byte(w)) == 0;
 }
 
 // The body of a string literal with its escapes, from p on: printable ASCII without `"` and `\`
@@ -222,34 +223,65 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
 
 [[gnu::noinline]] bool value(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
-    const uint32_t kind = e.value_kind;
-    // A null text counts as an empty one; with a length it is refused.
-    if (unit_present(e.unit) || (e.text == nullptr && e.text_len != 0)) return false;
+    const char *const text = e.text;
+    const size_t len = e.text_len;
+    if (text == nullptr || len > kTokenMaxLen || unit_present(e.unit)) return false;
     ArrayLevel *const level = comma_level(o, true);
     if (level != nullptr && !comma_fits(w.rows)) return false;
-    const char *text = e.text;
-    const size_t len = e.text != nullptr ? e.text_len : 0;
-    if (!value_passes(kind, text, len, e.value_type, e.bits, e.base)) return false;
     // A reader checks the value against the type it has in force, restored by the comma.
     const InForce &f = level != nullptr ? level->saved : o.in_force;
-    if ((f.type != e.value_type || f.bits != e.bits || f.base != e.base) &&
-        !value_passes(kind, text, len, f.type, f.bits, f.base))
-        return false;
-
-    const bool string = kind == TVL_VK_STRING || kind == TVL_VK_ARRAY_STRING;
-    if (string && check_string_content(text, len) != 0) return false;
-    const size_t most = 2 + (string ? 2 + 2 * len : kind == TVL_VK_BOOL ? 5 : len);
-    uint8_t *const start = claim(o, most);
-    if (start == nullptr) return false;
-    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
-    switch (kind) {
+    const bool declared_in_force = f.type == e.value_type && f.bits == e.bits && f.base == e.base;
+    uint8_t *start = nullptr, *p = nullptr;
+    switch (e.value_kind) {
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER: {
+            size_t digits = 0;
+            bool point = false;
+            if (!plain_decimal(text, len, digits, point)) return false;
+            const bool negative = text[0] == '-';
+            if (!number_passes(e.value_type, e.bits, e.base, negative, digits, point) ||
+                (!declared_in_force &&
+                 !number_passes(f.type, f.bits, f.base, negative, digits, point)))
+                return false;
+            if ((start = claim(o, 2 + len)) == nullptr) return false;
+            p = level != nullptr ? put_comma(o, start) : start;
+            if (len <= 16) {
+                copy_short(p, reinterpret_cast<const uint8_t *>(text), len);
+            } else {
+                std::memcpy(p, text, len);
+            }
+            p += len;
+            break;
+        }
         case TVL_VK_STRING:
-        case TVL_VK_ARRAY_STRING:
+        case TVL_VK_ARRAY_STRING: {
+            auto text_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_UTF8; };
+            if (!text_type(e.value_type) || !text_type(f.type)) return false;
+            if (!printable_ascii(text, len) && check_string_content(text, len) != 0) return false;
+            if ((start = claim(o, 4 + 2 * len)) == nullptr) return false;
+            p = level != nullptr ? put_comma(o, start) : start;
             *p++ = '"';
             p = put_literal_body(p, text, len);
             *p++ = '"';
             break;
-        case TVL_VK_BOOL:
+        }
+        case TVL_VK_SYMBOL:
+            if (e.value_type != TVLR_TYPE_PLAIN || f.type != TVLR_TYPE_PLAIN ||
+                !is_ascii_name(text, len) || is_bool_word(text, len) ||
+                (len == 4 && std::memcmp(text, "null", 4) == 0))
+                return false;
+            if ((start = claim(o, 2 + len)) == nullptr) return false;
+            p = level != nullptr ? put_comma(o, start) : start;
+            std::memcpy(p, text, len);
+            p += len;
+            break;
+        case TVL_VK_BOOL: {
+            auto bool_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_BOOL; };
+            if (!bool_type(e.value_type) || !bool_type(f.type) || !is_bool_word(text, len))
+                return false;
+            if ((start = claim(o, 7)) == nullptr) return false;
+            p = level != nullptr ? put_comma(o, start) : start;
+            // "true" and "on" against "false" and "off".
             if (text[1] == 'r' || text[1] == 'n') {
                 std::memcpy(p, "true", 4);
                 p += 4;
@@ -258,16 +290,14 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
                 p += 5;
             }
             break;
+        }
         case TVL_VK_NULL:
+            // Null stands under every type and writes no text.
+            if ((start = claim(o, 2)) == nullptr) return false;
+            p = level != nullptr ? put_comma(o, start) : start;
             break;
-        default:  // numbers and symbols: the text as it stands
-            if (len <= 16) {
-                copy_short(p, reinterpret_cast<const uint8_t *>(text), len);
-            } else {
-                std::memcpy(p, text, len);
-            }
-            p += len;
-            break;
+        default:
+            return false;
     }
     commit(o, static_cast<size_t>(p - start));
     o.after_annotation = false;
@@ -454,46 +484,55 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
 
 }  // namespace
 
-bool step_common_event(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
+bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
     // After a row break only the next row may follow; the general path refuses the rest.
-    if (w.previous == TVLR_EV_ROW_BREAK) return false;
-    bool done = false;
-    switch (kind) {
-        case TVLR_EV_MEMBER_NAME:
-            done = member_name(w, e);
-            break;
-        case TVLR_EV_VALUE:
-            done = value(w, e);
-            break;
-        case TVLR_EV_STRUCT_START:
-            done = struct_start(w);
-            break;
-        case TVLR_EV_STRUCT_END:
-            done = struct_end(w);
-            break;
-        case TVLR_EV_ARRAY_START:
-            done = array_start(w);
-            break;
-        case TVLR_EV_ARRAY_END:
-            done = array_end(w);
-            break;
-        case TVLR_EV_TYPE_START:
-            done = type_start(w, e);
-            break;
-        case TVLR_EV_TYPE_NAME:
-            return type_name(w, e) && (w.previous = kind, true);
-        case TVLR_EV_TYPE_PARAM:
-            return type_width(w, e) && (w.previous = kind, true);
-        case TVLR_EV_TYPE_END:
-            return type_end(w) && (w.previous = kind, true);
-        default:
-            return false;
+    if (w.previous != TVLR_EV_ROW_BREAK) {
+        bool done = false;
+        switch (kind) {
+            case TVLR_EV_MEMBER_NAME:
+                done = member_name(w, e);
+                break;
+            case TVLR_EV_VALUE:
+                done = value(w, e);
+                break;
+            case TVLR_EV_STRUCT_START:
+                done = struct_start(w);
+                break;
+            case TVLR_EV_STRUCT_END:
+                done = struct_end(w);
+                break;
+            case TVLR_EV_ARRAY_START:
+                done = array_start(w);
+                break;
+            case TVLR_EV_ARRAY_END:
+                done = array_end(w);
+                break;
+            case TVLR_EV_TYPE_START:
+                done = type_start(w, e);
+                break;
+            // The annotation tail does not mark the document as started.
+            case TVLR_EV_TYPE_NAME:
+                if (!type_name(w, e)) break;
+                w.previous = kind;
+                return true;
+            case TVLR_EV_TYPE_PARAM:
+                if (!type_width(w, e)) break;
+                w.previous = kind;
+                return true;
+            case TVLR_EV_TYPE_END:
+                if (!type_end(w)) break;
+                w.previous = kind;
+                return true;
+            default:
+                break;
+        }
+        if (done) {
+            w.previous = kind;
+            w.started = true;
+            return true;
+        }
     }
-    if (!done) return false;
-    // Every accepted event but the annotation tail marks the document as started.
-    w.previous = kind;
-    w.started = true;
-    return true;
+    return write_general(w, kind, e);
 }
 
 }  // namespace tvl::wr

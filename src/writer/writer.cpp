@@ -75,9 +75,9 @@ constexpr bool changes_rows(uint32_t kind) {
            kind == TVLR_EV_ROW_BREAK;
 }
 
-// Check, output and on_event for one event on a writer that is ready.
-// The general path of one event: checks, output, row bookkeeping. False after a refusal.
-[[gnu::noinline]] bool check_write_note(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+// The general path of one event on a writer that is ready: checks, output, row bookkeeping,
+// on_event.
+[[gnu::noinline]] bool write_general_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
     tvl_unit declared;
     const tvl_unit *declared_ptr = nullptr;
     const bool comma = comma_before(w->out, kind, e);
@@ -88,13 +88,6 @@ constexpr bool changes_rows(uint32_t kind) {
     // Values and annotations change the row bookkeeping only through their comma.
     if (comma || changes_rows(kind))
         note_structure(w->rows, kind, comma, array_depth, struct_depth);
-    return true;
-}
-
-bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
-    // The common events in one step, the rest through the general path.
-    if (w->stepping && step_common_event(*w, kind, e)) return true;
-    if (!check_write_note(w, kind, e)) return false;
     w->previous = kind;
     if (starts_document(kind)) w->started = true;
     if (w->on_event != nullptr) {
@@ -103,6 +96,12 @@ bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
             return writer_fail(w, TVL_ERR_SCANNER_CALLBACK_FAILED);
     }
     return true;
+}
+
+// One event on a writer that is ready: the common events in one step where the writer is
+// stepping, the rest through the general path.
+bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+    return w->stepping ? write_stepping(*w, kind, e) : write_general_event(w, kind, e);
 }
 
 // An event built from zero with only the value kind and a NUL-terminated text.
@@ -124,6 +123,10 @@ bool write_member(tvlr_writer *w, const char *name) {
 }
 
 }  // namespace
+
+bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
+    return write_general_event(&w, kind, e);
+}
 
 bool writer_fail(tvlr_writer *w, uint32_t code) {
     w->stepping = false;
@@ -222,6 +225,9 @@ uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer) {
 }
 
 bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *event) {
+    // A stepping writer is ready.
+    if (writer != nullptr && writer->stepping && event != nullptr)
+        return tvl::wr::write_stepping(*writer, kind, *event);
     if (!writer_ready(writer)) return false;
     if (event == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     return write_checked(writer, kind, *event);

@@ -13,7 +13,7 @@ struct tvlr_writer {
     tvl::wr::Output out;
     bool finished;  // tvlr_write_finish succeeded; later events are refused
     bool started;   // an event other than the annotation tail and doc_end was accepted
-    // Events may take the one-step path (step_common_event): the writer is open and ready, has
+    // Events may take the one-step path (write_stepping): the writer is open and ready, has
     // no on_event callback, and the tests did not ask for the general path when it was opened.
     bool stepping;
     uint8_t max_struct_depth;
@@ -49,10 +49,12 @@ bool writer_fail(tvlr_writer *w, uint32_t code);
 // call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
 
-// Checks, writes and books one common event in a single step where that settles it, on a
-// writer that is stepping: true when the event was accepted and written with every change of
-// state that the general path makes. False, with nothing changed, for any event that the
-// general path must decide.
-bool step_common_event(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
+// One event on a writer that is stepping: a common event in a single step (checks, output and
+// every change of state) where that settles it, any other through write_general.
+bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
+
+// One event on a writer that is ready through the general path: check_event, output_event,
+// note_structure and on_event. The reference for the one-step path.
+bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
 
 }  // namespace tvl::wr
