@@ -180,7 +180,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return p;
 }
 
-[[gnu::noinline]] bool member_name(tvlr_writer &w, const tvlr_event &e) {
+bool member_name(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     const size_t len = e.text_len;
     if (w.previous == TVLR_EV_TYPE_END || e.text == nullptr || len > kTokenMaxLen ||
@@ -221,12 +221,14 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool value(tvlr_writer &w, const tvlr_event &e) {
+bool value(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     const char *const text = e.text;
     const size_t len = e.text_len;
     if (text == nullptr || len > kTokenMaxLen || unit_present(e.unit)) return false;
-    ArrayLevel *const level = comma_level(o, true);
+    ArrayLevel *const open = const_cast<ArrayLevel *>(directly_open_level(o));
+    ArrayLevel *const level =
+        open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
     if (level != nullptr && !comma_fits(w.rows)) return false;
     // A reader checks the value against the type it has in force, restored by the comma.
     const InForce &f = level != nullptr ? level->saved : o.in_force;
@@ -303,12 +305,11 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     o.after_annotation = false;
     if (level != nullptr) after_comma(w, *level);
     o.statement_open = true;
-    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
-        open->separator_due = true;
+    if (open != nullptr) open->separator_due = true;
     return true;
 }
 
-[[gnu::noinline]] bool struct_start(tvlr_writer &w) {
+bool struct_start(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     ArrayLevel *const level = comma_level(o, true);
     if ((level != nullptr && !comma_fits(w.rows)) || o.struct_depth >= w.max_struct_depth)
@@ -328,7 +329,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool struct_end(tvlr_writer &w) {
+bool struct_end(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     if (w.previous == TVLR_EV_TYPE_END || o.struct_depth == 0) return false;
     const uint32_t depth = o.struct_depth - 1;
@@ -356,7 +357,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool array_start(tvlr_writer &w) {
+bool array_start(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     ArrayLevel *const level = comma_level(o, true);
     const uint32_t depth = o.array_depth;
@@ -387,7 +388,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool array_end(tvlr_writer &w) {
+bool array_end(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     Rows &rows = w.rows;
     const uint32_t depth = o.array_depth;
@@ -411,7 +412,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
 }
 
 // type_start, type_name, a width and type_end, as the general path writes them.
-[[gnu::noinline]] bool type_start(tvlr_writer &w, const tvlr_event &e) {
+bool type_start(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     if (w.previous == TVLR_EV_TYPE_END || !annotation_fields_valid(e.value_type, e.bits, e.base))
         return false;
@@ -431,7 +432,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool type_name(tvlr_writer &w, const tvlr_event &e) {
+bool type_name(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     if (w.previous == TVLR_EV_TYPE_END || !o.in_annotation || o.annotation.type != 0 ||
         e.value_type < TVLR_TYPE_UTF8 || e.value_type > TVLR_TYPE_BOOL)
@@ -446,7 +447,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool type_width(tvlr_writer &w, const tvlr_event &e) {
+bool type_width(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     InForce &a = o.annotation;
     if (w.previous == TVLR_EV_TYPE_END || e.value_kind != TVL_VK_BITS || !o.in_annotation ||
@@ -468,7 +469,7 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
-[[gnu::noinline]] bool type_end(tvlr_writer &w) {
+bool type_end(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     if (w.previous == TVLR_EV_TYPE_END || !o.in_annotation || o.annotation.type == 0) return false;
     const size_t len = o.pretty ? 2 : 1;
@@ -482,57 +483,51 @@ uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
+using Step = bool (*)(tvlr_writer &, const tvlr_event &);
+
+// One kind through its step, with the general path behind it. After a row break only the next
+// row may follow, which the general path decides.
+template <uint32_t kKind, Step kStep>
+bool stepped(tvlr_writer &w, const tvlr_event &e) {
+    if (w.previous != TVLR_EV_ROW_BREAK && kStep(w, e)) {
+        w.previous = kKind;
+        // Every accepted event but the annotation tail marks the document as started.
+        if (kKind != TVLR_EV_TYPE_NAME && kKind != TVLR_EV_TYPE_PARAM && kKind != TVLR_EV_TYPE_END)
+            w.started = true;
+        return true;
+    }
+    return write_general(w, kKind, e);
+}
+
+template <uint32_t kKind>
+bool general(tvlr_writer &w, const tvlr_event &e) {
+    return write_general(w, kKind, e);
+}
+
+// Indexed by event kind.
+constexpr Step kSteps[] = {
+    general<TVLR_EV_DOC_START>,
+    stepped<TVLR_EV_MEMBER_NAME, member_name>,
+    general<TVLR_EV_OCTETS_START>,
+    general<TVLR_EV_OCTETS_END>,
+    stepped<TVLR_EV_STRUCT_START, struct_start>,
+    stepped<TVLR_EV_STRUCT_END, struct_end>,
+    stepped<TVLR_EV_ARRAY_START, array_start>,
+    stepped<TVLR_EV_ARRAY_END, array_end>,
+    general<TVLR_EV_ROW_BREAK>,
+    stepped<TVLR_EV_VALUE, value>,
+    stepped<TVLR_EV_TYPE_START, type_start>,
+    stepped<TVLR_EV_TYPE_END, type_end>,
+    stepped<TVLR_EV_TYPE_NAME, type_name>,
+    stepped<TVLR_EV_TYPE_PARAM, type_width>,
+    general<TVLR_EV_DOC_END>,
+};
+static_assert(std::size(kSteps) == TVLR_EV_DOC_END + 1);
+
 }  // namespace
 
 bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
-    // After a row break only the next row may follow; the general path refuses the rest.
-    if (w.previous != TVLR_EV_ROW_BREAK) {
-        bool done = false;
-        switch (kind) {
-            case TVLR_EV_MEMBER_NAME:
-                done = member_name(w, e);
-                break;
-            case TVLR_EV_VALUE:
-                done = value(w, e);
-                break;
-            case TVLR_EV_STRUCT_START:
-                done = struct_start(w);
-                break;
-            case TVLR_EV_STRUCT_END:
-                done = struct_end(w);
-                break;
-            case TVLR_EV_ARRAY_START:
-                done = array_start(w);
-                break;
-            case TVLR_EV_ARRAY_END:
-                done = array_end(w);
-                break;
-            case TVLR_EV_TYPE_START:
-                done = type_start(w, e);
-                break;
-            // The annotation tail does not mark the document as started.
-            case TVLR_EV_TYPE_NAME:
-                if (!type_name(w, e)) break;
-                w.previous = kind;
-                return true;
-            case TVLR_EV_TYPE_PARAM:
-                if (!type_width(w, e)) break;
-                w.previous = kind;
-                return true;
-            case TVLR_EV_TYPE_END:
-                if (!type_end(w)) break;
-                w.previous = kind;
-                return true;
-            default:
-                break;
-        }
-        if (done) {
-            w.previous = kind;
-            w.started = true;
-            return true;
-        }
-    }
-    return write_general(w, kind, e);
+    return kind < std::size(kSteps) ? kSteps[kind](w, e) : write_general(w, kind, e);
 }
 
 }  // namespace tvl::wr
