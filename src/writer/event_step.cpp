@@ -14,27 +14,11 @@
 #include "core/byte_classes.h"
 #include "core/limits.h"
 #include "core/text_tokens.h"
+#include "writer/pieces.h"
 #include "writer/writer_impl.h"
 
 namespace tvl::wr {
 namespace {
-
-constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
-
-// Non-zero when some byte of w is 00. Exact as a whole-word test, which is all it is used for.
-constexpr uint64_t zero_byte(uint64_t w) {
-    return (w - kOnes) & ~w & kHigh;
-}
-
-// Non-zero when some byte of w is outside printable ASCII (20..7E).
-constexpr uint64_t unprintable_byte(uint64_t w) {
-    return ((w - kOnes * 0x20) & ~w & kHigh) | (((w + kOnes) | w) & kHigh);
-}
-
-// Non-zero when some byte of w is `"` or `\`, the printable bytes that a literal escapes.
-constexpr uint64_t escaped_byte(uint64_t w) {
-    return zero_byte(w ^ (kOnes * '"')) | zero_byte(w ^ (kOnes * '\\'));
-}
 
 // For each byte below 80: bit 0 when it is a name byte, bit 1 when it is a name-start byte.
 constexpr std::array<uint8_t, 256> kAsciiName = [] {
@@ -72,39 +56,6 @@ bool is_bool_word(const char *text, size_t len) {
     }
 }
 
-// A number text `-?D+(.D+)?` with decimal digits D: a decimal number token that is no special
-// number. Counts its digits and tells whether it has a point.
-bool plain_decimal(const char *text, size_t len, size_t &digits, bool &point) {
-    size_t i = len != 0 && text[0] == '-' ? 1 : 0;
-    const size_t start = i;
-    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
-    digits = i - start;
-    point = false;
-    if (digits == 0) return false;
-    if (i == len) return true;
-    if (text[i] != '.') return false;
-    const size_t before = ++i;
-    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
-    point = true;
-    digits += i - before;
-    return i == len && i != before;
-}
-
-// True when a plain decimal number passes every rule under the type, width and base, as
-// check_value finds; false where only the full rules can tell.
-bool number_passes(uint32_t type, uint32_t bits, uint32_t base, bool negative, size_t digits,
-                   bool point) {
-    if (type == TVLR_TYPE_PLAIN) return true;
-    const bool decimal = base == 0 || base == 10;
-    if (type == TVLR_TYPE_FLOAT) return decimal;
-    // Up to 18 digits stay below 10^18 < 2^63: every width from 64 up, and the implied width of
-    // 64, takes them.
-    if (type == TVLR_TYPE_SINT || type == TVLR_TYPE_UINT)
-        return decimal && !point && digits <= 18 && (bits == 0 || bits >= 64) &&
-               (type == TVLR_TYPE_SINT || !negative);
-    return false;
-}
-
 // True when printable ASCII fills the text, a word at a time (the last word overlapping).
 bool printable_ascii(const char *text, size_t len) {
     if (len < 8) {
@@ -121,34 +72,6 @@ bool printable_ascii(const char *text, size_t len) {
     return (odd | unprintable_byte(w)) == 0;
 }
 
-// The body of a string literal with its escapes, from p on: printable ASCII without `"` and `\`
-// a word at a time, everything else byte by byte. Returns the end.
-uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len) {
-    const auto *s = reinterpret_cast<const uint8_t *>(text);
-    size_t i = 0;
-    for (; i + 8 <= len; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s + i, 8);
-        if ((unprintable_byte(w) | escaped_byte(w)) == 0) {
-            std::memcpy(p, &w, 8);
-            p += 8;
-            continue;
-        }
-        for (size_t k = i; k < i + 8; ++k) {
-            const uint8_t letter = kEscapeLetter[s[k]];
-            if (letter != 0) *p++ = '\\';
-            *p++ = letter != 0 ? letter : s[k];
-        }
-    }
-    for (; i < len; ++i) {
-        const uint8_t b = s[i];
-        const uint8_t letter = kEscapeLetter[b];
-        if (letter != 0) *p++ = '\\';
-        *p++ = letter != 0 ? letter : b;
-    }
-    return p;
-}
-
 // The comma before an item that the general path writes, and the array level it belongs to:
 // an element was written in the directly open array and no annotation stands between (an
 // annotation's own comma ignores the annotation before it, which cannot be open here).
@@ -163,21 +86,19 @@ bool comma_fits(const Rows &rows) {
     return rows.row_length == 0 || rows.row_length > rows.elements;
 }
 
-// The state changes of a written comma: the array's type in force again, one element more.
-void after_comma(tvlr_writer &w, ArrayLevel &level) {
-    Output &o = w.out;
-    level.separator_due = false;
-    copy_in_force(o.in_force, level.saved);
-    if (o.array_depth < kArrayLevels) {
+// The row bookkeeping of a written comma: one element more.
+void count_comma(tvlr_writer &w) {
+    if (w.out.array_depth < kArrayLevels) {
         ++w.rows.elements;
-        w.rows.levels[o.array_depth].row_break_seen = false;
+        w.rows.levels[w.out.array_depth].row_break_seen = false;
     }
 }
 
-uint8_t *put_comma(const Output &o, uint8_t *p) {
-    *p++ = ',';
-    if (o.pretty) *p++ = ' ';
-    return p;
+// The state changes of a written comma: the array's type in force again, one element more.
+void after_comma(tvlr_writer &w, ArrayLevel &level) {
+    level.separator_due = false;
+    copy_in_force(w.out.in_force, level.saved);
+    count_comma(w);
 }
 
 bool member_name(tvlr_writer &w, const tvlr_event &e) {
@@ -233,7 +154,6 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
     // A reader checks the value against the type it has in force, restored by the comma.
     const InForce &f = level != nullptr ? level->saved : o.in_force;
     const bool declared_in_force = f.type == e.value_type && f.bits == e.bits && f.base == e.base;
-    uint8_t *start = nullptr, *p = nullptr;
     switch (e.value_kind) {
         case TVL_VK_NUMBER:
         case TVL_VK_ARRAY_NUMBER: {
@@ -245,14 +165,7 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
                 (!declared_in_force &&
                  !number_passes(f.type, f.bits, f.base, negative, digits, point)))
                 return false;
-            if ((start = claim(o, 2 + len)) == nullptr) return false;
-            p = level != nullptr ? put_comma(o, start) : start;
-            if (len <= 16) {
-                copy_short(p, reinterpret_cast<const uint8_t *>(text), len);
-            } else {
-                std::memcpy(p, text, len);
-            }
-            p += len;
+            if (!put_plain_value(o, open, level, TVL_VK_NUMBER, text, len)) return false;
             break;
         }
         case TVL_VK_STRING:
@@ -260,11 +173,7 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
             auto text_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_UTF8; };
             if (!text_type(e.value_type) || !text_type(f.type)) return false;
             if (!printable_ascii(text, len) && check_string_content(text, len) != 0) return false;
-            if ((start = claim(o, 4 + 2 * len)) == nullptr) return false;
-            p = level != nullptr ? put_comma(o, start) : start;
-            *p++ = '"';
-            p = put_literal_body(p, text, len);
-            *p++ = '"';
+            if (!put_plain_value(o, open, level, TVL_VK_STRING, text, len)) return false;
             break;
         }
         case TVL_VK_SYMBOL:
@@ -272,40 +181,23 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
                 !is_ascii_name(text, len) || is_bool_word(text, len) ||
                 (len == 4 && std::memcmp(text, "null", 4) == 0))
                 return false;
-            if ((start = claim(o, 2 + len)) == nullptr) return false;
-            p = level != nullptr ? put_comma(o, start) : start;
-            std::memcpy(p, text, len);
-            p += len;
+            if (!put_plain_value(o, open, level, TVL_VK_SYMBOL, text, len)) return false;
             break;
         case TVL_VK_BOOL: {
             auto bool_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_BOOL; };
             if (!bool_type(e.value_type) || !bool_type(f.type) || !is_bool_word(text, len))
                 return false;
-            if ((start = claim(o, 7)) == nullptr) return false;
-            p = level != nullptr ? put_comma(o, start) : start;
-            // "true" and "on" against "false" and "off".
-            if (text[1] == 'r' || text[1] == 'n') {
-                std::memcpy(p, "true", 4);
-                p += 4;
-            } else {
-                std::memcpy(p, "false", 5);
-                p += 5;
-            }
+            if (!put_plain_value(o, open, level, TVL_VK_BOOL, text, len)) return false;
             break;
         }
         case TVL_VK_NULL:
-            // Null stands under every type and writes no text.
-            if ((start = claim(o, 2)) == nullptr) return false;
-            p = level != nullptr ? put_comma(o, start) : start;
+            // Null stands under every type.
+            if (!put_plain_value(o, open, level, TVL_VK_NULL, text, len)) return false;
             break;
         default:
             return false;
     }
-    commit(o, static_cast<size_t>(p - start));
-    o.after_annotation = false;
-    if (level != nullptr) after_comma(w, *level);
-    o.statement_open = true;
-    if (open != nullptr) open->separator_due = true;
+    if (level != nullptr) count_comma(w);
     return true;
 }
 

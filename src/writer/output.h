@@ -268,9 +268,10 @@ inline uint32_t decimal_digits(uint64_t v) {
 using digits::write_decimal_before;
 
 namespace testing {
-// Test hook: while on, the typed writers send every member through the events, the canonical
-// observer writes annotation runs event by event, and writers opened meanwhile take every event
-// through the general path: the references that the direct paths are compared with.
+// Test hook: while on, the typed writers send every member through the events, and writers and
+// canonical observers opened meanwhile take every event through the general path (the observer
+// writes annotation runs and values event by event): the references that the direct paths are
+// compared with.
 void use_event_path(bool on);
 bool event_path();
 }  // namespace testing
