@@ -54,19 +54,43 @@ struct tvlr_canon_observer {
 
 namespace {
 
-// The output of one event: a plain value without a unit in one piece, the rest through the
-// output step.
+// The output of one event: plain values, member names and structure in one piece each, the
+// rest through the output step.
 bool output(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
-    tvl::wr::Output &o = obs->out;
-    if (kind == TVLR_EV_VALUE && obs->in_pieces && !tvl::wr::unit_present(e.unit)) {
-        auto *open = const_cast<tvl::wr::ArrayLevel *>(tvl::wr::directly_open_level(o));
-        auto *comma =
-            open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
+    using namespace tvl::wr;
+    Output &o = obs->out;
+    if (obs->in_pieces) {
         const char *text = e.text != nullptr ? e.text : "";
         const size_t len = e.text != nullptr ? e.text_len : 0;
-        if (tvl::wr::put_plain_value(o, open, comma, e.value_kind, text, len)) return true;
+        auto *open = const_cast<ArrayLevel *>(directly_open_level(o));
+        auto *comma =
+            open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
+        switch (kind) {
+            case TVLR_EV_MEMBER_NAME:
+                if (put_member_piece(o, text, len)) return true;
+                break;
+            case TVLR_EV_VALUE:
+                if (!unit_present(e.unit) &&
+                    put_plain_value(o, open, comma, e.value_kind, text, len))
+                    return true;
+                break;
+            case TVLR_EV_STRUCT_START:
+                if (put_struct_start_piece(o, comma)) return true;
+                break;
+            case TVLR_EV_STRUCT_END:
+                if (put_struct_end_piece(o)) return true;
+                break;
+            case TVLR_EV_ARRAY_START:
+                if (put_array_start_piece(o, comma)) return true;
+                break;
+            case TVLR_EV_ARRAY_END:
+                if (put_array_end_piece(o)) return true;
+                break;
+            default:
+                break;
+        }
     }
-    return tvl::wr::output_event(o, kind, e, nullptr);
+    return output_event(o, kind, e, nullptr);
 }
 
 bool is_bare_number_word(const tvlr_event &e) {
@@ -322,6 +346,11 @@ bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *eve
     if (obs == nullptr || event == nullptr) return true;
     // Most events neither start nor continue an annotation run: straight to the output.
     if (!obs->holding && kind != TVLR_EV_TYPE_START) return output(obs, kind, *event);
+    // The events of a run being held are kept without the frame of the full step.
+    if (obs->holding && !obs->run_complete &&
+        (kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END) &&
+        hold(obs, kind, *event))
+        return true;
     return on_run_event(obs, kind, *event);
 }
 

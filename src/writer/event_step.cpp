@@ -86,11 +86,11 @@ bool comma_fits(const Rows &rows) {
     return rows.row_length == 0 || rows.row_length > rows.elements;
 }
 
-// The row bookkeeping of a written comma: one element more.
-void count_comma(tvlr_writer &w) {
-    if (w.out.array_depth < kArrayLevels) {
+// The row bookkeeping of a comma written at the array depth: one element more.
+void count_comma(tvlr_writer &w, uint32_t array_depth) {
+    if (array_depth < kArrayLevels) {
         ++w.rows.elements;
-        w.rows.levels[w.out.array_depth].row_break_seen = false;
+        w.rows.levels[array_depth].row_break_seen = false;
     }
 }
 
@@ -98,42 +98,15 @@ void count_comma(tvlr_writer &w) {
 void after_comma(tvlr_writer &w, ArrayLevel &level) {
     level.separator_due = false;
     copy_in_force(w.out.in_force, level.saved);
-    count_comma(w);
+    count_comma(w, w.out.array_depth);
 }
 
 bool member_name(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     const size_t len = e.text_len;
     if (w.previous == TVLR_EV_TYPE_END || e.text == nullptr || len > kTokenMaxLen ||
-        !is_ascii_name(e.text, len))
+        !is_ascii_name(e.text, len) || !put_member_piece(o, e.text, len))
         return false;
-    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
-    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
-    const size_t total = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
-    uint8_t *p = claim(o, total);
-    if (p == nullptr) return false;
-    if (end_len != 0) {
-        p[0] = ';';
-        p[end_len - 1] = o.pretty ? '\n' : ';';
-        p += end_len;
-    }
-    if (tabs != 0) std::memset(p, '\t', tabs);
-    p += tabs;
-    *p++ = '.';
-    if (len <= 16) {
-        copy_short(p, reinterpret_cast<const uint8_t *>(e.text), len);
-    } else {
-        std::memcpy(p, e.text, len);
-    }
-    p += len;
-    if (o.pretty) {
-        std::memcpy(p, " = ", 3);
-    } else {
-        *p = '=';
-    }
-    commit(o, total);
-    o.statement_open = o.after_annotation = o.param_written = false;
-    clear_in_force(o.in_force);
     // Rows of an earlier member say nothing about this one.
     if (o.array_depth < kArrayLevels) {
         w.rows.levels[o.array_depth].row_break_seen = false;
@@ -197,55 +170,31 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
         default:
             return false;
     }
-    if (level != nullptr) count_comma(w);
+    if (level != nullptr) count_comma(w, o.array_depth);
     return true;
 }
 
 bool struct_start(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     ArrayLevel *const level = comma_level(o, true);
-    if ((level != nullptr && !comma_fits(w.rows)) || o.struct_depth >= w.max_struct_depth)
+    const uint32_t depth = o.struct_depth;
+    if ((level != nullptr && !comma_fits(w.rows)) || depth >= w.max_struct_depth ||
+        !put_struct_start_piece(o, level))
         return false;
-    uint8_t *const start = claim(o, 4);
-    if (start == nullptr) return false;
-    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
-    *p++ = '{';
-    if (o.pretty) *p++ = '\n';
-    commit(o, static_cast<size_t>(p - start));
-    o.after_annotation = false;
-    if (level != nullptr) after_comma(w, *level);
-    if (o.array_depth < kArrayLevels && o.struct_depth <= kDepthLimitMax)
-        w.rows.around_struct[o.struct_depth] = {w.rows.elements, w.rows.row_length};
-    ++o.struct_depth;
-    o.statement_open = false;
+    if (level != nullptr) count_comma(w, o.array_depth);
+    if (o.array_depth < kArrayLevels && depth <= kDepthLimitMax)
+        w.rows.around_struct[depth] = {w.rows.elements, w.rows.row_length};
     return true;
 }
 
 bool struct_end(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
-    if (w.previous == TVLR_EV_TYPE_END || o.struct_depth == 0) return false;
-    const uint32_t depth = o.struct_depth - 1;
-    const uint32_t tabs = o.pretty ? depth : 0;
-    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
-    const size_t total = end_len + tabs + 1;
-    uint8_t *p = claim(o, total);
-    if (p == nullptr) return false;
-    if (end_len != 0) {
-        p[0] = ';';
-        p[end_len - 1] = o.pretty ? '\n' : ';';
-        p += end_len;
-    }
-    if (tabs != 0) std::memset(p, '\t', tabs);
-    p[tabs] = '}';
-    commit(o, total);
-    o.statement_open = true;
+    if (w.previous == TVLR_EV_TYPE_END || !put_struct_end_piece(o)) return false;
+    const uint32_t depth = o.struct_depth;
     if (o.array_depth < kArrayLevels && depth <= kDepthLimitMax) {
         w.rows.elements = w.rows.around_struct[depth].elements;
         w.rows.row_length = w.rows.around_struct[depth].row_length;
     }
-    o.struct_depth = depth;
-    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
-        open->separator_due = true;
     return true;
 }
 
@@ -254,20 +203,9 @@ bool array_start(tvlr_writer &w, const tvlr_event &) {
     ArrayLevel *const level = comma_level(o, true);
     const uint32_t depth = o.array_depth;
     if ((level != nullptr && !comma_fits(w.rows)) || depth >= w.max_array_depth ||
-        depth + 1 >= kArrayLevels)
+        !put_array_start_piece(o, level))
         return false;
-    uint8_t *const start = claim(o, 3);
-    if (start == nullptr) return false;
-    uint8_t *p = level != nullptr ? put_comma(o, start) : start;
-    *p++ = '[';
-    commit(o, static_cast<size_t>(p - start));
-    o.after_annotation = false;
-    if (level != nullptr) after_comma(w, *level);
-    ArrayLevel &opened = o.levels[depth];
-    opened.separator_due = false;
-    opened.opened_at_struct_depth = o.struct_depth;
-    copy_in_force(opened.saved, o.in_force);
-    o.array_depth = depth + 1;
+    if (level != nullptr) count_comma(w, depth);
     // An array right after a row break is the next row: it must be as long as the last.
     Rows &rows = w.rows;
     RowLevel &outer = rows.levels[depth];
@@ -284,18 +222,10 @@ bool array_end(tvlr_writer &w, const tvlr_event &) {
     Output &o = w.out;
     Rows &rows = w.rows;
     const uint32_t depth = o.array_depth;
-    if (w.previous == TVLR_EV_TYPE_END || w.previous == TVLR_EV_ARRAY_START || depth == 0 ||
-        depth >= kArrayLevels || (rows.row_length != 0 && rows.row_length != rows.elements))
+    if (w.previous == TVLR_EV_TYPE_END || w.previous == TVLR_EV_ARRAY_START ||
+        (depth > 0 && rows.row_length != 0 && rows.row_length != rows.elements) ||
+        !put_array_end_piece(o))
         return false;
-    uint8_t *const p = claim(o, 1);
-    if (p == nullptr) return false;
-    *p = ']';
-    commit(o, 1);
-    copy_in_force(o.in_force, o.levels[depth - 1].saved);
-    o.array_depth = depth - 1;
-    o.statement_open = true;
-    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
-        open->separator_due = true;
     RowLevel &outer = rows.levels[depth - 1];
     outer.closed_row_length = rows.row_length != 0 ? rows.row_length : rows.elements;
     rows.elements = outer.elements + 1;

@@ -177,4 +177,116 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
     return true;
 }
 
+// The start of a statement: the pending ';', the indentation, '.', the name and '=', with
+// output_event's changes of state. False, with nothing changed, where it does not fit.
+inline bool put_member_piece(Output &o, const char *name, size_t len) {
+    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t total = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    uint8_t *p = claim(o, total);
+    if (p == nullptr) return false;
+    if (end_len != 0) {
+        p[0] = ';';
+        p[end_len - 1] = o.pretty ? '\n' : ';';
+        p += end_len;
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    p += tabs;
+    *p++ = '.';
+    if (len <= 16) {
+        copy_short(p, reinterpret_cast<const uint8_t *>(name), len);
+    } else {
+        std::memcpy(p, name, len);
+    }
+    p += len;
+    if (o.pretty) {
+        std::memcpy(p, " = ", 3);
+    } else {
+        *p = '=';
+    }
+    commit(o, total);
+    o.statement_open = o.after_annotation = o.param_written = false;
+    clear_in_force(o.in_force);
+    return true;
+}
+
+// The structural events in one piece each, with output_event's bytes and changes of state; comma
+// as for put_plain_value. False, with nothing changed, where output_event would meet a depth
+// outside the levels it keeps, or where the piece does not fit.
+inline bool put_struct_start_piece(Output &o, ArrayLevel *comma) {
+    uint8_t *const start = claim(o, 4);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? put_comma(o, start) : start;
+    *p++ = '{';
+    if (o.pretty) *p++ = '\n';
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    ++o.struct_depth;
+    o.statement_open = false;
+    return true;
+}
+
+inline bool put_struct_end_piece(Output &o) {
+    if (o.struct_depth == 0) return false;
+    const uint32_t depth = o.struct_depth - 1;
+    const uint32_t tabs = o.pretty ? depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t total = end_len + tabs + 1;
+    uint8_t *p = claim(o, total);
+    if (p == nullptr) return false;
+    if (end_len != 0) {
+        p[0] = ';';
+        p[end_len - 1] = o.pretty ? '\n' : ';';
+        p += end_len;
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    p[tabs] = '}';
+    commit(o, total);
+    o.statement_open = true;
+    o.struct_depth = depth;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    return true;
+}
+
+inline bool put_array_start_piece(Output &o, ArrayLevel *comma) {
+    const uint32_t depth = o.array_depth;
+    if (depth + 1 >= kArrayLevels) return false;
+    uint8_t *const start = claim(o, 3);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? put_comma(o, start) : start;
+    *p++ = '[';
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    ArrayLevel &opened = o.levels[depth];
+    opened.separator_due = false;
+    opened.opened_at_struct_depth = o.struct_depth;
+    copy_in_force(opened.saved, o.in_force);
+    o.array_depth = depth + 1;
+    return true;
+}
+
+inline bool put_array_end_piece(Output &o) {
+    const uint32_t depth = o.array_depth;
+    if (depth == 0 || depth >= kArrayLevels) return false;
+    uint8_t *const p = claim(o, 1);
+    if (p == nullptr) return false;
+    *p = ']';
+    commit(o, 1);
+    copy_in_force(o.in_force, o.levels[depth - 1].saved);
+    o.array_depth = depth - 1;
+    o.statement_open = true;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    return true;
+}
+
 }  // namespace tvl::wr
