@@ -289,7 +289,7 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
     if (tvl::is_number_kind(value.value_kind) && value.text != nullptr &&
         value.text_len <= tvl::kTokenMaxLen &&
         tvl::wr::plain_decimal(value.text, value.text_len, digits, point) &&
-        tvl::wr::number_passes(type, bits, base, value.text[0] == '-', digits, point))
+        tvl::wr::number_passes(type, bits, base, value.text, value.text_len, digits, point))
         return false;
     return tvl::wr::check_value(value.value_kind, value.text, value.text_len, type, bits, base) !=
            0;

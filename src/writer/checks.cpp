@@ -147,16 +147,6 @@ bool type_word_written(const Output &o) {
     return o.in_annotation && o.annotation.type != 0;
 }
 
-// True when the two units are the same unit: equal records, or (for a unit that a named unit
-// replaced in the text) a conversion by exactly 1 without an offset.
-bool same_unit(const tvl_unit &value, const tvl_unit &declared) {
-    if (tvl_unit_equal(value, declared)) return true;
-    if (!unit_present(declared)) return false;
-    bool ok = false, affine = false;
-    const double factor = tvl_unit_convert_factor(&ok, &affine, value, declared);
-    return ok && !affine && factor == 1.0;
-}
-
 uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_unit &declared) {
     const InForce &a = o.annotation;
     if (text == nullptr || len == 0) return TVL_ERR_INVALID_ARGUMENT;
@@ -185,6 +175,14 @@ uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_uni
 }
 
 }  // namespace
+
+bool same_unit(const tvl_unit &value, const tvl_unit &declared) {
+    if (tvl_unit_equal(value, declared)) return true;
+    if (!unit_present(declared)) return false;
+    bool ok = false, affine = false;
+    const double factor = tvl_unit_convert_factor(&ok, &affine, value, declared);
+    return ok && !affine && factor == 1.0;
+}
 
 uint32_t check_member_name(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;

@@ -29,6 +29,10 @@ uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type,
 uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base);
 
+// True when the two units are the same unit: equal records, or (for a unit that a named unit
+// replaced in the text) a conversion by exactly 1 without an offset.
+bool same_unit(const tvl_unit &value, const tvl_unit &declared);
+
 // The unit of a value event against what the text can carry: the annotation in force, or a unit
 // suffix where one may stand.
 uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e);

@@ -119,13 +119,18 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
     Output &o = w.out;
     const char *const text = e.text;
     const size_t len = e.text_len;
-    if (text == nullptr || len > kTokenMaxLen || unit_present(e.unit)) return false;
+    if (text == nullptr || len > kTokenMaxLen) return false;
     ArrayLevel *const open = const_cast<ArrayLevel *>(directly_open_level(o));
     ArrayLevel *const level =
         open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
     if (level != nullptr && !comma_fits(w.rows)) return false;
     // A reader checks the value against the type it has in force, restored by the comma.
     const InForce &f = level != nullptr ? level->saved : o.in_force;
+    // A unit goes with a value only as the unit that the annotation in force declared; the text
+    // then carries it there and not as a suffix.
+    if (unit_present(e.unit) &&
+        (!f.declared_unit || !tvl_unit_valid(e.unit) || !same_unit(e.unit, f.unit)))
+        return false;
     const bool declared_in_force = f.type == e.value_type && f.bits == e.bits && f.base == e.base;
     switch (e.value_kind) {
         case TVL_VK_NUMBER:
@@ -133,10 +138,9 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
             size_t digits = 0;
             bool point = false;
             if (!plain_decimal(text, len, digits, point)) return false;
-            const bool negative = text[0] == '-';
-            if (!number_passes(e.value_type, e.bits, e.base, negative, digits, point) ||
+            if (!number_passes(e.value_type, e.bits, e.base, text, len, digits, point) ||
                 (!declared_in_force &&
-                 !number_passes(f.type, f.bits, f.base, negative, digits, point)))
+                 !number_passes(f.type, f.bits, f.base, text, len, digits, point)))
                 return false;
             if (!put_plain_value(o, open, level, TVL_VK_NUMBER, text, len)) return false;
             break;

@@ -76,19 +76,27 @@ inline bool plain_decimal(const char *text, size_t len, size_t &digits, bool &po
     return i == len && i != before;
 }
 
-// True when a plain decimal number passes every rule under the type, width and base, as the
-// writer's check_value finds; false where only the full rules can tell.
-inline bool number_passes(uint32_t type, uint32_t bits, uint32_t base, bool negative, size_t digits,
-                          bool point) {
+// True when a plain decimal number (plain_decimal gave its digits and point) passes every rule
+// under the type, width and base, as the writer's check_value finds; false where only the full
+// rules can tell.
+inline bool number_passes(uint32_t type, uint32_t bits, uint32_t base, const char *text, size_t len,
+                          size_t digits, bool point) {
     if (type == TVLR_TYPE_PLAIN) return true;
     const bool decimal = base == 0 || base == 10;
     if (type == TVLR_TYPE_FLOAT) return decimal;
+    if (type != TVLR_TYPE_SINT && type != TVLR_TYPE_UINT) return false;
+    const bool negative = text[0] == '-';
+    if (!decimal || point || digits > 18 || (type == TVLR_TYPE_UINT && negative)) return false;
     // Up to 18 digits stay below 10^18 < 2^63: every width from 64 up, and the implied width of
-    // 64, takes them.
-    if (type == TVLR_TYPE_SINT || type == TVLR_TYPE_UINT)
-        return decimal && !point && digits <= 18 && (bits == 0 || bits >= 64) &&
-               (type == TVLR_TYPE_SINT || !negative);
-    return false;
+    // 64 for none, takes them. A narrower width takes up to 2^bits - 1 unsigned, and from
+    // -2^(bits-1) to 2^(bits-1) - 1 signed.
+    if (bits == 0 || bits >= 64) return true;
+    uint64_t v = 0;
+    for (size_t i = negative ? 1 : 0; i < len; ++i)
+        v = v * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (type == TVLR_TYPE_UINT) return v <= (uint64_t{1} << bits) - 1;
+    const uint64_t half = uint64_t{1} << (bits - 1);
+    return v < half || (negative && v == half);
 }
 
 inline uint8_t *put_comma(const Output &o, uint8_t *p) {

@@ -637,11 +637,20 @@ std::string mixed_text(std::mt19937 &rng) {
     return s;
 }
 
+// A decimal integer at the edge of a width (of 8 bits for none): 2^k - 1, 2^k or 2^k + 1 for k
+// the width or one less, with either sign.
+std::string edge_number(std::mt19937 &rng, uint32_t bits) {
+    const uint32_t k = (bits == 0 || bits > 64 ? 8 : bits) - static_cast<uint32_t>(rng() % 2);
+    const uint64_t v = (k == 64 ? 0 : uint64_t{1} << k) - 1 + rng() % 3;
+    return (rng() % 2 != 0 ? "-" : "") + std::to_string(v);
+}
+
 }  // namespace
 
 // The one-step path of the common events gives what the general path gives: the same bytes,
 // the same events accepted, the same first error and offset, on sequences of generated values
-// and structures with mixed texts, compact and pretty, into sinks large, small and buffered.
+// and structures with mixed texts and integers at the edges of widths, compact and pretty, into
+// sinks large, small and buffered.
 TEST(Agreement, SteppedEventsAgreeWithTheGeneralPath) {
     CaseGenerator values(5);
     StructureGenerator structures(6);
@@ -652,6 +661,8 @@ TEST(Agreement, SteppedEventsAgreeWithTheGeneralPath) {
         for (auto n = rng() % 4 + 1; n > 0; --n)
             events = events + (rng() % 2 != 0 ? case_events(values.next()) : structures.next());
         for (auto n = rng() % 3; n > 0; --n) events[rng() % events.size()].text = mixed_text(rng);
+        for (Ev &ev : events)
+            if (ev.kind == TVLR_EV_VALUE && rng() % 3 == 0) ev.text = edge_number(rng, ev.e.bits);
         const bool pretty = rng() % 2 != 0;
         const size_t capacity = std::array<size_t, 3>{0, 1 << 16, rng() % 80}[rng() % 3];
         const WriteResult stepped = write_through(events, pretty, capacity, false);
@@ -665,7 +676,7 @@ TEST(Agreement, SteppedEventsAgreeWithTheGeneralPath) {
         accepted += general.accepted;
         whole += general.ok ? 1 : 0;
     }
-    EXPECT_GT(accepted, 100000u);
-    EXPECT_GT(whole, 1000u);
+    EXPECT_GT(accepted, 80000u);
+    EXPECT_GT(whole, 500u);
     std::printf("events accepted %zu, sequences accepted whole %zu\n", accepted, whole);
 }
