@@ -163,10 +163,20 @@ bool write_annotation(tvlr_writer *w, const tvl_type_annotation &a, const tvl_un
         !write_number_param(w, e, TVL_VK_FRACTION, a.base))
         return false;
     if (e.unit.count != 0) {
-        char text[512];
-        const int n = tvl_unit_to_string_ex(text, sizeof text, w->unit_flags, e.unit);
-        if (n < 0) return writer_fail(w, TVL_ERR_UNIT_TOO_LONG);
-        if (!write_param(w, e, TVL_VK_UNIT, text, static_cast<size_t>(n))) return false;
+        // The text is a function of the unit record and the flags: printed once while they
+        // stay the same.
+        UnitMemo &m = w->memo;
+        if (!m.printed || m.flags != w->unit_flags ||
+            std::memcmp(&m.unit, &e.unit, sizeof e.unit) != 0) {
+            m.printed = false;
+            const int n = tvl_unit_to_string_ex(m.text, sizeof m.text, w->unit_flags, e.unit);
+            if (n < 0) return writer_fail(w, TVL_ERR_UNIT_TOO_LONG);
+            m.printed = true;
+            m.flags = w->unit_flags;
+            m.unit = e.unit;
+            m.len = static_cast<uint32_t>(n);
+        }
+        if (!write_param(w, e, TVL_VK_UNIT, m.text, m.len)) return false;
     }
     return tvlr_write_event(w, TVLR_EV_TYPE_END, &e);
 }

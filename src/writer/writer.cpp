@@ -51,7 +51,7 @@ uint32_t check_event(const tvlr_writer &w, uint32_t kind, const tvlr_event &e, b
         case TVLR_EV_TYPE_NAME:
             return check_type_name(o, e);
         case TVLR_EV_TYPE_PARAM: {
-            const uint32_t code = check_type_param(o, e, declared);
+            const uint32_t code = check_type_param(o, e, declared, w.memo.parsed);
             if (code == 0 && e.value_kind == TVL_VK_UNIT) declared_ptr = &declared;
             return code;
         }

@@ -7,6 +7,21 @@
 #include "writer/checks.h"
 #include "writer/output.h"
 
+namespace tvl::wr {
+
+// What a typed writer with a unit would otherwise redo on every call: the text of the last unit
+// printed for an annotation (under the writer's unit flags), and the last unit text parsed.
+struct UnitMemo {
+    bool printed;
+    uint32_t flags;
+    tvl_unit unit;
+    uint32_t len;
+    char text[512];
+    UnitParseMemo parsed;
+};
+
+}  // namespace tvl::wr
+
 struct tvlr_writer {
     // The output state comes first and begins with the sink copy: sink callbacks receive a
     // pointer to that copy, which is also the start of the writer.
@@ -25,6 +40,9 @@ struct tvlr_writer {
     uint32_t error;
     uint64_t error_offset;
     tvl::wr::Rows rows;  // row lengths of the arrays written, counted as a reader counts them
+    // Pure functions of their inputs, kept across events and opens; read by the checks, which
+    // otherwise only decide.
+    mutable tvl::wr::UnitMemo memo;
 };
 
 namespace tvl::wr {
