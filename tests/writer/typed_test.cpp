@@ -199,10 +199,11 @@ struct Item {
 };
 
 // The unit of an unsigned item, which changes from item to item (a writer keeps the last unit
-// it printed and parsed).
+// it printed and parsed), or none.
 tvl_unit unit_of_item(const Item &it) {
-    static const char *const kUnits[] = {"m", "k~m/s", "m"};
-    return unit_of(kUnits[it.u % 3]);
+    static const char *const kUnits[] = {"m", "k~m/s", "m", nullptr};
+    const char *unit = kUnits[it.u % 4];
+    return unit != nullptr ? unit_of(unit) : tvl_unit{};
 }
 
 bool write_item(tvlr_writer *w, const Item &it, Big &big) {
