@@ -4,7 +4,8 @@
 //
 // A step only ever accepts. It returns false, having changed nothing, for an event that it does
 // not settle with certainty: anything that may be refused, a value that needs the full rules, a
-// unit, a piece that does not fit the memory sink or the buffer in one claim. Such an event takes
+// unit that the annotation in force did not declare, a piece that does not fit the memory sink
+// or the buffer in one claim. Such an event takes
 // the general path (check_event, output_event, note_structure), which gives the same bytes, state
 // and results and stays the reference that the tests compare the steps with.
 #include <array>
@@ -309,11 +310,9 @@ bool type_end(tvlr_writer &w, const tvlr_event &) {
     return true;
 }
 
-using Step = bool (*)(tvlr_writer &, const tvlr_event &);
-
 // One kind through its step, with the general path behind it. After a row break only the next
 // row may follow, which the general path decides.
-template <uint32_t kKind, Step kStep>
+template <uint32_t kKind, EventStep kStep>
 bool stepped(tvlr_writer &w, const tvlr_event &e) {
     if (w.previous != TVLR_EV_ROW_BREAK && kStep(w, e)) {
         w.previous = kKind;
@@ -330,8 +329,10 @@ bool general(tvlr_writer &w, const tvlr_event &e) {
     return write_general(w, kKind, e);
 }
 
-// Indexed by event kind.
-constexpr Step kSteps[] = {
+}  // namespace
+
+// Indexed by event kind; to_array makes a missing or extra entry a compile error.
+const std::array<EventStep, kEventKinds> kEventSteps = std::to_array<EventStep>({
     general<TVLR_EV_DOC_START>,
     stepped<TVLR_EV_MEMBER_NAME, member_name>,
     general<TVLR_EV_OCTETS_START>,
@@ -347,13 +348,6 @@ constexpr Step kSteps[] = {
     stepped<TVLR_EV_TYPE_NAME, type_name>,
     stepped<TVLR_EV_TYPE_PARAM, type_width>,
     general<TVLR_EV_DOC_END>,
-};
-static_assert(std::size(kSteps) == TVLR_EV_DOC_END + 1);
-
-}  // namespace
-
-bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
-    return kind < std::size(kSteps) ? kSteps[kind](w, e) : write_general(w, kind, e);
-}
+});
 
 }  // namespace tvl::wr

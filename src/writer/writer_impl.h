@@ -1,6 +1,7 @@
 // The writer object and the internal calls that the typed writers build on.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "tvlr.h"
@@ -67,12 +68,18 @@ bool writer_fail(tvlr_writer *w, uint32_t code);
 // call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
 
-// One event on a writer that is stepping: a common event in a single step (checks, output and
-// every change of state) where that settles it, any other through write_general.
-bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
-
 // One event on a writer that is ready through the general path: check_event, output_event,
 // note_structure and on_event. The reference for the one-step path.
 bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
+
+// For each event kind: the event on a writer that is stepping, in a single step (checks, output
+// and every change of state) where that settles it, otherwise through write_general.
+using EventStep = bool (*)(tvlr_writer &, const tvlr_event &);
+inline constexpr uint32_t kEventKinds = TVLR_EV_DOC_END + 1;
+extern const std::array<EventStep, kEventKinds> kEventSteps;
+
+inline bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
+    return kind < kEventKinds ? kEventSteps[kind](w, e) : write_general(w, kind, e);
+}
 
 }  // namespace tvl::wr
