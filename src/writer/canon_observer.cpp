@@ -15,8 +15,10 @@
 #include "base/alloc.h"
 #include "core/annotation.h"
 #include "core/limits.h"
+#include "core/value_rules.h"
 #include "writer/checks.h"
 #include "writer/output.h"
+#include "writer/pieces.h"
 
 namespace {
 
@@ -40,6 +42,9 @@ struct tvlr_canon_observer {
     tvl::wr::Output out;  // first: the sink copy is the start of the object
     bool holding;
     bool run_complete;  // the held run's type_end has arrived
+    // Runs and plain values are written in one piece (not in the tests' reference runs, which
+    // write them event by event).
+    bool in_pieces;
     uint32_t held_count;
     HeldEvent held[kMaxHeldEvents];
     tvlr_event replayed;                    // the record a held event is replayed from
@@ -49,7 +54,44 @@ struct tvlr_canon_observer {
 
 namespace {
 
-using tvl::wr::output_event;
+// The output of one event: plain values, member names and structure in one piece each, the
+// rest through the output step.
+bool output(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    using namespace tvl::wr;
+    Output &o = obs->out;
+    if (obs->in_pieces) {
+        const char *text = e.text != nullptr ? e.text : "";
+        const size_t len = e.text != nullptr ? e.text_len : 0;
+        auto *open = const_cast<ArrayLevel *>(directly_open_level(o));
+        auto *comma =
+            open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
+        switch (kind) {
+            case TVLR_EV_MEMBER_NAME:
+                if (put_member_piece(o, text, len)) return true;
+                break;
+            case TVLR_EV_VALUE:
+                if (!unit_present(e.unit) &&
+                    put_plain_value(o, open, comma, e.value_kind, text, len))
+                    return true;
+                break;
+            case TVLR_EV_STRUCT_START:
+                if (put_struct_start_piece(o, comma)) return true;
+                break;
+            case TVLR_EV_STRUCT_END:
+                if (put_struct_end_piece(o)) return true;
+                break;
+            case TVLR_EV_ARRAY_START:
+                if (put_array_start_piece(o, comma)) return true;
+                break;
+            case TVLR_EV_ARRAY_END:
+                if (put_array_end_piece(o)) return true;
+                break;
+            default:
+                break;
+        }
+    }
+    return output_event(o, kind, e, nullptr);
+}
 
 bool is_bare_number_word(const tvlr_event &e) {
     if (e.text == nullptr) return false;
@@ -189,7 +231,7 @@ bool write_run(tvlr_canon_observer *obs) {
 }
 
 bool replay(tvlr_canon_observer *obs) {
-    if (!tvl::wr::testing::event_path() && write_run(obs)) return true;
+    if (obs->in_pieces && write_run(obs)) return true;
     const uint32_t n = obs->held_count;
     obs->holding = false;
     obs->held_count = 0;
@@ -202,7 +244,7 @@ bool replay(tvlr_canon_observer *obs) {
         e.base = h.base;
         e.text = h.text;
         e.text_len = h.text_len;
-        if (!output_event(obs->out, h.kind, e, nullptr)) return false;
+        if (!tvl::wr::output_event(obs->out, h.kind, e, nullptr)) return false;
     }
     return true;
 }
@@ -242,6 +284,13 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
     // A run without parameters was written so in the input: it is kept as it is.
     if (params == 0) return false;
     if (text_len > tvl::kAnnotationTextMax) return true;
+    size_t digits = 0;
+    bool point = false;
+    if (tvl::is_number_kind(value.value_kind) && value.text != nullptr &&
+        value.text_len <= tvl::kTokenMaxLen &&
+        tvl::wr::plain_decimal(value.text, value.text_len, digits, point) &&
+        tvl::wr::number_passes(type, bits, base, value.text, value.text_len, digits, point))
+        return false;
     return tvl::wr::check_value(value.value_kind, value.text, value.text_len, type, bits, base) !=
            0;
 }
@@ -267,7 +316,7 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
         if (hold(obs, kind, e)) return true;
         obs->holding = false;  // not kept: written at once like any other run
     }
-    return output_event(obs->out, kind, e, nullptr);
+    return output(obs, kind, e);
 }
 
 }  // namespace
@@ -280,6 +329,7 @@ tvlr_canon_observer *tvlr_canon_observer_create(const tvlr_sink *sink, bool pret
         tvl::mem::allocate_zeroed(1, sizeof(tvlr_canon_observer)));
     if (obs == nullptr) return nullptr;
     tvl::wr::output_open(obs->out, *sink, pretty);
+    obs->in_pieces = !tvl::wr::testing::event_path();
     return obs;
 }
 
@@ -295,8 +345,12 @@ bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *eve
     auto *obs = static_cast<tvlr_canon_observer *>(observer);
     if (obs == nullptr || event == nullptr) return true;
     // Most events neither start nor continue an annotation run: straight to the output.
-    if (!obs->holding && kind != TVLR_EV_TYPE_START)
-        return output_event(obs->out, kind, *event, nullptr);
+    if (!obs->holding && kind != TVLR_EV_TYPE_START) return output(obs, kind, *event);
+    // The events of a run being held are kept without the frame of the full step.
+    if (obs->holding && !obs->run_complete &&
+        (kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END) &&
+        hold(obs, kind, *event))
+        return true;
     return on_run_event(obs, kind, *event);
 }
 

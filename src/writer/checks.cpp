@@ -147,17 +147,8 @@ bool type_word_written(const Output &o) {
     return o.in_annotation && o.annotation.type != 0;
 }
 
-// True when the two units are the same unit: equal records, or (for a unit that a named unit
-// replaced in the text) a conversion by exactly 1 without an offset.
-bool same_unit(const tvl_unit &value, const tvl_unit &declared) {
-    if (tvl_unit_equal(value, declared)) return true;
-    if (!unit_present(declared)) return false;
-    bool ok = false, affine = false;
-    const double factor = tvl_unit_convert_factor(&ok, &affine, value, declared);
-    return ok && !affine && factor == 1.0;
-}
-
-uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_unit &declared) {
+uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_unit &declared,
+                          UnitParseMemo &memo) {
     const InForce &a = o.annotation;
     if (text == nullptr || len == 0) return TVL_ERR_INVALID_ARGUMENT;
     if (o.annotation_len + 1 + len > kAnnotationTextMax) return TVL_ERR_TYPE_TOO_LONG;
@@ -178,13 +169,27 @@ uint32_t check_unit_param(const Output &o, const char *text, size_t len, tvl_uni
         declared = tvl_unit{};
         return 0;
     }
-    bool ok = false;
-    declared = tvl_parse_unit_n(text, static_cast<uint32_t>(len), &ok);
+    // The parse is a function of the text alone. Here len is at most the annotation's limit.
+    if (!memo.valid || memo.len != len || std::memcmp(memo.text, text, len) != 0) {
+        memo.unit = tvl_parse_unit_n(text, static_cast<uint32_t>(len), &memo.ok);
+        memo.len = static_cast<uint32_t>(len);
+        std::memcpy(memo.text, text, len);
+        memo.valid = true;
+    }
+    declared = memo.unit;
     // A utf8 annotation keeps a unit text that is no unit; every other type needs a unit.
-    return ok || a.type == TVLR_TYPE_UTF8 ? 0 : TVL_ERR_UNIT_ILLEGAL;
+    return memo.ok || a.type == TVLR_TYPE_UTF8 ? 0 : TVL_ERR_UNIT_ILLEGAL;
 }
 
 }  // namespace
+
+bool same_unit(const tvl_unit &value, const tvl_unit &declared) {
+    if (tvl_unit_equal(value, declared)) return true;
+    if (!unit_present(declared)) return false;
+    bool ok = false, affine = false;
+    const double factor = tvl_unit_convert_factor(&ok, &affine, value, declared);
+    return ok && !affine && factor == 1.0;
+}
 
 uint32_t check_member_name(const char *text, size_t len) {
     if (len == 0) return TVL_ERR_EMPTY_IDENTIFIER;
@@ -273,7 +278,8 @@ uint32_t check_type_name(const Output &o, const tvlr_event &e) {
                : 0;
 }
 
-uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared) {
+uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared,
+                          UnitParseMemo &memo) {
     if (!type_word_written(o)) return TVL_ERR_INVALID_ARGUMENT;
     const InForce &a = o.annotation;
     uint32_t bits = a.bits, base = a.base, len = 0;
@@ -295,7 +301,7 @@ uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declar
             if (a.type != TVLR_TYPE_FLOAT_FIX || base > 256) return TVL_ERR_ILLEGAL_VALUE_TYPE;
             break;
         case TVL_VK_UNIT:
-            return check_unit_param(o, e.text, e.text_len, declared);
+            return check_unit_param(o, e.text, e.text_len, declared, memo);
         default:
             return 0;  // other parameter kinds write nothing
     }

@@ -29,6 +29,10 @@ uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type,
 uint32_t check_value(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,
                      uint32_t base);
 
+// True when the two units are the same unit: equal records, or (for a unit that a named unit
+// replaced in the text) a conversion by exactly 1 without an offset.
+bool same_unit(const tvl_unit &value, const tvl_unit &declared);
+
 // The unit of a value event against what the text can carry: the annotation in force, or a unit
 // suffix where one may stand.
 uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e);
@@ -37,10 +41,21 @@ uint32_t check_value_unit(const Output &o, uint32_t kind, const tvlr_event &e);
 // type word, 25 for a word that no reader knows.
 uint32_t check_type_name(const Output &o, const tvlr_event &e);
 
+// The last unit text parsed from a unit parameter and what the parse gave, so that a writer that
+// declares the same unit again (a typed writer with a unit) parses it once.
+struct UnitParseMemo {
+    bool valid;
+    bool ok;
+    uint32_t len;
+    char text[kAnnotationTextMax + 1];
+    tvl_unit unit;
+};
+
 // One annotation parameter as the output will write it, against the annotation written so far
 // (28 before the type word). For a unit parameter, declared receives the unit that a reader
-// parses from its text.
-uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared);
+// parses from its text, taken from the memo when it holds that text and kept there otherwise.
+uint32_t check_type_param(const Output &o, const tvlr_event &e, tvl_unit &declared,
+                          UnitParseMemo &memo);
 
 // The end of an annotation: 28 outside one or before its type word (`<>` reads as no annotation).
 uint32_t check_type_end(const Output &o);

@@ -52,21 +52,6 @@ bool indent(Output &o, uint32_t depth) {
     return true;
 }
 
-// No type in force. The unit is read only where declared_unit is set, so it is left as it is.
-void clear_in_force(InForce &f) {
-    f.type = f.bits = f.base = 0;
-    f.declared_unit = false;
-}
-
-// Copies what is in force; the unit only where it is read, that is where a unit was declared.
-void copy_in_force(InForce &to, const InForce &from) {
-    to.type = from.type;
-    to.bits = from.bits;
-    to.base = from.base;
-    to.declared_unit = from.declared_unit;
-    if (from.declared_unit) to.unit = from.unit;
-}
-
 ArrayLevel *directly_open(Output &o) {
     return const_cast<ArrayLevel *>(directly_open_level(o));
 }

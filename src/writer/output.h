@@ -35,6 +35,21 @@ struct InForce {
     tvl_unit unit;
 };
 
+// No type in force. The unit is read only where declared_unit is set, so it is left as it is.
+inline void clear_in_force(InForce &f) {
+    f.type = f.bits = f.base = 0;
+    f.declared_unit = false;
+}
+
+// Copies what is in force; the unit only where it is read, that is where a unit was declared.
+inline void copy_in_force(InForce &to, const InForce &from) {
+    to.type = from.type;
+    to.bits = from.bits;
+    to.base = from.base;
+    to.declared_unit = from.declared_unit;
+    if (from.declared_unit) to.unit = from.unit;
+}
+
 struct ArrayLevel {
     bool separator_due;               // an element was written; the next needs a comma
     uint32_t opened_at_struct_depth;  // struct depth when the array was opened
@@ -253,9 +268,10 @@ inline uint32_t decimal_digits(uint64_t v) {
 using digits::write_decimal_before;
 
 namespace testing {
-// Test hook: while on, the typed writers send every member through the events and the
-// canonical observer writes annotation runs event by event: the references that their direct
-// paths are compared with.
+// Test hook: while on, the typed writers send every member through the events, and writers and
+// canonical observers opened meanwhile take every event through the general path (the observer
+// writes annotation runs and values event by event): the references that the direct paths are
+// compared with.
 void use_event_path(bool on);
 bool event_path();
 }  // namespace testing

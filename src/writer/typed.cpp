@@ -133,12 +133,26 @@ bool write_param(tvlr_writer *w, tvlr_event e, uint32_t kind, const char *text, 
     return tvlr_write_event(w, TVLR_EV_TYPE_PARAM, &e);
 }
 
+// The decimal digits of a value, NUL-terminated, with an optional '-' before them.
+struct DecimalText {
+    char buf[24];
+    const char *text;
+    size_t len;
+
+    explicit DecimalText(uint64_t v, bool negative = false) {
+        char *const end = buf + sizeof buf - 1;
+        *end = '\0';
+        char *p = write_decimal_before(end, v);
+        if (negative) *--p = '-';
+        text = p;
+        len = static_cast<size_t>(end - p);
+    }
+};
+
 // Writes a parameter given by its decimal value (width, base or fraction count).
 bool write_number_param(tvlr_writer *w, const tvlr_event &e, uint32_t kind, uint32_t v) {
-    char digits[16];
-    const int n = tvl_format_uint64(digits, sizeof digits, v, 10, 0);
-    if (n < 0) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
-    return write_param(w, e, kind, digits, static_cast<size_t>(n));
+    const DecimalText digits(v);
+    return write_param(w, e, kind, digits.text, digits.len);
 }
 
 bool write_annotation(tvlr_writer *w, const tvl_type_annotation &a, const tvl_unit &unit_in) {
@@ -163,10 +177,20 @@ bool write_annotation(tvlr_writer *w, const tvl_type_annotation &a, const tvl_un
         !write_number_param(w, e, TVL_VK_FRACTION, a.base))
         return false;
     if (e.unit.count != 0) {
-        char text[512];
-        const int n = tvl_unit_to_string_ex(text, sizeof text, w->unit_flags, e.unit);
-        if (n < 0) return writer_fail(w, TVL_ERR_UNIT_TOO_LONG);
-        if (!write_param(w, e, TVL_VK_UNIT, text, static_cast<size_t>(n))) return false;
+        // The text is a function of the unit record and the flags: printed once while they
+        // stay the same.
+        UnitMemo &m = w->memo;
+        if (!m.printed || m.flags != w->unit_flags ||
+            std::memcmp(&m.unit, &e.unit, sizeof e.unit) != 0) {
+            m.printed = false;
+            const int n = tvl_unit_to_string_ex(m.text, sizeof m.text, w->unit_flags, e.unit);
+            if (n < 0) return writer_fail(w, TVL_ERR_UNIT_TOO_LONG);
+            m.printed = true;
+            m.flags = w->unit_flags;
+            m.unit = e.unit;
+            m.len = static_cast<uint32_t>(n);
+        }
+        if (!write_param(w, e, TVL_VK_UNIT, m.text, m.len)) return false;
     }
     return tvlr_write_event(w, TVLR_EV_TYPE_END, &e);
 }
@@ -221,10 +245,8 @@ bool write_uint(tvlr_writer *w, const char *name, int bits, uint64_t v, const tv
         write_direct(w, name, std::strlen(name), TVLR_TYPE_UINT, width, 0, {nullptr, 0, false, v}))
         return true;
     if (!write_name(w, name)) return false;
-    char text[32];
-    const int n = tvl_format_uint64(text, sizeof text, v, 10, 0);
-    if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
-    const Typed t{{TVLR_TYPE_UINT, width, 0}, TVL_VK_NUMBER, text, static_cast<size_t>(n)};
+    const DecimalText text(v);
+    const Typed t{{TVLR_TYPE_UINT, width, 0}, TVL_VK_NUMBER, text.text, text.len};
     return write_typed_value(w, t, unit);
 }
 
@@ -242,13 +264,8 @@ bool write_sint(tvlr_writer *w, const char *name, int bits, int64_t v, const tvl
                      {nullptr, 0, v < 0, magnitude}))
         return true;
     if (!write_name(w, name)) return false;
-    char text[32];
-    text[0] = '-';
-    char *digits = v < 0 ? text + 1 : text;
-    const int n = tvl_format_uint64(digits, sizeof text - 1, magnitude, 10, 0);
-    if (n < 0) return writer_fail(w, TVL_ERR_NUMBER_TOO_LONG);
-    const Typed t{
-        {TVLR_TYPE_SINT, width, 0}, TVL_VK_NUMBER, text, static_cast<size_t>(n) + (v < 0 ? 1 : 0)};
+    const DecimalText text(magnitude, v < 0);
+    const Typed t{{TVLR_TYPE_SINT, width, 0}, TVL_VK_NUMBER, text.text, text.len};
     return write_typed_value(w, t, unit);
 }
 

@@ -51,7 +51,7 @@ uint32_t check_event(const tvlr_writer &w, uint32_t kind, const tvlr_event &e, b
         case TVLR_EV_TYPE_NAME:
             return check_type_name(o, e);
         case TVLR_EV_TYPE_PARAM: {
-            const uint32_t code = check_type_param(o, e, declared);
+            const uint32_t code = check_type_param(o, e, declared, w.memo.parsed);
             if (code == 0 && e.value_kind == TVL_VK_UNIT) declared_ptr = &declared;
             return code;
         }
@@ -75,8 +75,9 @@ constexpr bool changes_rows(uint32_t kind) {
            kind == TVLR_EV_ROW_BREAK;
 }
 
-// Check, output and on_event for one event on a writer that is ready.
-bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+// The general path of one event on a writer that is ready: checks, output, row bookkeeping,
+// on_event.
+[[gnu::noinline]] bool write_general_event(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
     tvl_unit declared;
     const tvl_unit *declared_ptr = nullptr;
     const bool comma = comma_before(w->out, kind, e);
@@ -95,6 +96,12 @@ bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
             return writer_fail(w, TVL_ERR_SCANNER_CALLBACK_FAILED);
     }
     return true;
+}
+
+// One event on a writer that is ready: the common events in one step where the writer is
+// stepping, the rest through the general path.
+bool write_checked(tvlr_writer *w, uint32_t kind, const tvlr_event &e) {
+    return w->stepping ? write_stepping(*w, kind, e) : write_general_event(w, kind, e);
 }
 
 // An event built from zero with only the value kind and a NUL-terminated text.
@@ -117,7 +124,12 @@ bool write_member(tvlr_writer *w, const char *name) {
 
 }  // namespace
 
+bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
+    return write_general_event(&w, kind, e);
+}
+
 bool writer_fail(tvlr_writer *w, uint32_t code) {
+    w->stepping = false;
     if (w->error == 0) {
         w->error = code;
         w->error_offset = output_count(w->out);
@@ -169,6 +181,7 @@ bool tvlr_open_write_sink(tvlr_writer *writer, const tvlr_sink *sink, bool prett
     }
     writer->error = 0;
     writer->error_offset = 0;
+    writer->stepping = writer->on_event == nullptr && !tvl::wr::testing::event_path();
     return true;
 }
 
@@ -191,6 +204,7 @@ bool tvlr_write_finish(tvlr_writer *writer) {
         return writer_fail(writer, tvl::wr::sink_error(writer));
     if (o.sink.finish != nullptr && !o.sink.finish(&o.sink)) return false;
     writer->finished = true;
+    writer->stepping = false;
     return true;
 }
 
@@ -211,6 +225,9 @@ uint32_t tvlr_writer_unit_flags(const tvlr_writer *writer) {
 }
 
 bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *event) {
+    // A stepping writer is ready.
+    if (writer != nullptr && writer->stepping && event != nullptr)
+        return tvl::wr::write_stepping(*writer, kind, *event);
     if (!writer_ready(writer)) return false;
     if (event == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     return write_checked(writer, kind, *event);

@@ -1,11 +1,27 @@
 // The writer object and the internal calls that the typed writers build on.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "tvlr.h"
 #include "writer/checks.h"
 #include "writer/output.h"
+
+namespace tvl::wr {
+
+// What a typed writer with a unit would otherwise redo on every call: the text of the last unit
+// printed for an annotation (under the writer's unit flags), and the last unit text parsed.
+struct UnitMemo {
+    bool printed;
+    uint32_t flags;
+    tvl_unit unit;
+    uint32_t len;
+    char text[512];
+    UnitParseMemo parsed;
+};
+
+}  // namespace tvl::wr
 
 struct tvlr_writer {
     // The output state comes first and begins with the sink copy: sink callbacks receive a
@@ -13,6 +29,9 @@ struct tvlr_writer {
     tvl::wr::Output out;
     bool finished;  // tvlr_write_finish succeeded; later events are refused
     bool started;   // an event other than the annotation tail and doc_end was accepted
+    // Events may take the one-step path (write_stepping): the writer is open and ready, has
+    // no on_event callback, and the tests did not ask for the general path when it was opened.
+    bool stepping;
     uint8_t max_struct_depth;
     uint8_t max_array_depth;
     uint32_t previous;  // kind of the last accepted event (doc_start before the first)
@@ -22,6 +41,9 @@ struct tvlr_writer {
     uint32_t error;
     uint64_t error_offset;
     tvl::wr::Rows rows;  // row lengths of the arrays written, counted as a reader counts them
+    // Pure functions of their inputs, kept across events and opens; read by the checks, which
+    // otherwise only decide.
+    mutable tvl::wr::UnitMemo memo;
 };
 
 namespace tvl::wr {
@@ -45,5 +67,19 @@ bool writer_fail(tvlr_writer *w, uint32_t code);
 // finished (a writer that is not open or is finished records error 28). Every event and value
 // call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
+
+// One event on a writer that is ready through the general path: check_event, output_event,
+// note_structure and on_event. The reference for the one-step path.
+bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e);
+
+// For each event kind: the event on a writer that is stepping, in a single step (checks, output
+// and every change of state) where that settles it, otherwise through write_general.
+using EventStep = bool (*)(tvlr_writer &, const tvlr_event &);
+inline constexpr uint32_t kEventKinds = TVLR_EV_DOC_END + 1;
+extern const std::array<EventStep, kEventKinds> kEventSteps;
+
+inline bool write_stepping(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
+    return kind < kEventKinds ? kEventSteps[kind](w, e) : write_general(w, kind, e);
+}
 
 }  // namespace tvl::wr

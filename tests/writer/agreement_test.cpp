@@ -3,6 +3,7 @@
 // refused by the writer too, with the reader's code where the writer's own rules let it pass.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -594,3 +595,88 @@ TEST(Agreement, GeneratedStructures) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes the events through the one-step path of the common events or, as the reference,
+// through the general path alone, into a memory sink of the given capacity or (capacity 0)
+// through the buffer into a string.
+WriteResult write_through(const std::vector<Ev> &events, bool pretty, size_t capacity,
+                          bool general) {
+    WriteResult r;
+    std::vector<char> memory(capacity);
+    std::string buffered;
+    const tvlr_sink sink = string_sink(&buffered);
+    tvlr_writer *w = tvlr_writer_create();
+    tvl::wr::testing::use_event_path(general);
+    r.ok = capacity != 0 ? tvlr_open_write_mem(w, memory.data(), capacity, pretty, nullptr)
+                         : tvlr_open_write_sink(w, &sink, pretty, nullptr);
+    tvl::wr::testing::use_event_path(false);
+    for (const Ev &ev : events) {
+        tvlr_event e = ev.e;
+        e.text = ev.text.data();
+        e.text_len = static_cast<uint32_t>(ev.text.size());
+        if (!r.ok || !tvlr_write_event(w, ev.kind, &e)) break;
+        ++r.accepted;
+    }
+    r.ok = r.ok && r.accepted == events.size() && tvlr_write_finish(w);
+    r.out = capacity != 0 ? std::string(memory.data(), tvlr_writer_bytes_written(w)) : buffered;
+    r.error = tvlr_writer_get_error(w);
+    r.offset = tvlr_writer_get_error_offset(w);
+    tvlr_writer_destroy(w);
+    return r;
+}
+
+// A text for a name or a value: printable runs, the bytes a literal escapes, control bytes,
+// UTF-8 and broken UTF-8, of lengths around the eight-byte words.
+std::string mixed_text(std::mt19937 &rng) {
+    static const char *const kPieces[] = {"a",  "Zz_9", "-",    ".",    "12",       " ",    "\"",
+                                          "\\", "\t",   "\x01", "\x7F", "\xC3\xA9", "\xC3", "e5"};
+    std::string s;
+    for (auto n = rng() % 24; n > 0; --n) s += kPieces[rng() % std::size(kPieces)];
+    return s;
+}
+
+// A decimal integer at the edge of a width (of 8 bits for none): 2^k - 1, 2^k or 2^k + 1 for k
+// the width or one less, with either sign.
+std::string edge_number(std::mt19937 &rng, uint32_t bits) {
+    const uint32_t k = (bits == 0 || bits > 64 ? 8 : bits) - static_cast<uint32_t>(rng() % 2);
+    const uint64_t v = (k == 64 ? 0 : uint64_t{1} << k) - 1 + rng() % 3;
+    return (rng() % 2 != 0 ? "-" : "") + std::to_string(v);
+}
+
+}  // namespace
+
+// The one-step path of the common events gives what the general path gives: the same bytes,
+// the same events accepted, the same first error and offset, on sequences of generated values
+// and structures with mixed texts and integers at the edges of widths, compact and pretty, into
+// sinks large, small and buffered.
+TEST(Agreement, SteppedEventsAgreeWithTheGeneralPath) {
+    CaseGenerator values(5);
+    StructureGenerator structures(6);
+    std::mt19937 rng(7);
+    size_t accepted = 0, whole = 0;
+    for (int i = 0; i < 20000 && !HasFailure(); ++i) {
+        std::vector<Ev> events;
+        for (auto n = rng() % 4 + 1; n > 0; --n)
+            events = events + (rng() % 2 != 0 ? case_events(values.next()) : structures.next());
+        for (auto n = rng() % 3; n > 0; --n) events[rng() % events.size()].text = mixed_text(rng);
+        for (Ev &ev : events)
+            if (ev.kind == TVLR_EV_VALUE && rng() % 3 == 0) ev.text = edge_number(rng, ev.e.bits);
+        const bool pretty = rng() % 2 != 0;
+        const size_t capacity = std::array<size_t, 3>{0, 1 << 16, rng() % 80}[rng() % 3];
+        const WriteResult stepped = write_through(events, pretty, capacity, false);
+        const WriteResult general = write_through(events, pretty, capacity, true);
+        SCOPED_TRACE(general.out);
+        EXPECT_EQ(stepped.ok, general.ok);
+        EXPECT_EQ(stepped.accepted, general.accepted);
+        EXPECT_EQ(stepped.out, general.out);
+        EXPECT_EQ(stepped.error, general.error);
+        EXPECT_EQ(stepped.offset, general.offset);
+        accepted += general.accepted;
+        whole += general.ok ? 1 : 0;
+    }
+    EXPECT_GT(accepted, 80000u);
+    EXPECT_GT(whole, 500u);
+    std::printf("events accepted %zu, sequences accepted whole %zu\n", accepted, whole);
+}

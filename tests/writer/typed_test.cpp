@@ -198,11 +198,19 @@ struct Item {
     unsigned base = 10;
 };
 
+// The unit of an unsigned item, which changes from item to item (a writer keeps the last unit
+// it printed and parsed), or none.
+tvl_unit unit_of_item(const Item &it) {
+    static const char *const kUnits[] = {"m", "k~m/s", "m", nullptr};
+    const char *unit = kUnits[it.u % 4];
+    return unit != nullptr ? unit_of(unit) : tvl_unit{};
+}
+
 bool write_item(tvlr_writer *w, const Item &it, Big &big) {
     const unsigned ubits = static_cast<unsigned>(it.bits);
     switch (it.kind) {
         case 'u':
-            return tvlr_write_uint(w, "v", it.bits, it.u);
+            return tvlr_write_uint_unit(w, "v", it.bits, it.u, unit_of_item(it));
         case 's':
             return tvlr_write_sint(w, "v", it.bits, it.s);
         case 'f':
@@ -317,6 +325,7 @@ TEST(TypedWriter, ValuesReadBack) {
             EXPECT_EQ(std::from_chars(t.data(), end, u).ptr, end) << t;
             EXPECT_EQ(u, it.u);
             EXPECT_EQ(c.events[i].value_type, uint32_t{TVLR_TYPE_UINT});
+            EXPECT_TRUE(tvl_unit_equal(c.events[i].unit, unit_of_item(it))) << t;
         } else if (it.kind == 's') {
             int64_t s = 1;
             EXPECT_EQ(std::from_chars(t.data(), end, s).ptr, end) << t;

@@ -1,0 +1,300 @@
+// What the writer's one-step path and the canonical observer share: the quick check of plain
+// decimal numbers, and the text of a plain value with the comma before it written in place in
+// one claim, with the bytes and the output state of output_event, so that a common value costs
+// one bounds check.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/number_text.h"
+#include "core/text_tokens.h"
+#include "writer/output.h"
+
+namespace tvl::wr {
+
+inline constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+
+// Non-zero when some byte of w is 00. Exact as a whole-word test, which is all it is used for.
+constexpr uint64_t zero_byte(uint64_t w) {
+    return (w - kOnes) & ~w & kHigh;
+}
+
+// Non-zero when some byte of w is outside printable ASCII (20..7E).
+constexpr uint64_t unprintable_byte(uint64_t w) {
+    return ((w - kOnes * 0x20) & ~w & kHigh) | (((w + kOnes) | w) & kHigh);
+}
+
+// Non-zero when some byte of w is `"` or `\`, the printable bytes that a literal escapes.
+constexpr uint64_t escaped_byte(uint64_t w) {
+    return zero_byte(w ^ (kOnes * '"')) | zero_byte(w ^ (kOnes * '\\'));
+}
+
+// The body of a string literal with its escapes, from p on, at most 2 * len bytes: printable
+// ASCII without `"` and `\` a word at a time, everything else byte by byte. Returns the end.
+inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len) {
+    const auto *s = reinterpret_cast<const uint8_t *>(text);
+    size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if ((unprintable_byte(w) | escaped_byte(w)) == 0) {
+            std::memcpy(p, &w, 8);
+            p += 8;
+            continue;
+        }
+        for (size_t k = i; k < i + 8; ++k) {
+            const uint8_t letter = kEscapeLetter[s[k]];
+            if (letter != 0) *p++ = '\\';
+            *p++ = letter != 0 ? letter : s[k];
+        }
+    }
+    for (; i < len; ++i) {
+        const uint8_t b = s[i];
+        const uint8_t letter = kEscapeLetter[b];
+        if (letter != 0) *p++ = '\\';
+        *p++ = letter != 0 ? letter : b;
+    }
+    return p;
+}
+
+// A number text `-?D+(.D+)?` with decimal digits D: a decimal number token that is no special
+// number. Counts its digits and tells whether it has a point.
+inline bool plain_decimal(const char *text, size_t len, size_t &digits, bool &point) {
+    size_t i = len != 0 && text[0] == '-' ? 1 : 0;
+    const size_t start = i;
+    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    digits = i - start;
+    point = false;
+    if (digits == 0) return false;
+    if (i == len) return true;
+    if (text[i] != '.') return false;
+    const size_t before = ++i;
+    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    point = true;
+    digits += i - before;
+    return i == len && i != before;
+}
+
+// True when a plain decimal number (plain_decimal gave its digits and point) passes every rule
+// under the type, width and base, as the writer's check_value finds; false where only the full
+// rules can tell.
+inline bool number_passes(uint32_t type, uint32_t bits, uint32_t base, const char *text, size_t len,
+                          size_t digits, bool point) {
+    if (type == TVLR_TYPE_PLAIN) return true;
+    const bool decimal = base == 0 || base == 10;
+    if (type == TVLR_TYPE_FLOAT) return decimal;
+    if (type != TVLR_TYPE_SINT && type != TVLR_TYPE_UINT) return false;
+    const bool negative = text[0] == '-';
+    if (!decimal || point || digits > 18 || (type == TVLR_TYPE_UINT && negative)) return false;
+    // Up to 18 digits stay below 10^18 < 2^63: every width from 64 up, and the implied width of
+    // 64 for none, takes them. A narrower width takes up to 2^bits - 1 unsigned, and from
+    // -2^(bits-1) to 2^(bits-1) - 1 signed.
+    if (bits == 0 || bits >= 64) return true;
+    uint64_t v = 0;
+    for (size_t i = negative ? 1 : 0; i < len; ++i)
+        v = v * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (type == TVLR_TYPE_UINT) return v <= (uint64_t{1} << bits) - 1;
+    const uint64_t half = uint64_t{1} << (bits - 1);
+    return v < half || (negative && v == half);
+}
+
+inline uint8_t *put_comma(const Output &o, uint8_t *p) {
+    *p++ = ',';
+    if (o.pretty) *p++ = ' ';
+    return p;
+}
+
+// The output of a value event of a kind with text in one piece: the comma due before it (comma:
+// the directly open level whose comma is due and that no annotation suppresses, else null), the
+// value's text as output_event writes it, with output_event's changes of state; open is the
+// directly open array level or null. Numbers, strings, symbols, references, booleans and null
+// without a unit. False, with nothing changed, for another kind or where the piece does not fit.
+[[gnu::always_inline]] inline bool put_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma,
+                                                   uint32_t kind, const char *text, size_t len) {
+    size_t most = 0;
+    switch (kind) {
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+        case TVL_VK_REFERENCE:
+            most = 3 + len;
+            break;
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            most = 4 + 2 * len;
+            break;
+        case TVL_VK_SYMBOL:
+            most = 2 + len;
+            break;
+        case TVL_VK_BOOL:
+            most = 7;
+            break;
+        case TVL_VK_NULL:
+            most = 2;
+            break;
+        default:
+            return false;
+    }
+    uint8_t *const start = claim(o, most);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? put_comma(o, start) : start;
+    switch (kind) {
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            *p++ = '"';
+            p = put_literal_body(p, text, len);
+            *p++ = '"';
+            break;
+        case TVL_VK_BOOL:
+            if ((len == 4 && std::memcmp(text, "true", 4) == 0) ||
+                (len == 2 && std::memcmp(text, "on", 2) == 0)) {
+                std::memcpy(p, "true", 4);
+                p += 4;
+            } else {
+                std::memcpy(p, "false", 5);
+                p += 5;
+            }
+            break;
+        case TVL_VK_NULL:
+            break;
+        default:  // numbers, symbols, references: the text with its marker
+            if (kind == TVL_VK_REFERENCE) {
+                *p++ = '&';
+            } else if (kind != TVL_VK_SYMBOL &&
+                       ((len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
+                        (len == 4 && text[0] == '-' && text[1] == 'i')) &&
+                       is_special_number(text, len)) {
+                *p++ = '$';
+            }
+            if (len <= 16) {
+                copy_short(p, reinterpret_cast<const uint8_t *>(text), len);
+            } else {
+                std::memcpy(p, text, len);
+            }
+            p += len;
+            break;
+    }
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    o.statement_open = true;
+    if (open != nullptr) open->separator_due = true;
+    return true;
+}
+
+// The start of a statement: the pending ';', the indentation, '.', the name and '=', with
+// output_event's changes of state. False, with nothing changed, where it does not fit.
+inline bool put_member_piece(Output &o, const char *name, size_t len) {
+    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t total = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    uint8_t *p = claim(o, total);
+    if (p == nullptr) return false;
+    if (end_len != 0) {
+        p[0] = ';';
+        p[end_len - 1] = o.pretty ? '\n' : ';';
+        p += end_len;
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    p += tabs;
+    *p++ = '.';
+    if (len <= 16) {
+        copy_short(p, reinterpret_cast<const uint8_t *>(name), len);
+    } else {
+        std::memcpy(p, name, len);
+    }
+    p += len;
+    if (o.pretty) {
+        std::memcpy(p, " = ", 3);
+    } else {
+        *p = '=';
+    }
+    commit(o, total);
+    o.statement_open = o.after_annotation = o.param_written = false;
+    clear_in_force(o.in_force);
+    return true;
+}
+
+// The structural events in one piece each, with output_event's bytes and changes of state; comma
+// as for put_plain_value. False, with nothing changed, where output_event would meet a depth
+// outside the levels it keeps, or where the piece does not fit.
+inline bool put_struct_start_piece(Output &o, ArrayLevel *comma) {
+    uint8_t *const start = claim(o, 4);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? put_comma(o, start) : start;
+    *p++ = '{';
+    if (o.pretty) *p++ = '\n';
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    ++o.struct_depth;
+    o.statement_open = false;
+    return true;
+}
+
+inline bool put_struct_end_piece(Output &o) {
+    if (o.struct_depth == 0) return false;
+    const uint32_t depth = o.struct_depth - 1;
+    const uint32_t tabs = o.pretty ? depth : 0;
+    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
+    const size_t total = end_len + tabs + 1;
+    uint8_t *p = claim(o, total);
+    if (p == nullptr) return false;
+    if (end_len != 0) {
+        p[0] = ';';
+        p[end_len - 1] = o.pretty ? '\n' : ';';
+        p += end_len;
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    p[tabs] = '}';
+    commit(o, total);
+    o.statement_open = true;
+    o.struct_depth = depth;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    return true;
+}
+
+inline bool put_array_start_piece(Output &o, ArrayLevel *comma) {
+    const uint32_t depth = o.array_depth;
+    if (depth + 1 >= kArrayLevels) return false;
+    uint8_t *const start = claim(o, 3);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? put_comma(o, start) : start;
+    *p++ = '[';
+    commit(o, static_cast<size_t>(p - start));
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    ArrayLevel &opened = o.levels[depth];
+    opened.separator_due = false;
+    opened.opened_at_struct_depth = o.struct_depth;
+    copy_in_force(opened.saved, o.in_force);
+    o.array_depth = depth + 1;
+    return true;
+}
+
+inline bool put_array_end_piece(Output &o) {
+    const uint32_t depth = o.array_depth;
+    if (depth == 0 || depth >= kArrayLevels) return false;
+    uint8_t *const p = claim(o, 1);
+    if (p == nullptr) return false;
+    *p = ']';
+    commit(o, 1);
+    copy_in_force(o.in_force, o.levels[depth - 1].saved);
+    o.array_depth = depth - 1;
+    o.statement_open = true;
+    if (ArrayLevel *open = const_cast<ArrayLevel *>(directly_open_level(o)))
+        open->separator_due = true;
+    return true;
+}
+
+}  // namespace tvl::wr
