@@ -69,17 +69,10 @@ void copy_name(uint8_t *to, const char *from, size_t len) {
 // one piece, so that a direct sink sees one write per member name.
 bool put_member_start(Output &o, const char *name, size_t len) {
     const uint32_t tabs = o.pretty ? o.struct_depth : 0;
-    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
-    const size_t exact = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    const size_t exact = statement_end_len(o) + tabs + 1 + len + (o.pretty ? 3 : 1);
     // In place where the piece fits the memory sink or the buffer.
     if (uint8_t *p = claim(o, exact)) {
-        if (end_len != 0) {
-            p[0] = ';';
-            if (o.pretty) p[1] = '\n';
-        }
-        p += end_len;
-        if (tabs != 0) std::memset(p, '\t', tabs);
-        p += tabs;
+        p = put_line_start(o, p, tabs);
         *p++ = '.';
         copy_name(p, name, len);
         p += len;

@@ -158,6 +158,21 @@ inline void commit(Output &o, size_t n) {
     }
 }
 
+// The bytes that end an open statement: ";" compact, ";\n" pretty, none when no statement is open.
+inline size_t statement_end_len(const Output &o) {
+    return o.statement_open ? (o.pretty ? 2 : 1) : 0;
+}
+
+// Writes the end of an open statement and `tabs` tabs at p; returns the position after them.
+inline uint8_t *put_line_start(const Output &o, uint8_t *p, uint32_t tabs) {
+    if (o.statement_open) {
+        *p++ = ';';
+        if (o.pretty) *p++ = '\n';
+    }
+    if (tabs != 0) std::memset(p, '\t', tabs);
+    return p + tabs;
+}
+
 // Writes the pending ';' (and a line feed in pretty mode) and clears statement_open.
 bool close_statement(Output &o);
 

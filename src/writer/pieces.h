@@ -189,17 +189,10 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
 // output_event's changes of state. False, with nothing changed, where it does not fit.
 inline bool put_member_piece(Output &o, const char *name, size_t len) {
     const uint32_t tabs = o.pretty ? o.struct_depth : 0;
-    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
-    const size_t total = end_len + tabs + 1 + len + (o.pretty ? 3 : 1);
+    const size_t total = statement_end_len(o) + tabs + 1 + len + (o.pretty ? 3 : 1);
     uint8_t *p = claim(o, total);
     if (p == nullptr) return false;
-    if (end_len != 0) {
-        p[0] = ';';
-        p[end_len - 1] = o.pretty ? '\n' : ';';
-        p += end_len;
-    }
-    if (tabs != 0) std::memset(p, '\t', tabs);
-    p += tabs;
+    p = put_line_start(o, p, tabs);
     *p++ = '.';
     if (len <= 16) {
         copy_short(p, reinterpret_cast<const uint8_t *>(name), len);
@@ -242,17 +235,11 @@ inline bool put_struct_end_piece(Output &o) {
     if (o.struct_depth == 0) return false;
     const uint32_t depth = o.struct_depth - 1;
     const uint32_t tabs = o.pretty ? depth : 0;
-    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
-    const size_t total = end_len + tabs + 1;
+    const size_t total = statement_end_len(o) + tabs + 1;
     uint8_t *p = claim(o, total);
     if (p == nullptr) return false;
-    if (end_len != 0) {
-        p[0] = ';';
-        p[end_len - 1] = o.pretty ? '\n' : ';';
-        p += end_len;
-    }
-    if (tabs != 0) std::memset(p, '\t', tabs);
-    p[tabs] = '}';
+    p = put_line_start(o, p, tabs);
+    *p = '}';
     commit(o, total);
     o.statement_open = true;
     o.struct_depth = depth;

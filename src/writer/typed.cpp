@@ -46,20 +46,13 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
     const bool special = v.text != nullptr && is_special_number(v.text, v.len);
     const size_t value_len = v.text != nullptr ? v.len + (special ? 1 : 0)
                                                : (v.negative ? 1 : 0) + decimal_digits(v.magnitude);
-    const size_t end_len = o.statement_open ? (o.pretty ? 2 : 1) : 0;
-    const size_t tabs = o.pretty ? o.struct_depth : 0;
-    const size_t total = end_len + tabs + 1 + name_len + (o.pretty ? 3 : 1) + 1 + annotation_len +
-                         (o.pretty ? 2 : 1) + value_len;
+    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    const size_t total = statement_end_len(o) + tabs + 1 + name_len + (o.pretty ? 3 : 1) + 1 +
+                         annotation_len + (o.pretty ? 2 : 1) + value_len;
     uint8_t *const start = claim(o, total);
     if (start == nullptr) return false;
 
-    uint8_t *p = start;
-    if (end_len != 0) {
-        *p++ = ';';
-        if (o.pretty) *p++ = '\n';
-    }
-    std::memset(p, '\t', tabs);
-    p += tabs;
+    uint8_t *p = put_line_start(o, start, tabs);
     *p++ = '.';
     std::memcpy(p, name, name_len);
     p += name_len;
