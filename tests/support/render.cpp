@@ -1,5 +1,6 @@
 #include "support/render.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -209,7 +210,16 @@ std::string render_meaning(uint32_t kind, const tvlr_event &e) {
         e.value_type == TVLR_TYPE_UTF8 || e.value_type == TVLR_TYPE_SINT ||
         e.value_type == TVLR_TYPE_UINT || e.value_type == TVLR_TYPE_FLOAT;
     if (base_defaults_to_10 && base == 10) base = 0;
-    const std::string typed = suffix(e.value_type, e.bits, base, e.unit);
+    // A unit is a product: its factors in any order mean the same unit (the writer prints
+    // positive powers first).
+    tvl_unit unit = e.unit;
+    if (unit.count <= TVL_UNIT_MAX_FACTORS) {
+        std::sort(unit.factors, unit.factors + unit.count,
+                  [](const tvl_unit_factor &a, const tvl_unit_factor &b) {
+                      return std::memcmp(&a, &b, sizeof a) < 0;
+                  });
+    }
+    const std::string typed = suffix(e.value_type, e.bits, base, unit);
     switch (kind) {
         case TVLR_EV_MEMBER_NAME:
             return "." + std::string(e.text, e.text_len);

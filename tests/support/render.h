@@ -59,7 +59,7 @@ std::string render_error(uint32_t code, uint64_t line, uint64_t column, uint64_t
 // Renders what an event means for the document's structure and values, or "" for events left out
 // (annotation runs, document start and end): member names, structure with the type in force, and
 // values. Texts that mean the same render alike: a base of 10 is written as none for the types
-// whose base defaults to 10, and the neutral unit as no unit.
+// whose base defaults to 10, the neutral unit as no unit, and a unit's factors in any order alike.
 std::string render_meaning(uint32_t kind, const tvlr_event &e);
 
 // A whole read as one line: events and errors in the order they came, added annotation runs as
