@@ -137,6 +137,20 @@ constexpr bool is_white_space(uint8_t b) noexcept {
     return has_class(b, kWhiteSpaceByte);
 }
 
+// Tests of eight bytes at a time (one 64-bit word), exact as whole-word tests: non-zero when some
+// byte of w is 00, lies outside printable ASCII (20..7E), or is `"` or `\`.
+inline constexpr uint64_t kByteOnes = 0x0101010101010101, kByteHighs = 0x8080808080808080;
+
+constexpr uint64_t zero_byte(uint64_t w) {
+    return (w - kByteOnes) & ~w & kByteHighs;
+}
+constexpr uint64_t unprintable_byte(uint64_t w) {
+    return ((w - kByteOnes * 0x20) & ~w & kByteHighs) | (((w + kByteOnes) | w) & kByteHighs);
+}
+constexpr uint64_t quote_or_backslash_byte(uint64_t w) {
+    return zero_byte(w ^ (kByteOnes * '"')) | zero_byte(w ^ (kByteOnes * '\\'));
+}
+
 namespace byte_class_checks {
 
 // True when every byte of class `sub` is also of class `super`.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/byte_classes.h"
 #include "core/escape.h"
 #include "core/utf8.h"
 #include "tvlr.h"
@@ -28,14 +29,11 @@ const uint8_t *as_bytes(const char *text) noexcept {
 // are string bytes and whole UTF-8 characters. A word with any other byte ends the run; the
 // bytes from there on take the exact per-byte check.
 size_t printable_ascii_prefix(const uint8_t *p, size_t len) noexcept {
-    constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
     size_t i = 0;
     for (; i + 8 <= len; i += 8) {
         uint64_t w;
         std::memcpy(&w, p + i, 8);
-        const uint64_t below_space = (w - kOnes * 0x20) & ~w & kHigh;  // some byte < 20
-        const uint64_t from_del = ((w + kOnes) | w) & kHigh;          // some byte >= 7F
-        if ((below_space | from_del) != 0) break;
+        if (unprintable_byte(w) != 0) break;
     }
     return i;
 }

@@ -377,13 +377,7 @@ inline bool step(tvlr_reader *r, uint8_t b) {
 // True when the 8 bytes of v are all string-run bytes below 0x80: no control
 // byte, no `"`, no `\`, no 0x7F (bit tricks on one 64-bit word).
 constexpr bool plain_ascii_word(uint64_t v) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    constexpr uint64_t kHigh = 0x8080808080808080ull;
-    auto has_zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
-    const uint64_t below_space = (v - kOnes * 0x20) & ~v & kHigh;
-    const uint64_t special =
-        has_zero(v ^ (kOnes * '"')) | has_zero(v ^ (kOnes * '\\')) | has_zero(v ^ (kOnes * 0x7F));
-    return ((v & kHigh) | below_space | special) == 0;
+    return (unprintable_byte(v) | quote_or_backslash_byte(v)) == 0;
 }
 
 // The word test takes a byte exactly when the string-run class below 0x80 does.

@@ -105,17 +105,8 @@ uint32_t string_rules(const char *text, size_t len, uint32_t type, uint32_t bits
     return integer_text_fits(type, {text, len}, bits, B) ? 0 : TVL_ERR_VALUE_OUT_OF_RANGE;
 }
 
-bool is_reserved_word(const char *text, size_t len) {
-    return text_is(text, len, "null", 4) || text_is(text, len, "true", 4) ||
-           text_is(text, len, "false", 5) || text_is(text, len, "on", 2) ||
-           text_is(text, len, "off", 3);
-}
-
 uint32_t check_bool(const char *text, size_t len) {
-    if (text == nullptr) return TVL_ERR_TYPE_VALUE_MISMATCH;
-    const bool word = text_is(text, len, "true", 4) || text_is(text, len, "false", 5) ||
-                      text_is(text, len, "on", 2) || text_is(text, len, "off", 3);
-    return word ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
+    return text != nullptr && is_bool_word(text, len) ? 0 : TVL_ERR_TYPE_VALUE_MISMATCH;
 }
 
 // An identifier (is_identifier) in one pass over the bytes: a name-start byte, then name bytes;
@@ -385,6 +376,25 @@ void note_structure(Rows &rows, uint32_t kind, bool comma, uint32_t array_depth,
             break;
         default:
             break;
+    }
+}
+
+bool is_reserved_word(const char *text, size_t len) {
+    return text_is(text, len, "null", 4) || is_bool_word(text, len);
+}
+
+bool is_bool_word(const char *text, size_t len) {
+    switch (len) {
+        case 2:
+            return std::memcmp(text, "on", 2) == 0;
+        case 3:
+            return std::memcmp(text, "off", 3) == 0;
+        case 4:
+            return std::memcmp(text, "true", 4) == 0;
+        case 5:
+            return std::memcmp(text, "false", 5) == 0;
+        default:
+            return false;
     }
 }
 

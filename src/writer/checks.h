@@ -19,6 +19,10 @@ namespace tvl::wr {
 // Member name: 4 when empty, 3 when longer than any reader accepts, 28 when not an identifier.
 uint32_t check_member_name(const char *text, size_t len);
 
+// The boolean words "true", "false", "on" and "off"; with "null" the words no symbol may be.
+bool is_bool_word(const char *text, size_t len);
+bool is_reserved_word(const char *text, size_t len);
+
 // The writer's own rules for a value of the given kind and text under a declared type, width
 // and base, without what the reader's view adds.
 uint32_t value_rules(uint32_t kind, const char *text, size_t len, uint32_t type, uint32_t bits,

@@ -41,22 +41,6 @@ bool is_ascii_name(const char *text, size_t len) {
     return all != 0;
 }
 
-// The boolean words of the text: "true", "false", "on" and "off".
-bool is_bool_word(const char *text, size_t len) {
-    switch (len) {
-        case 2:
-            return std::memcmp(text, "on", 2) == 0;
-        case 3:
-            return std::memcmp(text, "off", 3) == 0;
-        case 4:
-            return std::memcmp(text, "true", 4) == 0;
-        case 5:
-            return std::memcmp(text, "false", 5) == 0;
-        default:
-            return false;
-    }
-}
-
 // True when printable ASCII fills the text, a word at a time (the last word overlapping).
 bool printable_ascii(const char *text, size_t len) {
     if (len < 8) {
@@ -156,8 +140,7 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
         }
         case TVL_VK_SYMBOL:
             if (e.value_type != TVLR_TYPE_PLAIN || f.type != TVLR_TYPE_PLAIN ||
-                !is_ascii_name(text, len) || is_bool_word(text, len) ||
-                (len == 4 && std::memcmp(text, "null", 4) == 0))
+                !is_ascii_name(text, len) || is_reserved_word(text, len))
                 return false;
             if (!put_plain_value(o, open, level, TVL_VK_SYMBOL, text, len)) return false;
             break;

@@ -56,15 +56,6 @@ ArrayLevel *directly_open(Output &o) {
     return const_cast<ArrayLevel *>(directly_open_level(o));
 }
 
-// Copies a name: short ones with word moves, longer ones with the library call.
-void copy_name(uint8_t *to, const char *from, size_t len) {
-    if (len <= 16) {
-        copy_short(to, reinterpret_cast<const uint8_t *>(from), len);
-    } else {
-        std::memcpy(to, from, len);
-    }
-}
-
 // The start of a statement: the pending ';', the indentation, '.', the name and '='. Usually
 // one piece, so that a direct sink sees one write per member name.
 bool put_member_start(Output &o, const char *name, size_t len) {
@@ -74,7 +65,7 @@ bool put_member_start(Output &o, const char *name, size_t len) {
     if (uint8_t *p = claim(o, exact)) {
         p = put_line_start(o, p, tabs);
         *p++ = '.';
-        copy_name(p, name, len);
+        copy_bytes(p, name, len);
         p += len;
         if (o.pretty) {
             std::memcpy(p, " = ", 3);

@@ -110,16 +110,20 @@ inline void copy_short(uint8_t *to, const uint8_t *from, size_t len) {
     }
 }
 
+// Copies bytes: short runs with word moves, longer ones with the library call.
+inline void copy_bytes(uint8_t *to, const void *from, size_t len) {
+    if (len <= 16) {
+        copy_short(to, static_cast<const uint8_t *>(from), len);
+    } else {
+        std::memcpy(to, from, len);
+    }
+}
+
 inline bool put(Output &o, const void *data, size_t len) {
     // The memory sink's own step, without the call through the sink: all bytes or none.
     if (o.to_memory) {
         if (len > o.sink.remaining) return false;
-        const auto *from = static_cast<const uint8_t *>(data);
-        if (len <= 16) {
-            copy_short(o.sink.cursor, from, len);
-        } else {
-            std::memcpy(o.sink.cursor, from, len);
-        }
+        copy_bytes(o.sink.cursor, data, len);
         o.sink.cursor += len;
         o.sink.remaining -= len;
         o.sink.delivered += len;
@@ -127,11 +131,7 @@ inline bool put(Output &o, const void *data, size_t len) {
     }
     // Common case: a small piece that fits the buffer without filling it.
     if (!o.sink.direct && len < kBufferSize - o.fill) {
-        if (len <= 16) {
-            copy_short(o.buffer + o.fill, static_cast<const uint8_t *>(data), len);
-        } else {
-            std::memcpy(o.buffer + o.fill, data, len);
-        }
+        copy_bytes(o.buffer + o.fill, data, len);
         o.fill += static_cast<uint32_t>(len);
         return true;
     }

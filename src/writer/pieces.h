@@ -7,28 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/byte_classes.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
 #include "writer/output.h"
 
 namespace tvl::wr {
-
-inline constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
-
-// Non-zero when some byte of w is 00. Exact as a whole-word test, which is all it is used for.
-constexpr uint64_t zero_byte(uint64_t w) {
-    return (w - kOnes) & ~w & kHigh;
-}
-
-// Non-zero when some byte of w is outside printable ASCII (20..7E).
-constexpr uint64_t unprintable_byte(uint64_t w) {
-    return ((w - kOnes * 0x20) & ~w & kHigh) | (((w + kOnes) | w) & kHigh);
-}
-
-// Non-zero when some byte of w is `"` or `\`, the printable bytes that a literal escapes.
-constexpr uint64_t escaped_byte(uint64_t w) {
-    return zero_byte(w ^ (kOnes * '"')) | zero_byte(w ^ (kOnes * '\\'));
-}
 
 // The body of a string literal with its escapes, from p on, at most 2 * len bytes: printable
 // ASCII without `"` and `\` a word at a time, everything else byte by byte. Returns the end.
@@ -38,7 +22,7 @@ inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len) {
     for (; i + 8 <= len; i += 8) {
         uint64_t w;
         std::memcpy(&w, s + i, 8);
-        if ((unprintable_byte(w) | escaped_byte(w)) == 0) {
+        if ((unprintable_byte(w) | quote_or_backslash_byte(w)) == 0) {
             std::memcpy(p, &w, 8);
             p += 8;
             continue;
@@ -166,11 +150,7 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
                        is_special_number(text, len)) {
                 *p++ = '$';
             }
-            if (len <= 16) {
-                copy_short(p, reinterpret_cast<const uint8_t *>(text), len);
-            } else {
-                std::memcpy(p, text, len);
-            }
+            copy_bytes(p, text, len);
             p += len;
             break;
     }
@@ -194,11 +174,7 @@ inline bool put_member_piece(Output &o, const char *name, size_t len) {
     if (p == nullptr) return false;
     p = put_line_start(o, p, tabs);
     *p++ = '.';
-    if (len <= 16) {
-        copy_short(p, reinterpret_cast<const uint8_t *>(name), len);
-    } else {
-        std::memcpy(p, name, len);
-    }
+    copy_bytes(p, name, len);
     p += len;
     if (o.pretty) {
         std::memcpy(p, " = ", 3);
