@@ -22,6 +22,15 @@ std::string unit_text(const tvl_unit &u) {
     return n < 0 ? "?" : std::string(buf, static_cast<size_t>(n));
 }
 
+// The unit read back from its own text: what an annotation declaring it holds.
+tvl_unit declared_unit(const tvl_unit &u) {
+    if (unit_is_empty(u)) return u;
+    const std::string text = unit_text(u);
+    bool ok = false;
+    const tvl_unit back = tvl_parse_unit_n(text.c_str(), static_cast<uint32_t>(text.size()), &ok);
+    return ok ? back : u;
+}
+
 std::string double_text(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17g", v);
@@ -144,7 +153,10 @@ struct TreeWriter {
             e.value_type = n->annotation.value_type;
             e.bits = n->annotation.bits;
             e.base = n->annotation.base;
-            e.unit = n->unit;
+            // The unit as the annotation declares it: its text lists the factors with the
+            // positive powers first, so a currency unit (which converts to nothing, not even
+            // itself reordered) must carry the declared order to match.
+            e.unit = declared_unit(n->unit);
         }
         e.text = text;
         e.text_len = len;
