@@ -684,19 +684,41 @@ class FastScan {
         return q;
     }
 
+    // Takes the spaces at p_, eight at a time while the chunk has them.
+    void spaces() {
+        // Most runs are one space or none: those without the word test.
+        if (p_ == limit_ || *p_ != ' ' || ++p_ == limit_ || *p_ != ' ') return;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        while (end_ - p_ >= 8 && p_ < limit_) {
+            uint64_t v;
+            std::memcpy(&v, p_, sizeof v);
+            const uint64_t other = v ^ 0x2020202020202020ull;
+            if (other) {
+                p_ += __builtin_ctzll(other) / 8;  // the first byte that is no space
+                if (p_ > limit_) p_ = limit_;
+                return;
+            }
+            p_ += 8;
+        }
+        if (p_ > limit_) p_ = limit_;
+#endif
+        while (p_ < limit_ && *p_ == ' ') ++p_;
+    }
+
     static bool ascii_name_start(uint8_t b) {
         return b < 0x80 && has_class(b, kNameStartByte);
     }
 
-    // A member, after an optional line break and spaces: its name up to `=`, or the `}` that
+    // A member, after line breaks and spaces: its name up to `=`, or the `}` that
     // closes the struct.
     Next member() {
         if (p_ < limit_ && *p_ == '\n') {
             line_break('\n');
             ++p_;
         }
-        while (p_ < limit_ && *p_ == ' ') ++p_;
+        spaces();
         if (p_ == limit_) return Next::done;
+        if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
         if (*p_ == '}')
             return state_ == S_before_member ? Next::done : taken_if(act(A_struct_close, '}'));
         if (*p_ != '.' || p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
@@ -704,7 +726,7 @@ class FastScan {
         const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
         const auto len = static_cast<uint32_t>(end - p_ - 1);
         if (assign == limit_ || *assign != '=' || len > r_->max_identifier_len) return Next::done;
-        std::memcpy(r_->text, p_ + 1, len);
+        copy_token(r_->text, p_ + 1, len);
         r_->text_len = len;
         r_->token_kind = TK_member_name;
         state_ = assign == end ? S_name : S_after_name;
@@ -712,7 +734,7 @@ class FastScan {
         return taken_if(act(A_assign, '='));
     }
 
-    // A value or element after an optional space: a number without exponent, a plain string, a
+    // A value or element after an optional space: a number, a string, a
     // symbol, each followed straight by its separator, or the bracket that opens an array or a
     // struct.
     Next value() {
@@ -746,16 +768,26 @@ class FastScan {
         }
     }
 
+    // Copies a token's bytes into the text buffer at dst: a short token with one 16-byte move
+    // while the chunk and the buffer have room for it (the bytes past the token are written over
+    // later or never read).
+    void copy_token(uint8_t *dst, const uint8_t *from, size_t len) const {
+        if (len <= 16 && end_ - from >= 16 && r_->text + kTextCap - dst >= 16)
+            std::memcpy(dst, from, 16);
+        else
+            std::memcpy(dst, from, len);
+    }
+
     // Appends the token [from, to) to the text as the append actions do, and ends it in state.
     void take_token(const uint8_t *from, const uint8_t *to, uint32_t state) {
         const auto len = static_cast<size_t>(to - from);
-        std::memcpy(r_->text + r_->text_len, from, len);
+        copy_token(r_->text + r_->text_len, from, len);
         r_->text_len += static_cast<uint32_t>(len);
         state_ = state;
         p_ = to;
     }
 
-    // `-`, integer digits, and a point with fraction digits.
+    // `-`, integer digits, a point with fraction digits and an exponent.
     Next number() {
         const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
         if (digits == limit_ || *digits < '0' || *digits > '9') return Next::done;
@@ -767,25 +799,34 @@ class FastScan {
             end = ascii_run(fraction, Run::number);
             state = end == fraction ? S_after_point : S_fraction;
         }
+        const bool exponent = end < limit_ && (*end | 0x20) == 'e';
+        if (exponent) {
+            const uint8_t *digits_from = end + 1;
+            if (digits_from < limit_ && (*digits_from == '+' || *digits_from == '-')) ++digits_from;
+            end = ascii_run(digits_from, Run::number);
+            if (end == digits_from) return Next::done;
+            state = S_exponent;
+        }
         if (end == limit_ || !ends_value(*end) ||
             r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
         if (point) r_->has_point = true;
+        if (exponent) r_->has_exponent = true;
         take_token(p_, end, state);
         return end_of_value(*end);
     }
 
-    // A string of plain ASCII bytes, then its separator (or only the string).
+    // A string: its quote as the table takes it, then the run of plain bytes and whole characters
+    // that the general path takes too, then the closing quote and the separator. An escape or any
+    // other byte leaves the string open for the general path.
     Next string(bool element) {
-        const uint8_t *from = p_ + 1;
-        const uint8_t *end = from + plain_ascii_prefix(from, limit_);
-        while (end < limit_ && *end < 0x80 && has_class(*end, kStringRunByte)) ++end;
-        if (end == limit_ || *end != '"' ||
-            r_->text_len + static_cast<uint64_t>(end - from) > r_->max_string_len)
-            return Next::done;
         r_->token_kind = element || r_->in_array ? TK_array_string : TK_string;
-        take_token(from, end, S_after_string);
+        state_ = S_string_opened;
+        ++p_;
+        if (p_ < limit_) string_run();
+        if (p_ == limit_ || *p_ != '"') return Next::done;
+        state_ = S_after_string;
         ++p_;
         return p_ < limit_ ? end_of_value(*p_) : Next::done;
     }

@@ -239,7 +239,8 @@ TEST(ReferencePath, Statements) {
         for (size_t k = pick(max) + 1; k > 0; --k) s += bytes[pick(std::strlen(bytes))];
         return s;
     };
-    const std::vector<std::string> breaks = {"\n", "\n    ", "\r\n  ", " ", "", "\n\n", "\t"};
+    const std::vector<std::string> breaks = {
+        "\n", "\n    ", "\r\n  ", " ", "", "\n\n", "\t", "\n            \n\n          "};
     const std::vector<std::string> seps = {", ", ",", " ,", ",\n"};
     std::function<std::string(int)> value = [&](int depth) -> std::string {
         switch (pick(depth > 2 ? 4 : 6)) {
@@ -280,6 +281,8 @@ TEST(ReferencePath, Statements) {
                     : pick(2) ? "="
                               : "= ") +
                    value(0) + ";";
+        // Spaces across the text limit of the tight options.
+        if (i % 3 == 0) doc = ".a = 1;" + std::string(85 + pick(16), ' ') + doc;
         for (size_t k = pick(3); k > 0 && !doc.empty(); --k)
             doc[pick(doc.size())] = ";,]}. \"\n"[pick(8)];
         docs.push_back(doc);
