@@ -462,6 +462,15 @@ inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
 //  - every other byte (a named action or an error cell, a byte from 0x80 up outside a run, the
 //    rest of a character cut by the chunk, the byte at the text limit) takes the per-byte step
 //    or the action dispatch, with the reader's record written back first.
+// The states in which the statement path below may take the next tokens.
+inline constexpr std::array<bool, kStates> kStatementState = [] {
+    std::array<bool, kStates> t{};
+    for (State s : {S_before_member, S_struct_open, S_after_member, S_value, S_array_open,
+                    S_after_comma, S_after_array, S_after_struct})
+        t[s] = true;
+    return t;
+}();
+
 class FastScan {
   public:
     FastScan(tvlr_reader *r, const uint8_t *p, const uint8_t *end)
@@ -513,6 +522,11 @@ class FastScan {
                 }
                 const uint8_t a = kTransitions[state_][b];
                 if (a >= kFirstNamed || a == kNoTransition) {
+                    if (kStatementState[state_] && a != kNoTransition) {
+                        const uint8_t *from = p_;
+                        if (!statements()) return stopped(stop);
+                        if (p_ != from) continue;
+                    }
                     if (!act(a, b)) return stopped(stop);
                     if (state_ == S_octets) break;
                     continue;
@@ -597,7 +611,7 @@ class FastScan {
     // The named action a (or error cell) for ASCII byte b at p_: the rest of the per-byte step.
     // An action that succeeds looks at the state alone (positions matter only to error reports),
     // so only the state is written back before it, and a tab or line break is counted after it.
-    bool act(uint8_t a, uint8_t b) {
+    [[gnu::always_inline]] bool act(uint8_t a, uint8_t b) {
         r_->state = state_;
         if (run_action(r_, a, b)) {
             state_ = r_->state;
@@ -611,6 +625,222 @@ class FastScan {
         const bool ok = scanning_error(r_, b, r_->error, false);
         load();
         return ok;
+    }
+
+    // -----------------------------------------------------------------------
+    // Statements
+    //
+    // The shapes that make up most documents (`.name = value;` with a plain number, a plain
+    // string or a symbol, the separators and the brackets of arrays and structs, one line break
+    // and spaces between members) are taken here token by token, without the table. Each token
+    // is taken whole or not at all: it is checked to its end first, then its bytes go to the
+    // buffer as the table's append actions would put them there, the state becomes the one the
+    // table would be in, and the action of the byte that ends it (assign, terminate, separator,
+    // bracket) runs through act() as on the general path. The tokens are ASCII without tabs, so
+    // only a line break moves the line and column. Anything else (another byte, a token that
+    // reaches the end of the chunk or a limit) ends the statement path in a state the general
+    // path resumes from. False ends the read.
+    bool statements() {
+        for (;;) {
+            Next next;
+            switch (state_) {
+                case S_before_member:
+                case S_struct_open:
+                case S_after_member:
+                    next = member();
+                    break;
+                case S_value:
+                case S_array_open:
+                case S_after_comma:
+                    next = value();
+                    break;
+                case S_after_array:
+                case S_after_struct:
+                    if (p_ == limit_) return true;
+                    next = end_of_value(*p_);
+                    break;
+                default:
+                    return true;
+            }
+            if (next != Next::more) return next == Next::done;
+        }
+    }
+
+    enum class Next { more, done, stop };
+
+    static Next taken_if(bool ok) { return ok ? Next::more : Next::stop; }
+
+    // The end of the run of ASCII bytes of a token run's class from q, at most limit_.
+    const uint8_t *ascii_run(const uint8_t *q, Run run) const {
+#if defined(__SSE2__)
+        while (end_ - q >= 16) {
+            const unsigned n = ascii_run_prefix16(q, run == Run::number);
+            q += n;
+            if (n < 16 || q >= limit_) return q < limit_ ? q : limit_;
+        }
+#endif
+        const auto &stay = kRunBytes[static_cast<size_t>(run)];
+        while (q < limit_ && *q < 0x80 && stay[*q]) ++q;
+        return q;
+    }
+
+    // Takes the spaces at p_, eight at a time while the chunk has them.
+    void spaces() {
+        // Most runs are one space or none: those without the word test.
+        if (p_ == limit_ || *p_ != ' ' || ++p_ == limit_ || *p_ != ' ') return;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        while (end_ - p_ >= 8 && p_ < limit_) {
+            uint64_t v;
+            std::memcpy(&v, p_, sizeof v);
+            const uint64_t other = v ^ 0x2020202020202020ull;
+            if (other) {
+                p_ += __builtin_ctzll(other) / 8;  // the first byte that is no space
+                if (p_ > limit_) p_ = limit_;
+                return;
+            }
+            p_ += 8;
+        }
+        if (p_ > limit_) p_ = limit_;
+#endif
+        while (p_ < limit_ && *p_ == ' ') ++p_;
+    }
+
+    static bool ascii_name_start(uint8_t b) {
+        return b < 0x80 && has_class(b, kNameStartByte);
+    }
+
+    // A member, after line breaks and spaces: its name up to `=`, or the `}` that
+    // closes the struct.
+    Next member() {
+        if (p_ < limit_ && *p_ == '\n') {
+            line_break('\n');
+            ++p_;
+        }
+        spaces();
+        if (p_ == limit_) return Next::done;
+        if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
+        if (*p_ == '}')
+            return state_ == S_before_member ? Next::done : taken_if(act(A_struct_close, '}'));
+        if (*p_ != '.' || p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
+        const uint8_t *end = ascii_run(p_ + 1, Run::name);
+        const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
+        const auto len = static_cast<uint32_t>(end - p_ - 1);
+        if (assign == limit_ || *assign != '=' || len > r_->max_identifier_len) return Next::done;
+        copy_token(r_->text, p_ + 1, len);
+        r_->text_len = len;
+        r_->token_kind = TK_member_name;
+        state_ = assign == end ? S_name : S_after_name;
+        p_ = assign;
+        return taken_if(act(A_assign, '='));
+    }
+
+    // A value or element after an optional space: a number, a string, a
+    // symbol, each followed straight by its separator, or the bracket that opens an array or a
+    // struct.
+    Next value() {
+        if (p_ < limit_ && *p_ == ' ') ++p_;
+        if (p_ == limit_) return Next::done;
+        const uint8_t b = *p_;
+        const bool element = state_ != S_value;
+        if (b == '-' || (b >= '0' && b <= '9')) return number();
+        if (b == '"') return string(element);
+        if (ascii_name_start(b)) return symbol();
+        if (b == '[') return taken_if(act(A_array_start, b));
+        if (b == '{') return taken_if(act(A_struct_open, b));
+        return Next::done;
+    }
+
+    static bool ends_value(uint8_t b) {
+        return b == ';' || b == ',' || b == ']';
+    }
+
+    // The separator or bracket after a value, in a state where value_end() gives the cells.
+    Next end_of_value(uint8_t b) {
+        switch (b) {
+            case ';':
+                return taken_if(act(A_terminate, b));
+            case ',':
+                return taken_if(act(A_element_sep, b));
+            case ']':
+                return taken_if(act(A_array_end, b));
+            default:
+                return Next::done;
+        }
+    }
+
+    // Copies a token's bytes into the text buffer at dst: a short token with one 16-byte move
+    // while the chunk and the buffer have room for it (the bytes past the token are written over
+    // later or never read).
+    void copy_token(uint8_t *dst, const uint8_t *from, size_t len) const {
+        if (len <= 16 && end_ - from >= 16 && r_->text + kTextCap - dst >= 16)
+            std::memcpy(dst, from, 16);
+        else
+            std::memcpy(dst, from, len);
+    }
+
+    // Appends the token [from, to) to the text as the append actions do, and ends it in state.
+    void take_token(const uint8_t *from, const uint8_t *to, uint32_t state) {
+        const auto len = static_cast<size_t>(to - from);
+        copy_token(r_->text + r_->text_len, from, len);
+        r_->text_len += static_cast<uint32_t>(len);
+        state_ = state;
+        p_ = to;
+    }
+
+    // `-`, integer digits, a point with fraction digits and an exponent.
+    Next number() {
+        const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
+        if (digits == limit_ || *digits < '0' || *digits > '9') return Next::done;
+        const uint8_t *end = ascii_run(digits, Run::number);
+        uint32_t state = end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
+        const bool point = end < limit_ && *end == '.';
+        if (point) {
+            const uint8_t *fraction = end + 1;
+            end = ascii_run(fraction, Run::number);
+            state = end == fraction ? S_after_point : S_fraction;
+        }
+        const bool exponent = end < limit_ && (*end | 0x20) == 'e';
+        if (exponent) {
+            const uint8_t *digits_from = end + 1;
+            if (digits_from < limit_ && (*digits_from == '+' || *digits_from == '-')) ++digits_from;
+            end = ascii_run(digits_from, Run::number);
+            if (end == digits_from) return Next::done;
+            state = S_exponent;
+        }
+        if (end == limit_ || !ends_value(*end) ||
+            r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
+            return Next::done;
+        if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
+        if (point) r_->has_point = true;
+        if (exponent) r_->has_exponent = true;
+        take_token(p_, end, state);
+        return end_of_value(*end);
+    }
+
+    // A string: its quote as the table takes it, then the run of plain bytes and whole characters
+    // that the general path takes too, then the closing quote and the separator. An escape or any
+    // other byte leaves the string open for the general path.
+    Next string(bool element) {
+        r_->token_kind = element || r_->in_array ? TK_array_string : TK_string;
+        state_ = S_string_opened;
+        ++p_;
+        if (p_ < limit_) string_run();
+        if (p_ == limit_ || *p_ != '"') return Next::done;
+        state_ = S_after_string;
+        ++p_;
+        return p_ < limit_ ? end_of_value(*p_) : Next::done;
+    }
+
+    // A symbol (the words null, true, false among them), then its separator.
+    Next symbol() {
+        const uint8_t *end = ascii_run(p_ + 1, Run::symbol);
+        if (end == limit_ || !ends_value(*end) ||
+            static_cast<uint64_t>(end - p_) > r_->max_symbol_len)
+            return Next::done;
+        r_->token_kind = TK_symbol;
+        r_->text_len = 0;
+        take_token(p_, end, S_symbol);
+        return end_of_value(*end);
     }
 
     void white_run() {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -222,6 +223,68 @@ TEST(ReferencePath, LongRuns) {
             }
             doc += space() + ";";
         }
+        docs.push_back(doc);
+    }
+    expect_agreement(docs);
+}
+
+// The shapes that the scanner takes a statement at a time: members with one space or none
+// around `=`, numbers, plain strings and symbols of lengths on both sides of the limits, arrays
+// and structs, line breaks and indentation between members; with a few bytes changed.
+TEST(ReferencePath, Statements) {
+    std::mt19937 rng(912);
+    const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    const auto word = [&](const char *bytes, size_t max) {
+        std::string s;
+        for (size_t k = pick(max) + 1; k > 0; --k) s += bytes[pick(std::strlen(bytes))];
+        return s;
+    };
+    const std::vector<std::string> breaks = {
+        "\n", "\n    ", "\r\n  ", " ", "", "\n\n", "\t", "\n            \n\n          "};
+    const std::vector<std::string> seps = {", ", ",", " ,", ",\n"};
+    std::function<std::string(int)> value = [&](int depth) -> std::string {
+        switch (pick(depth > 2 ? 4 : 6)) {
+            case 0:
+                return (pick(3) == 0 ? "-" : "") + word("0123456789", 6) +
+                       (pick(2) ? "." + word("0123456789", 4).substr(pick(2)) : "") +
+                       (pick(8) == 0 ? "e5" : "");
+            case 1: {
+                std::string text = word("ab c~{};,", 8).substr(pick(2));
+                if (pick(4) == 0) text.insert(pick(text.size() + 1), 1, "\"\\\xC3\t"[pick(4)]);
+                return '"' + text + '"';
+            }
+            case 2:
+                return std::vector<std::string>{"true", "false", "null", "on"}[pick(4)];
+            case 3:
+                return word("abz_-+9\xC3", 6);
+            case 4: {
+                std::string a = "[";
+                for (size_t k = pick(4); k > 0; --k)
+                    a += value(depth + 1) + (k > 1 ? seps[pick(4)] : "");
+                return a + "]";
+            }
+            default: {
+                std::string st = "{";
+                for (size_t k = pick(3); k > 0; --k)
+                    st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
+                          (pick(4) ? " = " : "=") + value(depth + 1) + ";";
+                return st + breaks[pick(3)] + "}";
+            }
+        }
+    };
+    std::vector<std::string> docs;
+    for (int i = 0; i < 80; ++i) {
+        std::string doc;
+        for (size_t m = pick(6) + 1; m > 0; --m)
+            doc += breaks[pick(breaks.size())] + "." + word("abcXY_9-\xC3\xA9", 6) +
+                   (pick(4)   ? " = "
+                    : pick(2) ? "="
+                              : "= ") +
+                   value(0) + ";";
+        // Spaces across the text limit of the tight options.
+        if (i % 3 == 0) doc = ".a = 1;" + std::string(85 + pick(16), ' ') + doc;
+        for (size_t k = pick(3); k > 0 && !doc.empty(); --k)
+            doc[pick(doc.size())] = ";,]}. \"\n"[pick(8)];
         docs.push_back(doc);
     }
     expect_agreement(docs);
