@@ -24,16 +24,15 @@ namespace {
 
 constexpr uint32_t kMaxHeldEvents = 8;  // type_start, type_name, up to 5 parameters, type_end
 
-// What the output reads of an event of an annotation run: the kind, the parameter fields and
-// the text (of the unit parameter; the type word's for type_start).
+// One event of a held run, as much as the output needs of it: the kind, the value kind, the
+// number it sets (the type of type_name; the width, base or fraction count of a parameter as
+// written) and, for a unit parameter, where its text stands in the rendered run.
 struct HeldEvent {
     uint32_t kind;
     uint32_t value_kind;
-    uint32_t value_type;
-    uint32_t bits;
-    uint32_t base;
+    uint32_t number;
+    uint32_t text_at;
     uint32_t text_len;
-    const char *text;
 };
 
 }  // namespace
@@ -45,52 +44,161 @@ struct tvlr_canon_observer {
     // Runs and plain values are written in one piece (not in the tests' reference runs, which
     // write them event by event).
     bool in_pieces;
+    // The held events so far are type_start, type_name, parameters and type_end in that order:
+    // the shape that is written as one piece.
+    bool run_shape;
+    bool run_params;  // a parameter with text was held
+    bool run_unit;    // a unit parameter was held
     uint32_t held_count;
+    uint32_t param_events;  // parameter events held, with text or without
+    uint32_t run_type;      // type of the last type_name
+    uint32_t run_bits;      // the last width
+    uint32_t run_base;      // the last base or fraction count
     HeldEvent held[kMaxHeldEvents];
-    tvlr_event replayed;                    // the record a held event is replayed from
-    char held_word[16];                     // text of the held type_start
-    char held_unit[tvl::kUnitTextMax + 1];  // text of the held unit parameter
+    // The text of the held events as the output step writes it, rendered as they arrive: '<',
+    // the type words and the parameters with their prefixes, without the closing '>'.
+    uint32_t run_len;
+    uint8_t run_text[kMaxHeldEvents * (2 + tvl::kUnitTextMax)];
 };
 
 namespace {
 
-// The output of one event: plain values, member names and structure in one piece each, the
-// rest through the output step.
-bool output(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
-    using namespace tvl::wr;
-    Output &o = obs->out;
-    if (obs->in_pieces) {
-        const char *text = e.text != nullptr ? e.text : "";
-        const size_t len = e.text != nullptr ? e.text_len : 0;
-        auto *open = const_cast<ArrayLevel *>(directly_open_level(o));
-        auto *comma =
-            open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
-        switch (kind) {
-            case TVLR_EV_MEMBER_NAME:
-                if (put_member_piece(o, text, len)) return true;
-                break;
-            case TVLR_EV_VALUE:
-                if (!unit_present(e.unit) &&
-                    put_plain_value(o, open, comma, e.value_kind, text, len))
-                    return true;
-                break;
-            case TVLR_EV_STRUCT_START:
-                if (put_struct_start_piece(o, comma)) return true;
-                break;
-            case TVLR_EV_STRUCT_END:
-                if (put_struct_end_piece(o)) return true;
-                break;
-            case TVLR_EV_ARRAY_START:
-                if (put_array_start_piece(o, comma)) return true;
-                break;
-            case TVLR_EV_ARRAY_END:
-                if (put_array_end_piece(o)) return true;
-                break;
-            default:
-                break;
-        }
+using tvl::wr::ArrayLevel;
+using tvl::wr::Output;
+
+ArrayLevel *open_level(Output &o) {
+    return const_cast<ArrayLevel *>(tvl::wr::directly_open_level(o));
+}
+
+// The comma before an item: an element was written in the directly open array and no
+// annotation stands between (an annotation's own comma ignores after_annotation).
+ArrayLevel *comma_level(Output &o, ArrayLevel *open, bool after_annotation_suppresses) {
+    if (open == nullptr || !open->separator_due) return nullptr;
+    return after_annotation_suppresses && o.after_annotation ? nullptr : open;
+}
+
+// The state changes of a written comma: the array's type in force again.
+void after_comma(Output &o, ArrayLevel *comma) {
+    if (comma == nullptr) return;
+    comma->separator_due = false;
+    tvl::wr::copy_in_force(o.in_force, comma->saved);
+}
+
+// The start, type word and end of an annotation in one piece each, with output_event's bytes
+// and changes of state. False, with nothing changed, where the piece does not fit.
+bool put_type_start_piece(Output &o) {
+    ArrayLevel *const comma = comma_level(o, open_level(o), false);
+    uint8_t *const start = tvl::wr::claim(o, 3);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? tvl::wr::put_comma(o, start) : start;
+    *p++ = '<';
+    tvl::wr::commit(o, static_cast<size_t>(p - start));
+    after_comma(o, comma);
+    o.after_annotation = true;
+    o.param_written = false;
+    o.in_annotation = true;
+    tvl::wr::clear_in_force(o.annotation);
+    o.annotation_len = 0;
+    return true;
+}
+
+bool put_type_name_piece(Output &o, uint32_t type) {
+    const tvl::TypeWord word = tvl::type_word(type);
+    uint8_t *const p = tvl::wr::claim(o, word.len);
+    if (p == nullptr) return false;
+    tvl::wr::copy_bytes(p, word.text, word.len);
+    tvl::wr::commit(o, word.len);
+    o.annotation.type = type;
+    o.annotation_len += word.len;
+    return true;
+}
+
+bool put_type_end_piece(Output &o) {
+    const size_t len = o.pretty ? 2 : 1;
+    uint8_t *const p = tvl::wr::claim(o, len);
+    if (p == nullptr) return false;
+    p[0] = '>';
+    p[len - 1] = o.pretty ? ' ' : '>';
+    tvl::wr::commit(o, len);
+    o.in_annotation = false;
+    tvl::wr::copy_in_force(o.in_force, o.annotation);
+    return true;
+}
+
+// The output of one event: plain values, member names, structure and annotations without
+// parameters in one piece each, the rest through the output step. Each kind has a function of
+// its own, so that each keeps a small frame; the dispatch jumps to it.
+using tvl::wr::output_event;
+
+const char *text_of(const tvlr_event &e) {
+    return e.text != nullptr ? e.text : "";
+}
+size_t length_of(const tvlr_event &e) {
+    return e.text != nullptr ? e.text_len : 0;
+}
+
+bool out_member_name(Output &o, const tvlr_event &e) {
+    return tvl::wr::put_member_piece(o, text_of(e), length_of(e)) ||
+           output_event(o, TVLR_EV_MEMBER_NAME, e, nullptr);
+}
+bool out_value(Output &o, const tvlr_event &e) {
+    if (!tvl::wr::unit_present(e.unit)) {
+        ArrayLevel *const open = open_level(o);
+        if (tvl::wr::put_plain_value(o, open, comma_level(o, open, true), e.value_kind, text_of(e),
+                                     length_of(e)))
+            return true;
     }
-    return output_event(o, kind, e, nullptr);
+    return output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+bool out_struct_start(Output &o, const tvlr_event &e) {
+    return tvl::wr::put_struct_start_piece(o, comma_level(o, open_level(o), true)) ||
+           output_event(o, TVLR_EV_STRUCT_START, e, nullptr);
+}
+bool out_struct_end(Output &o, const tvlr_event &e) {
+    return tvl::wr::put_struct_end_piece(o) || output_event(o, TVLR_EV_STRUCT_END, e, nullptr);
+}
+bool out_array_start(Output &o, const tvlr_event &e) {
+    return tvl::wr::put_array_start_piece(o, comma_level(o, open_level(o), true)) ||
+           output_event(o, TVLR_EV_ARRAY_START, e, nullptr);
+}
+bool out_array_end(Output &o, const tvlr_event &e) {
+    return tvl::wr::put_array_end_piece(o) || output_event(o, TVLR_EV_ARRAY_END, e, nullptr);
+}
+bool out_type_start(Output &o, const tvlr_event &e) {
+    return put_type_start_piece(o) || output_event(o, TVLR_EV_TYPE_START, e, nullptr);
+}
+bool out_type_name(Output &o, const tvlr_event &e) {
+    return put_type_name_piece(o, e.value_type) || output_event(o, TVLR_EV_TYPE_NAME, e, nullptr);
+}
+bool out_type_end(Output &o, const tvlr_event &e) {
+    return put_type_end_piece(o) || output_event(o, TVLR_EV_TYPE_END, e, nullptr);
+}
+
+bool output(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    Output &o = obs->out;
+    if (!obs->in_pieces) return output_event(o, kind, e, nullptr);
+    switch (kind) {
+        case TVLR_EV_MEMBER_NAME:
+            return out_member_name(o, e);
+        case TVLR_EV_VALUE:
+            return out_value(o, e);
+        case TVLR_EV_STRUCT_START:
+            return out_struct_start(o, e);
+        case TVLR_EV_STRUCT_END:
+            return out_struct_end(o, e);
+        case TVLR_EV_ARRAY_START:
+            return out_array_start(o, e);
+        case TVLR_EV_ARRAY_END:
+            return out_array_end(o, e);
+        case TVLR_EV_TYPE_START:
+            return out_type_start(o, e);
+        case TVLR_EV_TYPE_NAME:
+            return out_type_name(o, e);
+        case TVLR_EV_TYPE_END:
+            return out_type_end(o, e);
+        default:
+            return output_event(o, kind, e, nullptr);
+    }
 }
 
 bool is_bare_number_word(const tvlr_event &e) {
@@ -102,148 +210,149 @@ bool is_bare_number_word(const tvlr_event &e) {
     return false;
 }
 
-// Keeps what the output needs of one event of the run; false when it cannot be kept.
-bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
-    if (obs->held_count == kMaxHeldEvents) return false;
-    HeldEvent &h = obs->held[obs->held_count];
-    h = {kind, e.value_kind, e.value_type, e.bits, e.base, 0, ""};
-    if (kind == TVLR_EV_TYPE_START) {
-        if (e.text == nullptr || e.text_len > sizeof obs->held_word) return false;
-        std::memcpy(obs->held_word, e.text, e.text_len);
-        h.text = obs->held_word;
-        h.text_len = e.text_len;
-    } else if (kind == TVLR_EV_TYPE_PARAM && e.value_kind == TVL_VK_UNIT) {
-        if (e.text == nullptr || e.text_len >= sizeof obs->held_unit) return false;
-        std::memcpy(obs->held_unit, e.text, e.text_len);
-        h.text = obs->held_unit;
-        h.text_len = e.text_len;
-    }
-    ++obs->held_count;
-    if (kind == TVLR_EV_TYPE_END) obs->run_complete = true;
-    return true;
-}
-
-// The bytes of one held parameter with the number it sets, as the output step writes it:
-// the prefix (':' or ','), then the width, `_` and the base, `q` and the fraction count, or the
-// unit text. Other kinds write nothing. Returns the end of the bytes.
-uint8_t *render_param(const HeldEvent &h, bool first, uint8_t *p, uint32_t &number) {
-    char marker = 0;
-    switch (h.value_kind) {
-        case TVL_VK_BITS:
-            number = tvl::wr::written_bits(h);
-            break;
-        case TVL_VK_BASE:
-            number = tvl::wr::written_base(h);
-            marker = '_';
-            break;
-        case TVL_VK_FRACTION:
-            number = tvl::wr::written_fraction(h);
-            marker = 'q';
-            break;
-        case TVL_VK_UNIT:
-            *p++ = first ? ':' : ',';
-            std::memcpy(p, h.text, h.text_len);
-            return p + h.text_len;
-        default:
-            return p;
-    }
-    *p++ = first ? ':' : ',';
+// Renders a parameter number with its prefix (':' or ',') and marker ('_', 'q' or none) at p.
+uint8_t *render_number(tvlr_canon_observer *obs, uint8_t *p, char marker, uint32_t number) {
+    *p++ = obs->run_params ? ',' : ':';
     if (marker != 0) *p++ = static_cast<uint8_t>(marker);
     p += tvl::wr::decimal_digits(number);
     tvl::wr::write_decimal_before(p, number);
     return p;
 }
 
-// A complete held run (type_start, type_name, parameters, type_end) written as one piece where
-// it fits the memory sink or the buffer, with the state changes of its events through the
-// output step. False, with nothing changed, for any other run or where it does not fit.
-bool write_run(tvlr_canon_observer *obs) {
-    const uint32_t n = obs->held_count;
-    const HeldEvent *h = obs->held;
-    if (n < 3 || h[0].kind != TVLR_EV_TYPE_START || h[1].kind != TVLR_EV_TYPE_NAME ||
-        h[n - 1].kind != TVLR_EV_TYPE_END)
-        return false;
-    for (uint32_t i = 2; i + 1 < n; ++i)
-        if (h[i].kind != TVLR_EV_TYPE_PARAM) return false;
-    tvl::wr::Output &o = obs->out;
-    // The text, at most a comma and space, '<', a type word, five parameters of up to 256 bytes
-    // and "> ".
-    uint8_t text[8 + 16 + (kMaxHeldEvents - 3) * (2 + tvl::kUnitTextMax) + 2];
-    uint8_t *p = text;
-    tvl::wr::ArrayLevel *level = const_cast<tvl::wr::ArrayLevel *>(tvl::wr::directly_open_level(o));
-    const bool comma = level != nullptr && level->separator_due;
-    if (comma) {
-        *p++ = ',';
-        if (o.pretty) *p++ = ' ';
-    }
-    const size_t annotation_start = static_cast<size_t>(p - text) + 1;
-    *p++ = '<';
-    const uint32_t type = h[1].value_type;
-    const tvl::TypeWord word = tvl::type_word(type);
-    std::memcpy(p, word.text, word.len);
-    p += word.len;
-    uint32_t bits = 0, base = 0;
-    bool params = false, declared_unit = false;
-    for (uint32_t i = 2; i + 1 < n; ++i) {
-        uint32_t number = 0;
-        uint8_t *const before = p;
-        p = render_param(h[i], !params, p, number);
-        if (p == before) continue;
-        params = true;
-        if (h[i].value_kind == TVL_VK_BITS) {
-            bits = number;
-        } else if (h[i].value_kind == TVL_VK_UNIT) {
-            declared_unit = true;  // a unit that the output does not parse: the empty one
-        } else {
-            base = number;
+// Keeps one event of the run: its entry and its text after the text of the events before it.
+// False, with nothing changed, when it cannot be kept.
+bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    const uint32_t i = obs->held_count;
+    if (i == kMaxHeldEvents) return false;
+    HeldEvent &h = obs->held[i];
+    h = {kind, e.value_kind, 0, 0, 0};
+    uint8_t *p = obs->run_text + obs->run_len;
+    switch (kind) {
+        case TVLR_EV_TYPE_START:
+            *p++ = '<';
+            break;
+        case TVLR_EV_TYPE_NAME: {
+            const tvl::TypeWord word = tvl::type_word(e.value_type);
+            h.number = obs->run_type = e.value_type;
+            tvl::wr::copy_bytes(p, word.text, word.len);
+            p += word.len;
+            obs->run_shape = obs->run_shape && i == 1;
+            break;
         }
+        case TVLR_EV_TYPE_PARAM:
+            switch (e.value_kind) {
+                case TVL_VK_BITS:
+                    h.number = obs->run_bits = tvl::wr::written_bits(e);
+                    p = render_number(obs, p, 0, h.number);
+                    break;
+                case TVL_VK_BASE:
+                    h.number = obs->run_base = tvl::wr::written_base(e);
+                    p = render_number(obs, p, '_', h.number);
+                    break;
+                case TVL_VK_FRACTION:
+                    h.number = obs->run_base = tvl::wr::written_fraction(e);
+                    p = render_number(obs, p, 'q', h.number);
+                    break;
+                case TVL_VK_UNIT:
+                    if (e.text == nullptr || e.text_len > tvl::kUnitTextMax) return false;
+                    *p++ = obs->run_params ? ',' : ':';
+                    h.text_at = static_cast<uint32_t>(p - obs->run_text);
+                    h.text_len = e.text_len;
+                    tvl::wr::copy_bytes(p, e.text, e.text_len);
+                    p += e.text_len;
+                    obs->run_unit = true;
+                    break;
+                default:
+                    break;  // a parameter that the output writes nothing for
+            }
+            ++obs->param_events;
+            obs->run_params = obs->run_params || p != obs->run_text + obs->run_len;
+            obs->run_shape = obs->run_shape && i >= 2;
+            break;
+        default:  // type_end
+            obs->run_complete = true;
+            obs->run_shape = obs->run_shape && i >= 2;
+            break;
     }
-    const auto annotation_len =
-        static_cast<uint32_t>(static_cast<size_t>(p - text) - annotation_start);
-    *p++ = '>';
-    if (o.pretty) *p++ = ' ';
-    const auto total = static_cast<size_t>(p - text);
-    uint8_t *const to = tvl::wr::claim(o, total);
-    if (to == nullptr) return false;
-    std::memcpy(to, text, total);
-    tvl::wr::commit(o, total);
-
-    if (comma) {
-        // The comma brings back the array's type, which the run's then replaces.
-        level->separator_due = false;
-        if (level->saved.declared_unit) o.in_force.unit = level->saved.unit;
-    }
-    o.after_annotation = true;
-    o.param_written = params;
-    o.in_annotation = false;
-    o.annotation_len = annotation_len;
-    o.annotation.type = o.in_force.type = type;
-    o.annotation.bits = o.in_force.bits = bits;
-    o.annotation.base = o.in_force.base = base;
-    o.annotation.declared_unit = o.in_force.declared_unit = declared_unit;
-    if (declared_unit) {
-        std::memset(static_cast<void *>(&o.annotation.unit), 0, sizeof o.annotation.unit);
-        std::memset(static_cast<void *>(&o.in_force.unit), 0, sizeof o.in_force.unit);
-    }
-    obs->holding = false;
-    obs->held_count = 0;
+    obs->run_len = static_cast<uint32_t>(p - obs->run_text);
+    obs->held_count = i + 1;
     return true;
 }
 
+void start_holding(tvlr_canon_observer *obs) {
+    obs->holding = true;
+    obs->run_complete = false;
+    obs->run_shape = true;
+    obs->run_params = obs->run_unit = false;
+    obs->held_count = obs->param_events = obs->run_len = 0;
+    obs->run_type = obs->run_bits = obs->run_base = 0;
+}
+
+void drop_run(tvlr_canon_observer *obs) {
+    obs->holding = false;
+    obs->held_count = 0;
+}
+
+// A complete held run of the usual shape written as one piece where it fits the memory sink or
+// the buffer, with the state changes of its events through the output step. False, with nothing
+// changed, for any other run or where it does not fit.
+bool write_run(tvlr_canon_observer *obs) {
+    if (!obs->run_complete || !obs->run_shape) return false;
+    Output &o = obs->out;
+    ArrayLevel *const comma = comma_level(o, open_level(o), false);
+    const size_t total =
+        (comma != nullptr ? (o.pretty ? 2 : 1) : 0) + obs->run_len + (o.pretty ? 2 : 1);
+    uint8_t *const start = tvl::wr::claim(o, total);
+    if (start == nullptr) return false;
+    uint8_t *p = comma != nullptr ? tvl::wr::put_comma(o, start) : start;
+    tvl::wr::copy_bytes(p, obs->run_text, obs->run_len);
+    p += obs->run_len;
+    *p++ = '>';
+    if (o.pretty) *p = ' ';
+    tvl::wr::commit(o, total);
+
+    // The comma brings back the array's type, which the run's then replaces.
+    after_comma(o, comma);
+    o.after_annotation = true;
+    o.param_written = obs->run_params;
+    o.in_annotation = false;
+    o.annotation_len = obs->run_len - 1;
+    o.annotation.type = o.in_force.type = obs->run_type;
+    o.annotation.bits = o.in_force.bits = obs->run_bits;
+    o.annotation.base = o.in_force.base = obs->run_base;
+    // A declared unit is one that the output does not parse: the empty one. The observer's units
+    // are all zero from its creation on, so they need no clearing here.
+    o.annotation.declared_unit = o.in_force.declared_unit = obs->run_unit;
+    drop_run(obs);
+    return true;
+}
+
+// Writes the held run: in one piece where it can, otherwise its events one by one through the
+// output step, rebuilt from the entries so that the step writes each as it arrived.
 bool replay(tvlr_canon_observer *obs) {
     if (obs->in_pieces && write_run(obs)) return true;
     const uint32_t n = obs->held_count;
-    obs->holding = false;
-    obs->held_count = 0;
-    tvlr_event &e = obs->replayed;
+    drop_run(obs);
+    tvlr_event e{};
     for (uint32_t i = 0; i < n; ++i) {
         const HeldEvent &h = obs->held[i];
         e.value_kind = h.value_kind;
-        e.value_type = h.value_type;
-        e.bits = h.bits;
-        e.base = h.base;
-        e.text = h.text;
-        e.text_len = h.text_len;
+        e.text = nullptr;
+        e.text_len = 0;
+        if (h.kind == TVLR_EV_TYPE_NAME) {
+            e.value_type = h.number;
+        } else if (h.value_kind == TVL_VK_BITS) {
+            e.bits = h.number;  // never 0: written as it is
+        } else if (h.value_kind == TVL_VK_BASE) {
+            e.value_type = TVLR_TYPE_PLAIN;  // never 0: written as it is
+            e.base = h.number;
+        } else if (h.value_kind == TVL_VK_FRACTION) {
+            e.value_type = TVLR_TYPE_FLOAT_FIX;
+            e.base = h.number;
+        } else if (h.value_kind == TVL_VK_UNIT) {
+            e.text = reinterpret_cast<const char *>(obs->run_text + h.text_at);
+            e.text_len = h.text_len;
+        }
         if (!tvl::wr::output_event(obs->out, h.kind, e, nullptr)) return false;
     }
     return true;
@@ -252,38 +361,11 @@ bool replay(tvlr_canon_observer *obs) {
 // True when a reader would refuse the value after the held run written out: the value does not
 // pass the run's type, or the run's text is longer than an annotation may be.
 bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &value) {
-    uint32_t type = 0, bits = 0, base = 0, text_len = 0, params = 0;
-    for (uint32_t i = 0; i < obs->held_count; ++i) {
-        const HeldEvent &h = obs->held[i];
-        if (h.kind == TVLR_EV_TYPE_NAME) {
-            type = h.value_type;
-            text_len += tvl::type_word(type).len;
-        }
-        if (h.kind != TVLR_EV_TYPE_PARAM) continue;
-        ++params;
-        switch (h.value_kind) {
-            case TVL_VK_BITS:
-                bits = tvl::wr::written_bits(h);
-                text_len += 1 + tvl::wr::decimal_digits(bits);
-                break;
-            case TVL_VK_BASE:
-                base = tvl::wr::written_base(h);
-                text_len += 2 + tvl::wr::decimal_digits(base);
-                break;
-            case TVL_VK_FRACTION:
-                base = tvl::wr::written_fraction(h);
-                text_len += 2 + tvl::wr::decimal_digits(base);
-                break;
-            case TVL_VK_UNIT:
-                text_len += 1 + h.text_len;
-                break;
-            default:
-                break;
-        }
-    }
     // A run without parameters was written so in the input: it is kept as it is.
-    if (params == 0) return false;
-    if (text_len > tvl::kAnnotationTextMax) return true;
+    if (obs->param_events == 0) return false;
+    // The annotation text is the rendered run without its '<'.
+    if (obs->run_len - 1 > tvl::kAnnotationTextMax) return true;
+    const uint32_t type = obs->run_type, bits = obs->run_bits, base = obs->run_base;
     size_t digits = 0;
     bool point = false;
     if (tvl::is_number_kind(value.value_kind) && value.text != nullptr &&
@@ -299,22 +381,20 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
 // after it requires. Out of line, so that the other events take a short path.
 [[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     if (obs->holding) {
+        // The events of a run being held are kept.
         const bool run_event =
             kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
         if (run_event && !obs->run_complete && hold(obs, kind, e)) return true;
         if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
-            obs->holding = false;
-            obs->held_count = 0;
+            drop_run(obs);
         } else if (!replay(obs)) {
             return false;
         }
     }
     if (kind == TVLR_EV_TYPE_START && is_bare_number_word(e)) {
-        obs->holding = true;
-        obs->run_complete = false;
-        obs->held_count = 0;
-        if (hold(obs, kind, e)) return true;
-        obs->holding = false;  // not kept: written at once like any other run
+        start_holding(obs);
+        hold(obs, kind, e);  // the first event always fits
+        return true;
     }
     return output(obs, kind, e);
 }
@@ -344,13 +424,8 @@ uint64_t tvlr_canon_observer_bytes_written(const tvlr_canon_observer *observer) 
 bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *event) {
     auto *obs = static_cast<tvlr_canon_observer *>(observer);
     if (obs == nullptr || event == nullptr) return true;
-    // Most events neither start nor continue an annotation run: straight to the output.
+    // Most events neither start nor continue a held run: straight to the output.
     if (!obs->holding && kind != TVLR_EV_TYPE_START) return output(obs, kind, *event);
-    // The events of a run being held are kept without the frame of the full step.
-    if (obs->holding && !obs->run_complete &&
-        (kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END) &&
-        hold(obs, kind, *event))
-        return true;
     return on_run_event(obs, kind, *event);
 }
 
