@@ -201,19 +201,33 @@ bool output(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     }
 }
 
+// The type words of the numbers that a reader annotates when they come without a type: uint,
+// sint, float and float_dec.
 bool is_bare_number_word(const tvlr_event &e) {
     if (e.text == nullptr) return false;
-    for (uint32_t t : {TVLR_TYPE_UINT, TVLR_TYPE_SINT, TVLR_TYPE_FLOAT, TVLR_TYPE_FLOAT_DEC}) {
-        const tvl::TypeWord w = tvl::type_word(t);
-        if (e.text_len == w.len && std::memcmp(e.text, w.text, w.len) == 0) return true;
+    const auto word = [&](const char *w, size_t n) { return std::memcmp(e.text, w, n) == 0; };
+    switch (e.text_len) {
+        case 4:
+            return word("uint", 4) || word("sint", 4);
+        case 5:
+            return word("float", 5);
+        case 9:
+            return word("float_dec", 9);
+        default:
+            return false;
     }
-    return false;
 }
 
 // Renders a parameter number with its prefix (':' or ',') and marker ('_', 'q' or none) at p.
 uint8_t *render_number(tvlr_canon_observer *obs, uint8_t *p, char marker, uint32_t number) {
     *p++ = obs->run_params ? ',' : ':';
     if (marker != 0) *p++ = static_cast<uint8_t>(marker);
+    // Widths and bases mostly have two digits.
+    if (number >= 10 && number < 100) {
+        p[0] = static_cast<uint8_t>('0' + number / 10);
+        p[1] = static_cast<uint8_t>('0' + number % 10);
+        return p + 2;
+    }
     p += tvl::wr::decimal_digits(number);
     tvl::wr::write_decimal_before(p, number);
     return p;
@@ -377,14 +391,11 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
            0;
 }
 
-// An event while a run is held, or a type_start: holds, replays or drops the run as the event
-// after it requires. Out of line, so that the other events take a short path.
-[[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+// The event after a held run, or a type_start: replays or drops the run as the event requires,
+// and starts holding a run of a number's type word. Out of line, like everything but the holding
+// itself, so that each path keeps a small frame.
+[[gnu::noinline]] bool settle_run(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     if (obs->holding) {
-        // The events of a run being held are kept.
-        const bool run_event =
-            kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
-        if (run_event && !obs->run_complete && hold(obs, kind, e)) return true;
         if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
             drop_run(obs);
         } else if (!replay(obs)) {
@@ -397,6 +408,14 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
         return true;
     }
     return output(obs, kind, e);
+}
+
+// An event while a run is held, or a type_start.
+[[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    const bool run_event =
+        kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
+    if (obs->holding && !obs->run_complete && run_event && hold(obs, kind, e)) return true;
+    return settle_run(obs, kind, e);
 }
 
 }  // namespace

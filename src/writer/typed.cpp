@@ -281,8 +281,12 @@ bool write_double(tvlr_writer *w, const char *name, uint32_t type, unsigned bits
         n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
     }
     const auto base = static_cast<uint32_t>(fraction);
+    // Under float the value check has nothing to find in the printer's text: a decimal number
+    // (digits, an optional point and exponent) or a special number, which float takes at every
+    // width. float_fix and float_dec check the range of their format.
     if (n >= 0 && !has_unit(unit) &&
-        check_value(TVL_VK_NUMBER, text, static_cast<size_t>(n), type, bits, base) == 0 &&
+        (type == TVLR_TYPE_FLOAT ||
+         check_value(TVL_VK_NUMBER, text, static_cast<size_t>(n), type, bits, base) == 0) &&
         write_direct(w, name, std::strlen(name), type, bits, base,
                      {text, static_cast<size_t>(n), false, 0}))
         return true;

@@ -202,6 +202,7 @@ bool tvlr_write_finish(tvlr_writer *writer) {
         return writer_fail(writer, TVL_ERR_INCOMPLETE_TVLR_STREAM);
     if (!tvl::wr::close_statement(o) || !tvl::wr::flush(o))
         return writer_fail(writer, tvl::wr::sink_error(writer));
+    tvl::wr::settle_memory_sink(o);  // the finish callback reads the sink record
     if (o.sink.finish != nullptr && !o.sink.finish(&o.sink)) return false;
     writer->finished = true;
     writer->stepping = false;
