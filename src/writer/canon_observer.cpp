@@ -9,7 +9,7 @@
 // 255 bytes. So such a run is held back until the event after it is known; when a reader would
 // refuse the value under the run as written, the run is left out and the value is written bare
 // (with its unit as a suffix), which reads back with the very run that the reader added.
-#include <cstdlib>
+#include <cstddef>
 #include <cstring>
 
 #include "base/alloc.h"
@@ -35,30 +35,43 @@ struct HeldEvent {
     uint32_t text_len;
 };
 
+// A held annotation run: its events, their text as the output step writes it (rendered as they
+// arrive: '<', the type words and the parameters with their prefixes, without the closing '>'),
+// and what the output and the value check need to know of it.
+struct Run {
+    // The events so far are type_start, type_name, parameters and type_end in that order: the
+    // shape that is written as one piece.
+    bool shape;
+    bool params;  // a parameter with text was held
+    bool unit;    // a unit parameter was held
+    uint32_t count;
+    uint32_t param_events;  // parameter events held, with text or without
+    uint32_t type;          // type of the last type_name
+    uint32_t bits;          // the last width
+    uint32_t base;          // the last base or fraction count
+    uint32_t len;           // bytes of text
+    HeldEvent events[kMaxHeldEvents];
+    uint8_t text[kMaxHeldEvents * (2 + tvl::kUnitTextMax)];
+};
+
+// The type words of the numbers that a reader annotates when they come without a type.
+constexpr uint32_t kBareNumberWords = 4;
+
 }  // namespace
 
 struct tvlr_canon_observer {
     tvl::wr::Output out;  // first: the sink copy is the start of the object
     bool holding;
-    bool run_complete;  // the held run's type_end has arrived
+    bool complete;  // the held run's type_end has arrived
     // Runs and plain values are written in one piece (not in the tests' reference runs, which
     // write them event by event).
     bool in_pieces;
-    // The held events so far are type_start, type_name, parameters and type_end in that order:
-    // the shape that is written as one piece.
-    bool run_shape;
-    bool run_params;  // a parameter with text was held
-    bool run_unit;    // a unit parameter was held
-    uint32_t held_count;
-    uint32_t param_events;  // parameter events held, with text or without
-    uint32_t run_type;      // type of the last type_name
-    uint32_t run_bits;      // the last width
-    uint32_t run_base;      // the last base or fraction count
-    HeldEvent held[kMaxHeldEvents];
-    // The text of the held events as the output step writes it, rendered as they arrive: '<',
-    // the type words and the parameters with their prefixes, without the closing '>'.
-    uint32_t run_len;
-    uint8_t run_text[kMaxHeldEvents * (2 + tvl::kUnitTextMax)];
+    // The events held so far are those of the last complete run of the same type word, kept in
+    // memo[word]: the run is not rendered again.
+    bool matching;
+    uint32_t word;  // index of the held run's type word
+    Run run;
+    Run memo[kBareNumberWords];  // count 0: none yet
 };
 
 namespace {
@@ -201,26 +214,26 @@ bool output(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     }
 }
 
-// The type words of the numbers that a reader annotates when they come without a type: uint,
-// sint, float and float_dec.
-bool is_bare_number_word(const tvlr_event &e) {
-    if (e.text == nullptr) return false;
+// The index of a type_start's word among the bare number words uint, sint, float and
+// float_dec, or kBareNumberWords for any other.
+uint32_t bare_number_word(const tvlr_event &e) {
+    if (e.text == nullptr) return kBareNumberWords;
     const auto word = [&](const char *w, size_t n) { return std::memcmp(e.text, w, n) == 0; };
     switch (e.text_len) {
         case 4:
-            return word("uint", 4) || word("sint", 4);
+            return word("uint", 4) ? 0 : word("sint", 4) ? 1 : kBareNumberWords;
         case 5:
-            return word("float", 5);
+            return word("float", 5) ? 2 : kBareNumberWords;
         case 9:
-            return word("float_dec", 9);
+            return word("float_dec", 9) ? 3 : kBareNumberWords;
         default:
-            return false;
+            return kBareNumberWords;
     }
 }
 
 // Renders a parameter number with its prefix (':' or ',') and marker ('_', 'q' or none) at p.
-uint8_t *render_number(tvlr_canon_observer *obs, uint8_t *p, char marker, uint32_t number) {
-    *p++ = obs->run_params ? ',' : ':';
+uint8_t *render_number(const Run &r, uint8_t *p, char marker, uint32_t number) {
+    *p++ = r.params ? ',' : ':';
     if (marker != 0) *p++ = static_cast<uint8_t>(marker);
     // Widths and bases mostly have two digits.
     if (number >= 10 && number < 100) {
@@ -233,94 +246,190 @@ uint8_t *render_number(tvlr_canon_observer *obs, uint8_t *p, char marker, uint32
     return p;
 }
 
-// Keeps one event of the run: its entry and its text after the text of the events before it.
+// Keeps one event in the run: its entry and its text after the text of the events before it.
 // False, with nothing changed, when it cannot be kept.
-bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
-    const uint32_t i = obs->held_count;
+bool keep(Run &r, uint32_t kind, const tvlr_event &e) {
+    const uint32_t i = r.count;
     if (i == kMaxHeldEvents) return false;
-    HeldEvent &h = obs->held[i];
+    HeldEvent &h = r.events[i];
     h = {kind, e.value_kind, 0, 0, 0};
-    uint8_t *p = obs->run_text + obs->run_len;
+    uint8_t *p = r.text + r.len;
     switch (kind) {
         case TVLR_EV_TYPE_START:
             *p++ = '<';
             break;
         case TVLR_EV_TYPE_NAME: {
             const tvl::TypeWord word = tvl::type_word(e.value_type);
-            h.number = obs->run_type = e.value_type;
+            h.number = r.type = e.value_type;
             tvl::wr::copy_bytes(p, word.text, word.len);
             p += word.len;
-            obs->run_shape = obs->run_shape && i == 1;
+            r.shape = r.shape && i == 1;
             break;
         }
         case TVLR_EV_TYPE_PARAM:
             switch (e.value_kind) {
                 case TVL_VK_BITS:
-                    h.number = obs->run_bits = tvl::wr::written_bits(e);
-                    p = render_number(obs, p, 0, h.number);
+                    h.number = r.bits = tvl::wr::written_bits(e);
+                    p = render_number(r, p, 0, h.number);
                     break;
                 case TVL_VK_BASE:
-                    h.number = obs->run_base = tvl::wr::written_base(e);
-                    p = render_number(obs, p, '_', h.number);
+                    h.number = r.base = tvl::wr::written_base(e);
+                    p = render_number(r, p, '_', h.number);
                     break;
                 case TVL_VK_FRACTION:
-                    h.number = obs->run_base = tvl::wr::written_fraction(e);
-                    p = render_number(obs, p, 'q', h.number);
+                    h.number = r.base = tvl::wr::written_fraction(e);
+                    p = render_number(r, p, 'q', h.number);
                     break;
                 case TVL_VK_UNIT:
                     if (e.text == nullptr || e.text_len > tvl::kUnitTextMax) return false;
-                    *p++ = obs->run_params ? ',' : ':';
-                    h.text_at = static_cast<uint32_t>(p - obs->run_text);
+                    *p++ = r.params ? ',' : ':';
+                    h.text_at = static_cast<uint32_t>(p - r.text);
                     h.text_len = e.text_len;
                     tvl::wr::copy_bytes(p, e.text, e.text_len);
                     p += e.text_len;
-                    obs->run_unit = true;
+                    r.unit = true;
                     break;
                 default:
                     break;  // a parameter that the output writes nothing for
             }
-            ++obs->param_events;
-            obs->run_params = obs->run_params || p != obs->run_text + obs->run_len;
-            obs->run_shape = obs->run_shape && i >= 2;
+            ++r.param_events;
+            r.params = r.params || p != r.text + r.len;
+            r.shape = r.shape && i >= 2;
             break;
         default:  // type_end
-            obs->run_complete = true;
-            obs->run_shape = obs->run_shape && i >= 2;
+            r.shape = r.shape && i >= 2;
             break;
     }
-    obs->run_len = static_cast<uint32_t>(p - obs->run_text);
-    obs->held_count = i + 1;
+    r.len = static_cast<uint32_t>(p - r.text);
+    r.count = i + 1;
     return true;
 }
 
-void start_holding(tvlr_canon_observer *obs) {
+// True when the event is the one at that place in the run: the same kind and the same text
+// where the output writes it.
+bool same_event(const Run &r, uint32_t i, uint32_t kind, const tvlr_event &e) {
+    if (i >= r.count || r.events[i].kind != kind) return false;
+    const HeldEvent &h = r.events[i];
+    if (kind == TVLR_EV_TYPE_NAME) return h.number == e.value_type;
+    if (kind != TVLR_EV_TYPE_PARAM) return true;
+    if (h.value_kind != e.value_kind) return false;
+    switch (e.value_kind) {
+        case TVL_VK_BITS:
+            return h.number == tvl::wr::written_bits(e);
+        case TVL_VK_BASE:
+            return h.number == tvl::wr::written_base(e);
+        case TVL_VK_FRACTION:
+            return h.number == tvl::wr::written_fraction(e);
+        case TVL_VK_UNIT:
+            return e.text != nullptr && e.text_len == h.text_len &&
+                   std::memcmp(e.text, r.text + h.text_at, h.text_len) == 0;
+        default:
+            return true;
+    }
+}
+
+// The event that a held entry stands for, as far as the output step reads it: the step writes
+// the same bytes for it as for the event that was held.
+tvlr_event event_of(const Run &r, const HeldEvent &h) {
+    tvlr_event e{};
+    e.value_kind = h.value_kind;
+    if (h.kind == TVLR_EV_TYPE_NAME) {
+        e.value_type = h.number;
+    } else if (h.value_kind == TVL_VK_BITS) {
+        e.bits = h.number;  // never 0: written as it is
+    } else if (h.value_kind == TVL_VK_BASE) {
+        e.value_type = TVLR_TYPE_PLAIN;  // never 0: written as it is
+        e.base = h.number;
+    } else if (h.value_kind == TVL_VK_FRACTION) {
+        e.value_type = TVLR_TYPE_FLOAT_FIX;
+        e.base = h.number;
+    } else if (h.value_kind == TVL_VK_UNIT) {
+        e.text = reinterpret_cast<const char *>(r.text + h.text_at);
+        e.text_len = h.text_len;
+    }
+    return e;
+}
+
+void clear_run(Run &r) {
+    r.shape = true;
+    r.params = r.unit = false;
+    r.count = r.param_events = r.len = 0;
+    r.type = r.bits = r.base = 0;
+}
+
+// Turns a run that matched its memo so far into a run of its own, from the memo's entries.
+void take_from_memo(tvlr_canon_observer *obs) {
+    obs->matching = false;
+    const Run &m = obs->memo[obs->word];
+    const uint32_t n = obs->run.count;
+    clear_run(obs->run);
+    for (uint32_t i = 0; i < n; ++i) keep(obs->run, m.events[i].kind, event_of(m, m.events[i]));
+}
+
+// The held run as it stands: the memo while the events match it.
+const Run &held_run(const tvlr_canon_observer *obs) {
+    return obs->matching ? obs->memo[obs->word] : obs->run;
+}
+
+// Holds one event of a run; false, with nothing changed, when it cannot be held.
+bool hold(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    if (obs->matching) {
+        if (same_event(obs->memo[obs->word], obs->run.count, kind, e)) {
+            ++obs->run.count;
+            obs->complete = kind == TVLR_EV_TYPE_END;
+            return true;
+        }
+        take_from_memo(obs);
+    }
+    if (!keep(obs->run, kind, e)) return false;
+    if (kind == TVLR_EV_TYPE_END) {
+        obs->complete = true;
+        // A run of the usual shape becomes the memo of its type word.
+        if (obs->in_pieces && obs->run.shape) {
+            Run &m = obs->memo[obs->word];
+            const Run &r = obs->run;
+            std::memcpy(static_cast<void *>(&m), &r,
+                        offsetof(Run, events) + r.count * sizeof(HeldEvent));
+            std::memcpy(m.text, r.text, r.len);
+        }
+    }
+    return true;
+}
+
+void start_holding(tvlr_canon_observer *obs, uint32_t word, const tvlr_event &e) {
     obs->holding = true;
-    obs->run_complete = false;
-    obs->run_shape = true;
-    obs->run_params = obs->run_unit = false;
-    obs->held_count = obs->param_events = obs->run_len = 0;
-    obs->run_type = obs->run_bits = obs->run_base = 0;
+    obs->complete = false;
+    obs->word = word;
+    clear_run(obs->run);
+    const Run &m = obs->memo[word];
+    obs->matching = obs->in_pieces && m.count != 0;
+    if (obs->matching) {
+        obs->run.count = 1;  // every memo starts with a type_start
+    } else {
+        keep(obs->run, TVLR_EV_TYPE_START, e);  // the first event always fits
+    }
 }
 
 void drop_run(tvlr_canon_observer *obs) {
     obs->holding = false;
-    obs->held_count = 0;
+    obs->matching = false;
+    obs->run.count = 0;
 }
 
 // A complete held run of the usual shape written as one piece where it fits the memory sink or
 // the buffer, with the state changes of its events through the output step. False, with nothing
 // changed, for any other run or where it does not fit.
 bool write_run(tvlr_canon_observer *obs) {
-    if (!obs->run_complete || !obs->run_shape) return false;
+    const Run &r = held_run(obs);
+    if (!obs->complete || !r.shape) return false;
     Output &o = obs->out;
     ArrayLevel *const comma = comma_level(o, open_level(o), false);
-    const size_t total =
-        (comma != nullptr ? (o.pretty ? 2 : 1) : 0) + obs->run_len + (o.pretty ? 2 : 1);
+    const size_t total = (comma != nullptr ? (o.pretty ? 2 : 1) : 0) + r.len + (o.pretty ? 2 : 1);
     uint8_t *const start = tvl::wr::claim(o, total);
     if (start == nullptr) return false;
     uint8_t *p = comma != nullptr ? tvl::wr::put_comma(o, start) : start;
-    tvl::wr::copy_bytes(p, obs->run_text, obs->run_len);
-    p += obs->run_len;
+    tvl::wr::copy_bytes(p, r.text, r.len);
+    p += r.len;
     *p++ = '>';
     if (o.pretty) *p = ' ';
     tvl::wr::commit(o, total);
@@ -328,15 +437,15 @@ bool write_run(tvlr_canon_observer *obs) {
     // The comma brings back the array's type, which the run's then replaces.
     after_comma(o, comma);
     o.after_annotation = true;
-    o.param_written = obs->run_params;
+    o.param_written = r.params;
     o.in_annotation = false;
-    o.annotation_len = obs->run_len - 1;
-    o.annotation.type = o.in_force.type = obs->run_type;
-    o.annotation.bits = o.in_force.bits = obs->run_bits;
-    o.annotation.base = o.in_force.base = obs->run_base;
+    o.annotation_len = r.len - 1;
+    o.annotation.type = o.in_force.type = r.type;
+    o.annotation.bits = o.in_force.bits = r.bits;
+    o.annotation.base = o.in_force.base = r.base;
     // A declared unit is one that the output does not parse: the empty one. The observer's units
     // are all zero from its creation on, so they need no clearing here.
-    o.annotation.declared_unit = o.in_force.declared_unit = obs->run_unit;
+    o.annotation.declared_unit = o.in_force.declared_unit = r.unit;
     drop_run(obs);
     return true;
 }
@@ -345,41 +454,27 @@ bool write_run(tvlr_canon_observer *obs) {
 // output step, rebuilt from the entries so that the step writes each as it arrived.
 bool replay(tvlr_canon_observer *obs) {
     if (obs->in_pieces && write_run(obs)) return true;
-    const uint32_t n = obs->held_count;
-    drop_run(obs);
-    tvlr_event e{};
-    for (uint32_t i = 0; i < n; ++i) {
-        const HeldEvent &h = obs->held[i];
-        e.value_kind = h.value_kind;
-        e.text = nullptr;
-        e.text_len = 0;
-        if (h.kind == TVLR_EV_TYPE_NAME) {
-            e.value_type = h.number;
-        } else if (h.value_kind == TVL_VK_BITS) {
-            e.bits = h.number;  // never 0: written as it is
-        } else if (h.value_kind == TVL_VK_BASE) {
-            e.value_type = TVLR_TYPE_PLAIN;  // never 0: written as it is
-            e.base = h.number;
-        } else if (h.value_kind == TVL_VK_FRACTION) {
-            e.value_type = TVLR_TYPE_FLOAT_FIX;
-            e.base = h.number;
-        } else if (h.value_kind == TVL_VK_UNIT) {
-            e.text = reinterpret_cast<const char *>(obs->run_text + h.text_at);
-            e.text_len = h.text_len;
-        }
-        if (!tvl::wr::output_event(obs->out, h.kind, e, nullptr)) return false;
-    }
+    if (obs->matching && !obs->complete) take_from_memo(obs);
+    // The memo or the run: neither changes while its events are written.
+    const Run &r = held_run(obs);
+    const uint32_t n = obs->run.count;
+    obs->holding = obs->matching = false;
+    obs->run.count = 0;
+    for (uint32_t i = 0; i < n; ++i)
+        if (!tvl::wr::output_event(obs->out, r.events[i].kind, event_of(r, r.events[i]), nullptr))
+            return false;
     return true;
 }
 
 // True when a reader would refuse the value after the held run written out: the value does not
 // pass the run's type, or the run's text is longer than an annotation may be.
 bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &value) {
+    const Run &r = held_run(obs);
     // A run without parameters was written so in the input: it is kept as it is.
-    if (obs->param_events == 0) return false;
+    if (r.param_events == 0) return false;
     // The annotation text is the rendered run without its '<'.
-    if (obs->run_len - 1 > tvl::kAnnotationTextMax) return true;
-    const uint32_t type = obs->run_type, bits = obs->run_bits, base = obs->run_base;
+    if (r.len - 1 > tvl::kAnnotationTextMax) return true;
+    const uint32_t type = r.type, bits = r.bits, base = r.base;
     size_t digits = 0;
     bool point = false;
     if (tvl::is_number_kind(value.value_kind) && value.text != nullptr &&
@@ -396,16 +491,18 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
 // itself, so that each path keeps a small frame.
 [[gnu::noinline]] bool settle_run(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     if (obs->holding) {
-        if (kind == TVLR_EV_VALUE && obs->run_complete && refused_under_held_run(obs, e)) {
+        if (kind == TVLR_EV_VALUE && obs->complete && refused_under_held_run(obs, e)) {
             drop_run(obs);
         } else if (!replay(obs)) {
             return false;
         }
     }
-    if (kind == TVLR_EV_TYPE_START && is_bare_number_word(e)) {
-        start_holding(obs);
-        hold(obs, kind, e);  // the first event always fits
-        return true;
+    if (kind == TVLR_EV_TYPE_START) {
+        const uint32_t word = bare_number_word(e);
+        if (word < kBareNumberWords) {
+            start_holding(obs, word, e);
+            return true;
+        }
     }
     return output(obs, kind, e);
 }
@@ -414,7 +511,7 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
 [[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
     const bool run_event =
         kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
-    if (obs->holding && !obs->run_complete && run_event && hold(obs, kind, e)) return true;
+    if (obs->holding && !obs->complete && run_event && hold(obs, kind, e)) return true;
     return settle_run(obs, kind, e);
 }
 

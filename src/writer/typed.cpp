@@ -54,7 +54,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
 
     uint8_t *p = put_line_start(o, start, tabs);
     *p++ = '.';
-    std::memcpy(p, name, name_len);
+    copy_bytes(p, name, name_len);
     p += name_len;
     if (o.pretty) {
         std::memcpy(p, " = <", 4);
@@ -63,7 +63,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
         std::memcpy(p, "=<", 2);
         p += 2;
     }
-    std::memcpy(p, word.text, word.len);
+    copy_bytes(p, word.text, word.len);
     p += word.len;
     if (bits != 0) {
         *p = ':';
@@ -80,7 +80,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
     if (o.pretty) *p++ = ' ';
     if (v.text != nullptr) {
         if (special) *p++ = '$';
-        std::memcpy(p, v.text, v.len);
+        copy_bytes(p, v.text, v.len);
     } else {
         if (v.negative) *p = '-';
         write_decimal_before(start + total, v.magnitude);
