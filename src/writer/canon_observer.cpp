@@ -305,6 +305,23 @@ bool keep(Run &r, uint32_t kind, const tvlr_event &e) {
     return true;
 }
 
+// True when the bytes are equal: short texts (a unit such as "no_unit") with two overlapping
+// word compares instead of a library call.
+template <class Word>
+bool same_words(const char *a, const uint8_t *b, size_t len) {
+    Word a0, a1, b0, b1;
+    std::memcpy(&a0, a, sizeof a0);
+    std::memcpy(&a1, a + len - sizeof a1, sizeof a1);
+    std::memcpy(&b0, b, sizeof b0);
+    std::memcpy(&b1, b + len - sizeof b1, sizeof b1);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+bool same_bytes(const char *a, const uint8_t *b, size_t len) {
+    if (len >= 4 && len <= 8) return same_words<uint32_t>(a, b, len);
+    if (len > 8 && len <= 16) return same_words<uint64_t>(a, b, len);
+    return std::memcmp(a, b, len) == 0;
+}
+
 // True when the event is the one at that place in the run: the same kind and the same text
 // where the output writes it.
 bool same_event(const Run &r, uint32_t i, uint32_t kind, const tvlr_event &e) {
@@ -322,7 +339,7 @@ bool same_event(const Run &r, uint32_t i, uint32_t kind, const tvlr_event &e) {
             return h.number == tvl::wr::written_fraction(e);
         case TVL_VK_UNIT:
             return e.text != nullptr && e.text_len == h.text_len &&
-                   std::memcmp(e.text, r.text + h.text_at, h.text_len) == 0;
+                   same_bytes(e.text, r.text + h.text_at, h.text_len);
         default:
             return true;
     }
@@ -486,6 +503,15 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
            0;
 }
 
+// A type_start while no run is held: a number's type word starts holding a run, any other is
+// written.
+[[gnu::noinline]] bool on_type_start(tvlr_canon_observer *obs, const tvlr_event &e) {
+    const uint32_t word = bare_number_word(e);
+    if (word == kBareNumberWords) return output(obs, TVLR_EV_TYPE_START, e);
+    start_holding(obs, word, e);
+    return true;
+}
+
 // The event after a held run, or a type_start: replays or drops the run as the event requires,
 // and starts holding a run of a number's type word. Out of line, like everything but the holding
 // itself, so that each path keeps a small frame.
@@ -497,14 +523,7 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
             return false;
         }
     }
-    if (kind == TVLR_EV_TYPE_START) {
-        const uint32_t word = bare_number_word(e);
-        if (word < kBareNumberWords) {
-            start_holding(obs, word, e);
-            return true;
-        }
-    }
-    return output(obs, kind, e);
+    return kind == TVLR_EV_TYPE_START ? on_type_start(obs, e) : output(obs, kind, e);
 }
 
 // An event while a run is held, or a type_start.
@@ -541,7 +560,8 @@ bool tvlr_canon_observer_on_event(void *observer, uint32_t kind, tvlr_event *eve
     auto *obs = static_cast<tvlr_canon_observer *>(observer);
     if (obs == nullptr || event == nullptr) return true;
     // Most events neither start nor continue a held run: straight to the output.
-    if (!obs->holding && kind != TVLR_EV_TYPE_START) return output(obs, kind, *event);
+    if (!obs->holding)
+        return kind == TVLR_EV_TYPE_START ? on_type_start(obs, *event) : output(obs, kind, *event);
     return on_run_event(obs, kind, *event);
 }
 
