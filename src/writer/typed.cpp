@@ -7,6 +7,7 @@
 #include "base/alloc.h"
 #include "core/annotation.h"
 #include "core/number_text.h"
+#include "writer/pieces.h"
 #include "writer/writer_impl.h"
 
 namespace tvl::wr {
@@ -36,7 +37,8 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
         return false;
     if (type < TVLR_TYPE_SINT || type > TVLR_TYPE_FLOAT_DEC ||
         (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
-        !annotation_fields_valid(type, bits, fraction) || check_member_name(name, name_len) != 0)
+        !annotation_fields_valid(type, bits, fraction) || name_len > kTokenMaxLen ||
+        (!is_ascii_name(name, name_len) && check_member_name(name, name_len) != 0))
         return false;
 
     const TypeWord word = type_word(type);

@@ -466,7 +466,7 @@ std::string typed_case(uint64_t seed, bool events, bool *typed_ok) {
     const tvl_unit unit = with_unit ? tvl_parse_unit("k~m", &ok_unit) : tvl_unit{};
     const auto ubits = static_cast<unsigned>(bits);
     const size_t typed_at = seen.size();
-    switch (rng() % 5) {
+    switch (rng() % 8) {
         case 0:
             note(tvlr_write_uint_unit(w, name, bits, u, unit));
             break;
@@ -479,6 +479,15 @@ std::string typed_case(uint64_t seed, bool events, bool *typed_ok) {
             break;
         case 3:
             note(tvlr_write_float_fix_unit(w, name, ubits, fraction, d, unit));
+            break;
+        case 5:  // members without an annotation, also written in one piece
+            note(tvlr_write_string(w, name, pick({"text", "a\"b\\c\n", "", "\xC3\xA4", "\x01"})));
+            break;
+        case 6:
+            note(rng() & 1 ? tvlr_write_bool(w, name, rng() & 1) : tvlr_write_null(w, name));
+            break;
+        case 7:
+            note(tvlr_write_struct_start(w, name) && tvlr_write_struct_end(w));
             break;
         default:
             note(tvlr_write_float_dec_unit(w, name, ubits, d, unit));
