@@ -21,42 +21,6 @@
 namespace tvl::wr {
 namespace {
 
-// For each byte below 80: bit 0 when it is a name byte, bit 1 when it is a name-start byte.
-constexpr std::array<uint8_t, 256> kAsciiName = [] {
-    std::array<uint8_t, 256> t{};
-    for (unsigned b = 0; b < 0x80; ++b) {
-        const auto byte = static_cast<uint8_t>(b);
-        t[b] =
-            static_cast<uint8_t>((is_name_byte(byte) ? 1 : 0) | (is_name_start_byte(byte) ? 2 : 0));
-    }
-    return t;
-}();
-
-// An ASCII name: a name-start byte, then name bytes, all below 80 (so the text is UTF-8).
-bool is_ascii_name(const char *text, size_t len) {
-    const auto *p = reinterpret_cast<const uint8_t *>(text);
-    if (len == 0 || (kAsciiName[p[0]] & 2) == 0) return false;
-    uint8_t all = 1;
-    for (size_t i = 1; i < len; ++i) all &= kAsciiName[p[i]];
-    return all != 0;
-}
-
-// True when printable ASCII fills the text, a word at a time (the last word overlapping).
-bool printable_ascii(const char *text, size_t len) {
-    if (len < 8) {
-        for (size_t i = 0; i < len; ++i)
-            if (static_cast<uint8_t>(text[i] - 0x20) > 0x7E - 0x20) return false;
-        return true;
-    }
-    uint64_t odd = 0, w;
-    for (size_t i = 0; i + 8 < len; i += 8) {
-        std::memcpy(&w, text + i, 8);
-        odd |= unprintable_byte(w);
-    }
-    std::memcpy(&w, text + len - 8, 8);
-    return (odd | unprintable_byte(w)) == 0;
-}
-
 // The comma before an item that the general path writes, and the array level it belongs to:
 // an element was written in the directly open array and no annotation stands between (an
 // annotation's own comma ignores the annotation before it, which cannot be open here).

@@ -233,6 +233,11 @@ void output_open(Output &o, const tvlr_sink &sink, bool pretty) {
         return probe.write;
     }();
     o.to_memory = sink.write == memory_write && sink.direct;
+    if (o.to_memory) {
+        o.memory_start = sink.cursor;
+        o.memory_end = sink.cursor != nullptr ? sink.cursor + sink.remaining : nullptr;
+        o.memory_delivered = sink.delivered;
+    }
 }
 
 bool put_slow(Output &o, const uint8_t *data, size_t len) {

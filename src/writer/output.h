@@ -66,6 +66,12 @@ struct Output {
     bool param_written;     // the next annotation parameter is preceded by ',' not ':'
     bool in_annotation;     // between type_start and type_end
     bool to_memory;         // the sink is the library's memory sink: put() copies itself
+    // For the memory sink: where its room ends, and where the cursor and the byte count stood at
+    // the opening. Pieces move only the cursor; the sink's remaining and delivered counts follow
+    // from it and are brought up to date where the sink record is read (settle_memory_sink).
+    uint8_t *memory_end;
+    uint8_t *memory_start;
+    uint64_t memory_delivered;
     uint32_t struct_depth;
     uint32_t array_depth;
     uint32_t annotation_len;  // bytes of the annotation text written so far
@@ -81,7 +87,21 @@ void output_open(Output &o, const tvlr_sink &sink, bool pretty);
 
 // Bytes that reached the sink plus the bytes waiting in the buffer.
 inline uint64_t output_count(const Output &o) {
+    if (o.to_memory)
+        return o.memory_delivered + static_cast<uint64_t>(o.sink.cursor - o.memory_start);
     return o.sink.delivered + o.fill;
+}
+
+// Room left in the memory sink.
+inline size_t memory_room(const Output &o) {
+    return static_cast<size_t>(o.memory_end - o.sink.cursor);
+}
+
+// Brings the memory sink's remaining and delivered counts up to its cursor.
+inline void settle_memory_sink(Output &o) {
+    if (!o.to_memory) return;
+    o.sink.remaining = memory_room(o);
+    o.sink.delivered = output_count(o);
 }
 
 // Hands a piece of bytes to the sink: at once for a direct sink, otherwise through the buffer,
@@ -122,11 +142,9 @@ inline void copy_bytes(uint8_t *to, const void *from, size_t len) {
 inline bool put(Output &o, const void *data, size_t len) {
     // The memory sink's own step, without the call through the sink: all bytes or none.
     if (o.to_memory) {
-        if (len > o.sink.remaining) return false;
+        if (len > memory_room(o)) return false;
         copy_bytes(o.sink.cursor, data, len);
         o.sink.cursor += len;
-        o.sink.remaining -= len;
-        o.sink.delivered += len;
         return true;
     }
     // Common case: a small piece that fits the buffer without filling it.
@@ -143,7 +161,7 @@ inline bool put(Output &o, const void *data, size_t len) {
 // fit, or in the buffer when they fit without filling it. Null otherwise; commit() takes the
 // bytes once they are written.
 inline uint8_t *claim(Output &o, size_t n) {
-    if (o.to_memory) return n <= o.sink.remaining ? o.sink.cursor : nullptr;
+    if (o.to_memory) return n <= memory_room(o) ? o.sink.cursor : nullptr;
     if (!o.sink.direct && n < kBufferSize - o.fill) return o.buffer + o.fill;
     return nullptr;
 }
@@ -151,8 +169,6 @@ inline uint8_t *claim(Output &o, size_t n) {
 inline void commit(Output &o, size_t n) {
     if (o.to_memory) {
         o.sink.cursor += n;
-        o.sink.remaining -= n;
-        o.sink.delivered += n;
     } else {
         o.fill += static_cast<uint32_t>(n);
     }

@@ -1,9 +1,10 @@
-// What the writer's one-step path and the canonical observer share: the quick check of plain
-// decimal numbers, and the text of a plain value with the comma before it written in place in
-// one claim, with the bytes and the output state of output_event, so that a common value costs
-// one bounds check.
+// What the writer's one-step path, its one-piece members and the canonical observer share: the
+// quick checks of ASCII names, printable ASCII text and plain decimal numbers, and the text of a
+// plain value with the comma before it written in place in one claim, with the bytes and the output
+// state of output_event, so that a common value costs one bounds check.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -13,6 +14,42 @@
 #include "writer/output.h"
 
 namespace tvl::wr {
+
+// For each byte below 80: bit 0 when it is a name byte, bit 1 when it is a name-start byte.
+inline constexpr std::array<uint8_t, 256> kAsciiName = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned b = 0; b < 0x80; ++b) {
+        const auto byte = static_cast<uint8_t>(b);
+        t[b] =
+            static_cast<uint8_t>((is_name_byte(byte) ? 1 : 0) | (is_name_start_byte(byte) ? 2 : 0));
+    }
+    return t;
+}();
+
+// An ASCII name: a name-start byte, then name bytes, all below 80 (so the text is UTF-8).
+inline bool is_ascii_name(const char *text, size_t len) {
+    const auto *p = reinterpret_cast<const uint8_t *>(text);
+    if (len == 0 || (kAsciiName[p[0]] & 2) == 0) return false;
+    uint8_t all = 1;
+    for (size_t i = 1; i < len; ++i) all &= kAsciiName[p[i]];
+    return all != 0;
+}
+
+// True when printable ASCII fills the text, a word at a time (the last word overlapping).
+inline bool printable_ascii(const char *text, size_t len) {
+    if (len < 8) {
+        for (size_t i = 0; i < len; ++i)
+            if (static_cast<uint8_t>(text[i] - 0x20) > 0x7E - 0x20) return false;
+        return true;
+    }
+    uint64_t odd = 0, w;
+    for (size_t i = 0; i + 8 < len; i += 8) {
+        std::memcpy(&w, text + i, 8);
+        odd |= unprintable_byte(w);
+    }
+    std::memcpy(&w, text + len - 8, 8);
+    return (odd | unprintable_byte(w)) == 0;
+}
 
 // The body of a string literal with its escapes, from p on, at most 2 * len bytes: printable
 // ASCII without `"` and `\` a word at a time, everything else byte by byte. Returns the end.

@@ -7,6 +7,7 @@
 #include "base/alloc.h"
 #include "core/annotation.h"
 #include "core/number_text.h"
+#include "writer/pieces.h"
 #include "writer/writer_impl.h"
 
 namespace tvl::wr {
@@ -36,7 +37,8 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
         return false;
     if (type < TVLR_TYPE_SINT || type > TVLR_TYPE_FLOAT_DEC ||
         (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
-        !annotation_fields_valid(type, bits, fraction) || check_member_name(name, name_len) != 0)
+        !annotation_fields_valid(type, bits, fraction) || name_len > kTokenMaxLen ||
+        (!is_ascii_name(name, name_len) && check_member_name(name, name_len) != 0))
         return false;
 
     const TypeWord word = type_word(type);
@@ -54,7 +56,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
 
     uint8_t *p = put_line_start(o, start, tabs);
     *p++ = '.';
-    std::memcpy(p, name, name_len);
+    copy_bytes(p, name, name_len);
     p += name_len;
     if (o.pretty) {
         std::memcpy(p, " = <", 4);
@@ -63,7 +65,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
         std::memcpy(p, "=<", 2);
         p += 2;
     }
-    std::memcpy(p, word.text, word.len);
+    copy_bytes(p, word.text, word.len);
     p += word.len;
     if (bits != 0) {
         *p = ':';
@@ -80,7 +82,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
     if (o.pretty) *p++ = ' ';
     if (v.text != nullptr) {
         if (special) *p++ = '$';
-        std::memcpy(p, v.text, v.len);
+        copy_bytes(p, v.text, v.len);
     } else {
         if (v.negative) *p = '-';
         write_decimal_before(start + total, v.magnitude);
@@ -281,8 +283,12 @@ bool write_double(tvlr_writer *w, const char *name, uint32_t type, unsigned bits
         n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
     }
     const auto base = static_cast<uint32_t>(fraction);
+    // Under float the value check has nothing to find in the printer's text: a decimal number
+    // (digits, an optional point and exponent) or a special number, which float takes at every
+    // width. float_fix and float_dec check the range of their format.
     if (n >= 0 && !has_unit(unit) &&
-        check_value(TVL_VK_NUMBER, text, static_cast<size_t>(n), type, bits, base) == 0 &&
+        (type == TVLR_TYPE_FLOAT ||
+         check_value(TVL_VK_NUMBER, text, static_cast<size_t>(n), type, bits, base) == 0) &&
         write_direct(w, name, std::strlen(name), type, bits, base,
                      {text, static_cast<size_t>(n), false, 0}))
         return true;

@@ -6,7 +6,9 @@
 #include "base/alloc.h"
 #include "core/annotation.h"
 #include "core/limits.h"
+#include "core/text_tokens.h"
 #include "writer/checks.h"
+#include "writer/pieces.h"
 #include "writer/writer_impl.h"
 
 namespace tvl::wr {
@@ -122,6 +124,99 @@ bool write_member(tvlr_writer *w, const char *name) {
     return write_text_event(w, TVLR_EV_MEMBER_NAME, 0, name);
 }
 
+// What follows the member name in a convenience call that write_member_piece takes.
+enum class After { string, boolean, null, struct_start };
+
+// A member name with a string, boolean or null value or a struct start, written in one piece
+// with the bytes and state changes of the events member_name and value (or struct_start). Taken
+// only where the one-step path would take both events: the writer is stepping, a member may
+// start (no row break or annotation before, no array directly open), both events pass their
+// checks (under no type, as after any member name) and the whole piece fits in one claim.
+// False, with nothing changed, otherwise; the events then go their usual way.
+bool write_member_piece(tvlr_writer *w, const char *name, After after, const char *text) {
+    Output &o = w->out;
+    if (!w->stepping || w->previous == TVLR_EV_ROW_BREAK || w->previous == TVLR_EV_TYPE_END ||
+        directly_open_level(o) != nullptr)
+        return false;
+    const size_t name_len = std::strlen(name);
+    if (name_len > kTokenMaxLen ||
+        (!is_ascii_name(name, name_len) && check_member_name(name, name_len) != 0))
+        return false;
+    size_t len = 0, most = 0;
+    switch (after) {
+        case After::string:
+            len = std::strlen(text);
+            if (len > kTokenMaxLen ||
+                (!printable_ascii(text, len) && check_string_content(text, len) != 0))
+                return false;
+            most = 2 + 2 * len;
+            break;
+        case After::boolean:
+            len = std::strlen(text);
+            most = len;
+            break;
+        case After::null:
+            break;
+        case After::struct_start:
+            if (o.struct_depth >= w->max_struct_depth) return false;
+            most = 2;
+            break;
+    }
+    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+    uint8_t *const start =
+        claim(o, statement_end_len(o) + tabs + 1 + name_len + (o.pretty ? 3 : 1) + most);
+    if (start == nullptr) return false;
+    uint8_t *p = put_line_start(o, start, tabs);
+    *p++ = '.';
+    copy_bytes(p, name, name_len);
+    p += name_len;
+    if (o.pretty) {
+        std::memcpy(p, " = ", 3);
+        p += 3;
+    } else {
+        *p++ = '=';
+    }
+    switch (after) {
+        case After::string:
+            *p++ = '"';
+            p = put_literal_body(p, text, len);
+            *p++ = '"';
+            break;
+        case After::boolean:
+            copy_bytes(p, text, len);
+            p += len;
+            break;
+        case After::null:
+            break;
+        case After::struct_start:
+            *p++ = '{';
+            if (o.pretty) *p++ = '\n';
+            break;
+    }
+    commit(o, static_cast<size_t>(p - start));
+
+    // The member name: nothing in force, rows of an earlier member forgotten.
+    o.after_annotation = o.param_written = false;
+    clear_in_force(o.in_force);
+    const uint32_t array_depth = o.array_depth;
+    if (array_depth < kArrayLevels) {
+        w->rows.levels[array_depth].row_break_seen = false;
+        w->rows.levels[array_depth].closed_row_length = 0;
+    }
+    if (after == After::struct_start) {
+        const uint32_t depth = o.struct_depth++;
+        o.statement_open = false;
+        if (array_depth < kArrayLevels && depth <= kDepthLimitMax)
+            w->rows.around_struct[depth] = {w->rows.elements, w->rows.row_length};
+        w->previous = TVLR_EV_STRUCT_START;
+    } else {
+        o.statement_open = true;
+        w->previous = TVLR_EV_VALUE;
+    }
+    w->started = true;
+    return true;
+}
+
 }  // namespace
 
 bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e) {
@@ -202,6 +297,7 @@ bool tvlr_write_finish(tvlr_writer *writer) {
         return writer_fail(writer, TVL_ERR_INCOMPLETE_TVLR_STREAM);
     if (!tvl::wr::close_statement(o) || !tvl::wr::flush(o))
         return writer_fail(writer, tvl::wr::sink_error(writer));
+    tvl::wr::settle_memory_sink(o);  // the finish callback reads the sink record
     if (o.sink.finish != nullptr && !o.sink.finish(&o.sink)) return false;
     writer->finished = true;
     writer->stepping = false;
@@ -234,6 +330,10 @@ bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *even
 }
 
 bool tvlr_write_string(tvlr_writer *writer, const char *name, const char *text) {
+    using tvl::wr::After;
+    if (writer_ready(writer) && name != nullptr && text != nullptr &&
+        tvl::wr::write_member_piece(writer, name, After::string, text))
+        return true;
     if (!tvl::wr::write_member(writer, name)) return false;
     if (text == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     return tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_STRING, text);
@@ -246,16 +346,28 @@ bool tvlr_write_plain(tvlr_writer *writer, const char *name, const char *text) {
 }
 
 bool tvlr_write_null(tvlr_writer *writer, const char *name) {
+    using tvl::wr::After;
+    if (writer_ready(writer) && name != nullptr &&
+        tvl::wr::write_member_piece(writer, name, After::null, ""))
+        return true;
     return tvl::wr::write_member(writer, name) &&
            tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_NULL, "");
 }
 
 bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value) {
+    using tvl::wr::After;
+    if (writer_ready(writer) && name != nullptr &&
+        tvl::wr::write_member_piece(writer, name, After::boolean, value ? "true" : "false"))
+        return true;
     return tvl::wr::write_member(writer, name) &&
            tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_BOOL, value ? "true" : "false");
 }
 
 bool tvlr_write_struct_start(tvlr_writer *writer, const char *name) {
+    using tvl::wr::After;
+    if (writer_ready(writer) && name != nullptr &&
+        tvl::wr::write_member_piece(writer, name, After::struct_start, ""))
+        return true;
     if (!tvl::wr::write_member(writer, name)) return false;
     const tvlr_event e{};
     return write_checked(writer, TVLR_EV_STRUCT_START, e);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/trace.h"
+#include "writer/output.h"
 #include "writer_support.h"
 
 using namespace wtest;
@@ -182,6 +183,66 @@ TEST(CanonObserver, FinishAfterIncompleteInputAndSinkFailure) {
     EXPECT_TRUE(tvlr_canon_observer_finish(obs));
     EXPECT_EQ(flaky.out, ".a=");
     tvlr_canon_observer_destroy(obs);
+}
+
+// Annotation runs fed to the observer directly, also cut short, repeated and with parameters of
+// every kind: held and written in pieces (matched against the last run of their word too), the
+// same results and text as event by event.
+TEST(CanonObserver, HeldRunsAgreeWithEvents) {
+    using Event = std::pair<uint32_t, tvlr_event>;
+    const auto canonical = [](const std::vector<Event> &events, bool by_events) {
+        tvl::wr::testing::use_event_path(by_events);
+        std::string out;
+        tvlr_sink sink = string_sink(&out);
+        tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, false);
+        tvl::wr::testing::use_event_path(false);
+        std::string seen;
+        for (Event e : events)
+            seen += tvlr_canon_observer_on_event(obs, e.first, &e.second) ? '1' : '0';
+        seen += tvlr_canon_observer_finish(obs) ? '1' : '0';
+        tvlr_canon_observer_destroy(obs);
+        return seen + out;
+    };
+    std::mt19937 rng(5);
+    const auto pick = [&rng](std::initializer_list<const char *> list) {
+        return *(list.begin() + rng() % list.size());
+    };
+    const auto event = [](uint32_t kind, uint32_t value_kind, const char *text) {
+        tvlr_event e{};
+        e.value_kind = value_kind;
+        e.text = text;
+        e.text_len = text != nullptr ? static_cast<uint32_t>(std::strlen(text)) : 0;
+        return Event{kind, e};
+    };
+    for (int i = 0; i < 3000; ++i) {
+        std::vector<Event> events;
+        for (int member = 0; member < 4; ++member) {
+            events.push_back(event(TVLR_EV_MEMBER_NAME, 0, "m"));
+            std::vector<Event> run = {
+                event(TVLR_EV_TYPE_START, TVL_VK_TYPE, pick({"uint", "uint", "float", "utf8"}))};
+            Event name = event(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, nullptr);
+            name.second.value_type = static_cast<uint32_t>(rng() % 8);
+            run.push_back(name);
+            for (uint32_t n = rng() % 4; n > 0; --n) {
+                constexpr uint32_t kKinds[] = {TVL_VK_BITS, TVL_VK_BASE, TVL_VK_FRACTION,
+                                               TVL_VK_UNIT, TVL_VK_UNIT, TVL_VK_TYPE};
+                Event param = event(TVLR_EV_TYPE_PARAM, kKinds[rng() % 6],
+                                    pick({"no_unit", "no_unit", "m", ""}));
+                param.second.value_type = static_cast<uint32_t>(rng() % 8);
+                param.second.bits = rng() % 3 == 0 ? 0 : 8u << (rng() % 6);
+                param.second.base = static_cast<uint32_t>(rng() % 3 == 0 ? 0 : rng() % 17);
+                run.push_back(param);
+            }
+            run.push_back(event(TVLR_EV_TYPE_END, TVL_VK_TYPE, nullptr));
+            if (rng() % 5 == 0) run.erase(run.begin() + 1 + rng() % (run.size() - 1));
+            if (rng() % 5 == 0) run.push_back(run[1 + rng() % (run.size() - 1)]);
+            events.insert(events.end(), run.begin(), run.end());
+            if (rng() % 8 != 0)
+                events.push_back(event(TVLR_EV_VALUE, TVL_VK_NUMBER,
+                                       pick({"5", "300", "-3", "1.5", "18446744073709551616"})));
+        }
+        ASSERT_EQ(canonical(events, false), canonical(events, true)) << "case " << i;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -452,16 +453,20 @@ std::string typed_case(uint64_t seed, bool events, bool *typed_ok) {
     const int bits = pick({0, 0, 1, 8, 8, 16, 16, 32, 63, 64, 64, 65, 128, 256, 24, -1, 40000});
     const int fraction = pick({0, 0, 0, 1, 16, 31, 63, 64, 300, -1});
     const uint64_t u = rng() >> (rng() % 4 == 0 ? 60 : rng() % 64);
+    // Also any bit pattern: every exponent and digit count that the printer can write.
     const double d =
-        pick(std::initializer_list<double>{0.0, -0.0, 0.5, 1e300, -2.5e-310, NAN, INFINITY,
-                                           -INFINITY}) +
-        (rng() & 1 ? std::ldexp(static_cast<double>(u), -static_cast<int>(rng() % 80)) : 0);
+        rng() % 4 == 0
+            ? std::bit_cast<double>(rng())
+            : pick(std::initializer_list<double>{0.0, -0.0, 0.5, 1e300, -2.5e-310, NAN, INFINITY,
+                                                 -INFINITY}) +
+                  (rng() & 1 ? std::ldexp(static_cast<double>(u), -static_cast<int>(rng() % 80))
+                             : 0);
     const bool with_unit = rng() % 6 == 0;
     bool ok_unit = false;
     const tvl_unit unit = with_unit ? tvl_parse_unit("k~m", &ok_unit) : tvl_unit{};
     const auto ubits = static_cast<unsigned>(bits);
     const size_t typed_at = seen.size();
-    switch (rng() % 5) {
+    switch (rng() % 8) {
         case 0:
             note(tvlr_write_uint_unit(w, name, bits, u, unit));
             break;
@@ -474,6 +479,15 @@ std::string typed_case(uint64_t seed, bool events, bool *typed_ok) {
             break;
         case 3:
             note(tvlr_write_float_fix_unit(w, name, ubits, fraction, d, unit));
+            break;
+        case 5:  // members without an annotation, also written in one piece
+            note(tvlr_write_string(w, name, pick({"text", "a\"b\\c\n", "", "\xC3\xA4", "\x01"})));
+            break;
+        case 6:
+            note(rng() & 1 ? tvlr_write_bool(w, name, rng() & 1) : tvlr_write_null(w, name));
+            break;
+        case 7:
+            note(tvlr_write_struct_start(w, name) && tvlr_write_struct_end(w));
             break;
         default:
             note(tvlr_write_float_dec_unit(w, name, ubits, d, unit));
