@@ -154,6 +154,9 @@ struct tvlr_reader {
     // Type, width, base and unit in force, and the annotation in force.
     tvl::rd::TypeInForce in_force;
     tvl::rd::AnnotationInForce annotation;
+    // Both are known to be cleared (no type, neutral unit, no annotation): clearing them again
+    // writes nothing. Every write to either resets it.
+    bool in_force_cleared;
 
     // Nesting.
     uint32_t struct_depth;
@@ -320,6 +323,22 @@ inline void copy_in_force(TypeInForce &dst, const TypeInForce &src) {
     dst.bits = src.bits;
     dst.base = src.base;
     copy_unit(dst.unit, src.unit);
+}
+
+// Puts a saved type in force back (an array's, at its separators and its end).
+inline void restore_in_force(tvlr_reader *r, const TypeInForce &saved) {
+    copy_in_force(r->in_force, saved);
+    r->in_force_cleared = false;
+}
+
+// Clears the type and the annotation in force, unless they are known to be clear already (a
+// member name after a `;` or `{`).
+inline void clear_type_in_force(tvlr_reader *r) {
+    if (r->in_force_cleared) return;
+    r->in_force.type = r->in_force.bits = r->in_force.base = 0;
+    set_neutral_unit(r->in_force.unit);
+    r->annotation = {};
+    r->in_force_cleared = true;
 }
 
 // Empties the token buffers: nothing is pending.
