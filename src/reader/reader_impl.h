@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -215,20 +216,32 @@ inline bool fail(tvlr_reader *r, uint32_t code) {
 // The text of events that carry none.
 inline constexpr char kEmptyText[] = "";
 
+// The type in force up to the unit's first factor, laid out as the event record from its value
+// type on.
+inline constexpr size_t kShortRecordBytes =
+    offsetof(TypeInForce, unit) + offsetof(tvl_unit, factors) + sizeof(tvl_unit_factor);
+static_assert(
+    offsetof(TypeInForce, type) == 0 &&
+    offsetof(TypeInForce, bits) == offsetof(tvlr_event, bits) - offsetof(tvlr_event, value_type) &&
+    offsetof(TypeInForce, base) == offsetof(tvlr_event, base) - offsetof(tvlr_event, value_type) &&
+    offsetof(TypeInForce, unit) == offsetof(tvlr_event, unit) - offsetof(tvlr_event, value_type));
+
 // As emit, with an explicit record (type, bits, base, unit) and targets. Inline: a read with
 // callbacks delivers several events per value.
 inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
                         uint32_t len, const TypeInForce &record, uint32_t targets) {
     tvlr_event &e = r->event;
     e.value_kind = value_kind;
-    e.value_type = record.type;
-    e.bits = record.bits;
-    e.base = record.base;
-    // A callback may have changed the record's unit: its count decides what is rewritten.
+    // A callback may have changed the record's unit: its count decides what is rewritten. With
+    // at most one factor on either side, type, width, base, unit count and first factor are one
+    // block of 32 bytes in both records, copied as such.
     if ((e.unit.count | record.unit.count) <= 1) {
-        e.unit.count = record.unit.count;
-        e.unit.factors[0] = record.unit.factors[0];
+        std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
+                    &record, kShortRecordBytes);
     } else {
+        e.value_type = record.type;
+        e.bits = record.bits;
+        e.base = record.base;
         copy_unit(e.unit, record.unit);
     }
     e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
