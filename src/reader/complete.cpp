@@ -129,17 +129,15 @@ bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
 template <bool Deliver>
 [[gnu::always_inline]] inline bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits,
                                                   bool number, const tvl_unit *suffix_unit) {
-    const AnnotationInForce &a = r->annotation;
-    const bool same = a.active && a.type == type &&
-                      (a.bits ? a.bits : kImpliedWidth) == (bits ? bits : kImpliedWidth) &&
-                      (a.base == 0 || a.base == 10 || type == TVLR_TYPE_FLOAT_DEC);
+    const uint64_t key = added_key(type, bits);
+    const bool same = r->annotation.same_as_added == key;
     r->in_force.type = type;
     r->in_force.bits = bits;
     r->in_force.base = 0;
     set_neutral_unit(r->in_force.unit);
     r->in_force_cleared = false;
     if (same) return true;
-    r->annotation = {type, bits, 0, false, true};
+    r->annotation = {key, false};
     if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
     if constexpr (!Deliver) return true;
     return emit_added_annotation(r, type, number);
@@ -347,7 +345,8 @@ template <bool Deliver>
     const tvl_type_annotation &a = p.annotation;
     r->in_force = {a.value_type, a.bits, a.base, p.unit};
     r->in_force_cleared = false;
-    r->annotation = {a.value_type, a.bits, a.base, p.unit_text_len != 0, true};
+    const bool base_matches = a.base == 0 || a.base == 10 || a.value_type == TVLR_TYPE_FLOAT_DEC;
+    r->annotation = {base_matches ? added_key(a.value_type, a.bits) : 0, p.unit_text_len != 0};
     // The parameters are delivered in a fixed order (width, base, unit); a
     // unit that did not parse is refused only after the ones before it.
     if constexpr (Deliver) {

@@ -85,13 +85,18 @@ struct UnitCacheEntry {
     tvl_unit unit;
 };
 
-// The last annotation (explicit or added) that applies to the member.
+// What an added annotation says, as one key: its type and its width (0 read as the implied
+// width). Inferred types are never 0, so key 0 matches no added annotation.
+constexpr uint64_t added_key(uint32_t type, uint32_t bits) {
+    return type | uint64_t{bits ? bits : kImpliedWidth} << 32;
+}
+
+// The last annotation (explicit or added) that applies to the member: the key of the added
+// annotation it makes redundant (same type and width, and a base of 0 or 10 or any base for
+// float_dec; 0 when none) and whether it declared a unit.
 struct AnnotationInForce {
-    uint32_t type;
-    uint32_t bits;
-    uint32_t base;
+    uint64_t same_as_added;
     bool declared_unit;
-    bool active;
 };
 
 }  // namespace tvl::rd
