@@ -240,7 +240,7 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
     // A callback may have changed the record's unit: its count decides what is rewritten. With
     // at most one factor on either side, type, width, base, unit count and first factor are one
     // block of 32 bytes in both records, copied as such.
-    if ((e.unit.count | record.unit.count) <= 1) {
+    if ((e.unit.count | record.unit.count) <= 1) [[likely]] {
         std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
                     &record, kShortRecordBytes);
     } else {
