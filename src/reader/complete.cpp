@@ -16,18 +16,26 @@ namespace {
 
 using namespace tvl::scan;
 
-void clear_type_in_force(tvlr_reader *r) {
-    r->in_force.type = r->in_force.bits = r->in_force.base = 0;
-    set_neutral_unit(r->in_force.unit);
-    r->annotation = {};
-}
-
 bool text_is(const tvlr_reader *r, const char *word, uint32_t len) {
     return r->text_len == len && std::memcmp(r->text, word, len) == 0;
 }
 
 const uint8_t *bytes_of(const char *s) {
     return reinterpret_cast<const uint8_t *>(s);
+}
+
+// The completion comes in two instances: `Deliver` when an event callback is set, and without,
+// where no event is built and the actions make no calls for the common tokens.
+template <bool Deliver>
+inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+                    uint32_t len, bool zero_record = false) {
+    if constexpr (!Deliver) {
+        return true;
+    } else {
+        static constexpr TypeInForce kZero{};
+        return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force,
+                           kBoth);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -118,20 +126,20 @@ bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
 // Puts the type of an untyped string, number or boolean in force and emits its added annotation
 // run, unless the annotation in force already says the same. Inline: it runs for most values,
 // and mostly only for the bookkeeping.
+template <bool Deliver>
 [[gnu::always_inline]] inline bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits,
                                                   bool number, const tvl_unit *suffix_unit) {
-    const AnnotationInForce &a = r->annotation;
-    const bool same = a.active && a.type == type &&
-                      (a.bits ? a.bits : kImpliedWidth) == (bits ? bits : kImpliedWidth) &&
-                      (a.base == 0 || a.base == 10 || type == TVLR_TYPE_FLOAT_DEC);
+    const uint64_t key = added_key(type, bits);
+    const bool same = r->annotation.same_as_added == key;
     r->in_force.type = type;
     r->in_force.bits = bits;
     r->in_force.base = 0;
     set_neutral_unit(r->in_force.unit);
+    r->in_force_cleared = false;
     if (same) return true;
-    r->annotation = {type, bits, 0, false, true};
+    r->annotation = {key, false};
     if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
-    if (!r->deliver) return true;
+    if constexpr (!Deliver) return true;
     return emit_added_annotation(r, type, number);
 }
 
@@ -170,6 +178,7 @@ Word symbol_word(const tvlr_reader *r) {
 
 // Completes a value token of the kind that carries a unit suffix and emits its value event.
 // Out of line: most values carry none.
+template <bool Deliver>
 [[gnu::noinline]] bool complete_value_with_unit(tvlr_reader *r, uint32_t kind) {
     const bool is_string = kind == TK_string || kind == TK_array_string;
     const bool is_number = kind == TK_number || kind == TK_array_number;
@@ -179,7 +188,7 @@ Word symbol_word(const tvlr_reader *r) {
     const uint32_t t = r->in_force.type;
     if (t == TVLR_TYPE_PLAIN) {
         if (is_string) {
-            if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
+            if (!add_annotation<Deliver>(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
         } else if (is_number) {
             const tvl_unit *valid = unit_ok ? &suffix : nullptr;
             uint32_t type = TVLR_TYPE_UINT;
@@ -190,7 +199,7 @@ Word symbol_word(const tvlr_reader *r) {
             } else if (r->text[0] == '-') {
                 type = TVLR_TYPE_SINT;
             }
-            if (!add_annotation(r, type, kImpliedWidth, true, valid)) return false;
+            if (!add_annotation<Deliver>(r, type, kImpliedWidth, true, valid)) return false;
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
@@ -200,63 +209,69 @@ Word symbol_word(const tvlr_reader *r) {
     if (r->annotation.declared_unit && !tvl_unit_equal(suffix, r->in_force.unit))
         return fail(r, TVL_ERR_UNIT_MISMATCH);
     copy_unit(r->in_force.unit, suffix);
-    return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+    r->in_force_cleared = false;
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
 
 // Completes a value token and emits its value event.
+template <bool Deliver>
 bool complete_value(tvlr_reader *r) {
     const uint32_t kind = r->token_kind;
     r->text[r->text_len] = 0;
-    r->unit_text[r->unit_len] = 0;
 
     if (kind == TK_symbol) {
         const Word word = symbol_word(r);
-        if (word == Word::null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+        if (word == Word::null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
-                if (!add_annotation(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
+                if (!add_annotation<Deliver>(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
             } else if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) {
                 return fail(r, code);
             }
-            return emit(r, TVLR_EV_VALUE, TVL_VK_BOOL, bytes_of(is_true ? "true" : "false"),
-                        is_true ? 4 : 5);
+            return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_BOOL,
+                                    bytes_of(is_true ? "true" : "false"), is_true ? 4 : 5);
         }
     }
-    if (kind == TK_null) return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
-    if (r->unit_len) return complete_value_with_unit(r, kind);
+    if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    if (r->unit_len) {
+        r->unit_text[r->unit_len] = 0;
+        return complete_value_with_unit<Deliver>(r, kind);
+    }
 
     if (r->in_force.type == TVLR_TYPE_PLAIN) {
         if (kind == TK_string || kind == TK_array_string) {
-            if (!add_annotation(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
+            if (!add_annotation<Deliver>(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
         } else if (kind == TK_number || kind == TK_array_number) {
             const uint32_t type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
                                   : r->text[0] == '-'                              ? TVLR_TYPE_SINT
                                                                                    : TVLR_TYPE_UINT;
-            if (!add_annotation(r, type, kImpliedWidth, true, nullptr)) return false;
+            if (!add_annotation<Deliver>(r, type, kImpliedWidth, true, nullptr)) return false;
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
     }
-    return emit(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
 
 // Completes whatever token is pending: a value (or element), or nothing.
+template <bool Deliver>
 bool complete_pending(tvlr_reader *r) {
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
         r->token_kind = TK_nothing;
         return true;
     }
-    bool ok = complete_value(r);
+    bool ok = complete_value<Deliver>(r);
     clear_token(r);
     return ok;
 }
 
 // Null value that carries the annotation just read (`<uint:8>;`).
+template <bool Deliver>
 bool annotated_null(tvlr_reader *r) {
     clear_token(r);
-    return emit(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
 }
 
 }  // namespace
@@ -274,11 +289,14 @@ void close_struct_level(tvlr_reader *r) {
     r->in_array = s.in_array;
 }
 
-bool complete_assign(tvlr_reader *r) {
+namespace {
+
+template <bool Deliver>
+[[gnu::noinline]] bool assign(tvlr_reader *r) {
     if (r->text_len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
     r->text[r->text_len] = 0;
     clear_type_in_force(r);
-    if (!emit(r, TVLR_EV_MEMBER_NAME, 0, r->text, r->text_len)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_MEMBER_NAME, 0, r->text, r->text_len)) return false;
     clear_token(r);
     clear_number_state(r);
     r->array_items = 0;
@@ -291,11 +309,12 @@ bool complete_assign(tvlr_reader *r) {
     return true;
 }
 
-bool complete_terminate(tvlr_reader *r) {
+template <bool Deliver>
+[[gnu::noinline]] bool terminate(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
     if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending(r)) {
+    if (!complete_pending<Deliver>(r)) {
         r->failed_at_member_end = true;
         return false;
     }
@@ -310,13 +329,13 @@ bool complete_terminate(tvlr_reader *r) {
     return true;
 }
 
-bool complete_annotation_end(tvlr_reader *r) {
+template <bool Deliver>
+[[gnu::noinline]] bool annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
     const uint8_t *text = r->type_text;
     const uint32_t len = r->type_len;
-    const bool deliver = r->deliver;
     // The first callback sees type_start before the annotation is read.
-    if (deliver) {
+    if constexpr (Deliver) {
         TypeInForce before{0, 0, 0, kNeutralUnit};
         if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, before, kFirst))
             return false;
@@ -325,26 +344,30 @@ bool complete_annotation_end(tvlr_reader *r) {
     if (!p.ok) return fail(r, TVL_ERR_ILLEGAL_VALUE_TYPE);
     const tvl_type_annotation &a = p.annotation;
     r->in_force = {a.value_type, a.bits, a.base, p.unit};
-    r->annotation = {a.value_type, a.bits, a.base, p.unit_text_len != 0, true};
+    r->in_force_cleared = false;
+    const bool base_matches = a.base == 0 || a.base == 10 || a.value_type == TVLR_TYPE_FLOAT_DEC;
+    r->annotation = {base_matches ? added_key(a.value_type, a.bits) : 0, p.unit_text_len != 0};
     // The parameters are delivered in a fixed order (width, base, unit); a
     // unit that did not parse is refused only after the ones before it.
-    if (deliver) {
+    if constexpr (Deliver) {
         if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, r->in_force, kSecond))
             return false;
-        if (!emit(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
-        if (a.bits && !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0)) return false;
+        if (!emit_if<Deliver>(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
+        if (a.bits && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0))
+            return false;
         if (a.base &&
-            !emit(r, TVLR_EV_TYPE_PARAM,
-                  a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE, nullptr, 0))
+            !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM,
+                              a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE,
+                              nullptr, 0))
             return false;
     }
     if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
         return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
-    if (deliver) {
-        if (p.unit_text_len &&
-            !emit(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, bytes_of(p.unit_text), p.unit_text_len))
+    if constexpr (Deliver) {
+        if (p.unit_text_len && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
+                                                 bytes_of(p.unit_text), p.unit_text_len))
             return false;
-        if (!emit(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
+        if (!emit_if<Deliver>(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
     }
     r->token_kind = TK_nothing;
     r->type_len = 0;
@@ -352,26 +375,18 @@ bool complete_annotation_end(tvlr_reader *r) {
     return true;
 }
 
-bool complete_annotated_terminate(tvlr_reader *r) {
-    if (!annotated_null(r)) {
+template <bool Deliver>
+[[gnu::noinline]] bool annotated_terminate(tvlr_reader *r) {
+    if (!annotated_null<Deliver>(r)) {
         // With arrays still open this `;` does not end the member.
         r->failed_at_member_end = r->array_depth <= member_array_base(r);
         return false;
     }
-    return complete_terminate(r);
+    return terminate<Deliver>(r);
 }
 
-// The annotated null comes first, also when the separator is then refused
-// outside an array.
-bool complete_annotated_element_sep(tvlr_reader *r) {
-    return annotated_null(r) && complete_element_sep(r);
-}
-
-bool complete_annotated_array_end(tvlr_reader *r) {
-    return annotated_null(r) && complete_array_end(r);
-}
-
-bool complete_array_start(tvlr_reader *r) {
+template <bool Deliver>
+[[gnu::noinline]] bool array_start(tvlr_reader *r) {
     if (r->max_array_items != 0 && r->array_items == r->max_array_items)
         return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     if (r->array_depth == r->max_array_depth) return fail(r, TVL_ERR_ARRAY_NESTING_TOO_HIGH);
@@ -385,7 +400,7 @@ bool complete_array_start(tvlr_reader *r) {
     ArrayLevel &next = r->array_stack[r->array_depth + 1];
     next.closed_row_length = 0;
     next.row_break_seen = false;
-    if (!emit(r, TVLR_EV_ARRAY_START, 0, nullptr, 0)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_START, 0, nullptr, 0)) return false;
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
@@ -393,10 +408,11 @@ bool complete_array_start(tvlr_reader *r) {
     return true;
 }
 
-bool complete_element_sep(tvlr_reader *r) {
+template <bool Deliver>
+[[gnu::noinline]] bool element_sep(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending(r)) return false;
+    if (!complete_pending<Deliver>(r)) return false;
     if (r->max_array_items != 0 && r->array_items == r->max_array_items)
         return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     if (r->row_length != 0 && r->row_length <= r->elements)
@@ -405,39 +421,96 @@ bool complete_element_sep(tvlr_reader *r) {
     ++r->elements;
     clear_number_state(r);
     r->array_stack[r->array_depth].row_break_seen = false;
-    copy_in_force(r->in_force, r->array_stack[r->array_depth - 1].in_force);
+    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
     r->token_kind = TK_null;
     r->state = S_after_comma;
     return true;
 }
 
-bool complete_array_end(tvlr_reader *r) {
+template <bool Deliver>
+[[gnu::noinline]] bool array_end(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending(r)) return false;
+    if (!complete_pending<Deliver>(r)) return false;
     if (r->row_length == 0) {
         r->row_length = r->elements;
     } else if (r->row_length != r->elements) {
         return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
     }
-    if (!emit(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true)) return false;
     --r->array_depth;
     ArrayLevel &level = r->array_stack[r->array_depth];
     level.closed_row_length = r->row_length;
     r->elements = level.elements + 1;
     r->row_length = level.row_length;
-    copy_in_force(r->in_force, level.in_force);
+    restore_in_force(r, level.in_force);
     r->in_array = r->array_depth > member_array_base(r);
     clear_number_state(r);
     r->state = S_after_array;
     return true;
 }
 
-bool complete_row_break(tvlr_reader *r) {
-    if (!emit(r, TVLR_EV_ROW_BREAK, 0, nullptr, 0)) return false;
+template <bool Deliver>
+[[gnu::noinline]] bool row_break(tvlr_reader *r) {
+    if (!emit_if<Deliver>(r, TVLR_EV_ROW_BREAK, 0, nullptr, 0)) return false;
     r->array_stack[r->array_depth].row_break_seen = true;
     r->state = S_after_slash;
     return true;
+}
+
+// The annotated null comes first, also when the separator is then refused
+// outside an array.
+template <bool Deliver>
+[[gnu::noinline]] bool annotated_element_sep(tvlr_reader *r) {
+    return annotated_null<Deliver>(r) && element_sep<Deliver>(r);
+}
+
+template <bool Deliver>
+[[gnu::noinline]] bool annotated_array_end(tvlr_reader *r) {
+    return annotated_null<Deliver>(r) && array_end<Deliver>(r);
+}
+
+}  // namespace
+
+// Each action is taken by the instance for the reader's delivery (a tail call).
+bool complete_assign(tvlr_reader *r) {
+    return r->deliver ? assign<true>(r) : assign<false>(r);
+}
+
+bool complete_terminate(tvlr_reader *r) {
+    return r->deliver ? terminate<true>(r) : terminate<false>(r);
+}
+
+bool complete_annotation_end(tvlr_reader *r) {
+    return r->deliver ? annotation_end<true>(r) : annotation_end<false>(r);
+}
+
+bool complete_annotated_terminate(tvlr_reader *r) {
+    return r->deliver ? annotated_terminate<true>(r) : annotated_terminate<false>(r);
+}
+
+bool complete_annotated_element_sep(tvlr_reader *r) {
+    return r->deliver ? annotated_element_sep<true>(r) : annotated_element_sep<false>(r);
+}
+
+bool complete_annotated_array_end(tvlr_reader *r) {
+    return r->deliver ? annotated_array_end<true>(r) : annotated_array_end<false>(r);
+}
+
+bool complete_array_start(tvlr_reader *r) {
+    return r->deliver ? array_start<true>(r) : array_start<false>(r);
+}
+
+bool complete_element_sep(tvlr_reader *r) {
+    return r->deliver ? element_sep<true>(r) : element_sep<false>(r);
+}
+
+bool complete_array_end(tvlr_reader *r) {
+    return r->deliver ? array_end<true>(r) : array_end<false>(r);
+}
+
+bool complete_row_break(tvlr_reader *r) {
+    return r->deliver ? row_break<true>(r) : row_break<false>(r);
 }
 
 }  // namespace tvl::rd

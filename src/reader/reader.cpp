@@ -223,9 +223,8 @@ void reset_value_state(tvlr_reader *r) {
     clear_number_state(r);
     r->utf8_pending = 0;
     r->bom_count = 0;
-    r->in_force.type = r->in_force.bits = r->in_force.base = 0;
-    set_neutral_unit(r->in_force.unit);
-    r->annotation = {};
+    r->in_force_cleared = false;  // whatever a failed action left: cleared in full
+    clear_type_in_force(r);
     if (member_array_base(r) == 0) {
         if (r->array_stack)
             std::memset(static_cast<void *>(r->array_stack), 0,

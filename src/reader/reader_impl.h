@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -84,13 +85,18 @@ struct UnitCacheEntry {
     tvl_unit unit;
 };
 
-// The last annotation (explicit or added) that applies to the member.
+// What an added annotation says, as one key: its type and its width (0 read as the implied
+// width). Inferred types are never 0, so key 0 matches no added annotation.
+constexpr uint64_t added_key(uint32_t type, uint32_t bits) {
+    return type | uint64_t{bits ? bits : kImpliedWidth} << 32;
+}
+
+// The last annotation (explicit or added) that applies to the member: the key of the added
+// annotation it makes redundant (same type and width, and a base of 0 or 10 or any base for
+// float_dec; 0 when none) and whether it declared a unit.
 struct AnnotationInForce {
-    uint32_t type;
-    uint32_t bits;
-    uint32_t base;
+    uint64_t same_as_added;
     bool declared_unit;
-    bool active;
 };
 
 }  // namespace tvl::rd
@@ -154,6 +160,9 @@ struct tvlr_reader {
     // Type, width, base and unit in force, and the annotation in force.
     tvl::rd::TypeInForce in_force;
     tvl::rd::AnnotationInForce annotation;
+    // Both are known to be cleared (no type, neutral unit, no annotation): clearing them again
+    // writes nothing. Every write to either resets it.
+    bool in_force_cleared;
 
     // Nesting.
     uint32_t struct_depth;
@@ -212,20 +221,32 @@ inline bool fail(tvlr_reader *r, uint32_t code) {
 // The text of events that carry none.
 inline constexpr char kEmptyText[] = "";
 
+// The type in force up to the unit's first factor, laid out as the event record from its value
+// type on.
+inline constexpr size_t kShortRecordBytes =
+    offsetof(TypeInForce, unit) + offsetof(tvl_unit, factors) + sizeof(tvl_unit_factor);
+static_assert(
+    offsetof(TypeInForce, type) == 0 &&
+    offsetof(TypeInForce, bits) == offsetof(tvlr_event, bits) - offsetof(tvlr_event, value_type) &&
+    offsetof(TypeInForce, base) == offsetof(tvlr_event, base) - offsetof(tvlr_event, value_type) &&
+    offsetof(TypeInForce, unit) == offsetof(tvlr_event, unit) - offsetof(tvlr_event, value_type));
+
 // As emit, with an explicit record (type, bits, base, unit) and targets. Inline: a read with
 // callbacks delivers several events per value.
 inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
                         uint32_t len, const TypeInForce &record, uint32_t targets) {
     tvlr_event &e = r->event;
     e.value_kind = value_kind;
-    e.value_type = record.type;
-    e.bits = record.bits;
-    e.base = record.base;
-    // A callback may have changed the record's unit: its count decides what is rewritten.
-    if ((e.unit.count | record.unit.count) <= 1) {
-        e.unit.count = record.unit.count;
-        e.unit.factors[0] = record.unit.factors[0];
+    // A callback may have changed the record's unit: its count decides what is rewritten. With
+    // at most one factor on either side, type, width, base, unit count and first factor are one
+    // block of 32 bytes in both records, copied as such.
+    if ((e.unit.count | record.unit.count) <= 1) [[likely]] {
+        std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
+                    &record, kShortRecordBytes);
     } else {
+        e.value_type = record.type;
+        e.bits = record.bits;
+        e.base = record.base;
         copy_unit(e.unit, record.unit);
     }
     e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
@@ -320,6 +341,22 @@ inline void copy_in_force(TypeInForce &dst, const TypeInForce &src) {
     dst.bits = src.bits;
     dst.base = src.base;
     copy_unit(dst.unit, src.unit);
+}
+
+// Puts a saved type in force back (an array's, at its separators and its end).
+inline void restore_in_force(tvlr_reader *r, const TypeInForce &saved) {
+    copy_in_force(r->in_force, saved);
+    r->in_force_cleared = false;
+}
+
+// Clears the type and the annotation in force, unless they are known to be clear already (a
+// member name after a `;` or `{`).
+inline void clear_type_in_force(tvlr_reader *r) {
+    if (r->in_force_cleared) return;
+    r->in_force.type = r->in_force.bits = r->in_force.base = 0;
+    set_neutral_unit(r->in_force.unit);
+    r->annotation = {};
+    r->in_force_cleared = true;
 }
 
 // Empties the token buffers: nothing is pending.

@@ -32,7 +32,7 @@ bool skip_close(tvlr_reader *r, uint8_t b) {
         // normally, so that its elements and its array_end are kept.
         clear_token(r);
         clear_number_state(r);
-        copy_in_force(r->in_force, r->array_stack[r->array_depth - 1].in_force);
+        restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
         r->state = S_after_struct;
     }
     return true;
@@ -58,7 +58,7 @@ bool close_member_arrays(tvlr_reader *r) {
     while (r->array_depth > base) {
         if (!emit(r, TVLR_EV_ARRAY_END, 0, nullptr, 0)) return false;
         --r->array_depth;
-        copy_in_force(r->in_force, r->array_stack[r->array_depth].in_force);
+        restore_in_force(r, r->array_stack[r->array_depth].in_force);
         r->elements = r->array_stack[r->array_depth].elements + 1;
         r->row_length = r->array_stack[r->array_depth].row_length;
     }

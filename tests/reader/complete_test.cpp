@@ -78,6 +78,15 @@ INSTANTIATE_TEST_SUITE_P(
              "S .m [ [ +uint:64 anum\"1\"@uint:64 ] anum\"2\"@uint:64 ] / [ [ anum\"3\"@uint:64 ] "
              "anum\"4\"@uint:64 ] E -> ok"},
         Case{".p = 12 m;", "S .p +uint:64\"m\"~4 num\"12\"@uint:64~4 E -> ok"},
+        // An annotation makes the added one redundant for later elements only with base 0 or
+        // 10 and the same type and width (0 read as 64).
+        Case{
+            ".m = [<uint:64,_10> 1, 2, <uint:64,_16> \"3\", 4, <uint> 5, 6, <uint:32> 7, 8];",
+            "S .m [ <\"uint:64,_10\" T=uint:64:b10 bits=64 base=10 >@uint:64:10 "
+            "anum\"1\"@uint:64:10 anum\"2\"@uint:64 <\"uint:64,_16\" T=uint:64:b16 bits=64 base=16 "
+            ">@uint:64:16 astr\"3\"@uint:64:16 +uint:64 anum\"4\"@uint:64 <\"uint\" T=uint:0 "
+            ">@uint:0 anum\"5\"@uint:0 anum\"6\"@uint:64 <\"uint:32\" T=uint:32 bits=32 "
+            ">@uint:32 anum\"7\"@uint:32 +uint:64 anum\"8\"@uint:64 ] E -> ok"},
         Case{".p = 12 foo;", "S .p +uint:64\"foo\" !unit_illegal@1:12#11 -> fail unit_illegal"},
         Case{".c = 12.50 USD;",
              "S .c +float_dec:64\"USD\"~277 num\"12.50\"@float_dec:64~277 E -> ok"},

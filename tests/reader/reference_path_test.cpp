@@ -1,6 +1,8 @@
 // The scanner's fast path against its per-byte reference: every document is read through the
 // reference from memory, then through the fast path whole and in pieces of every size from 1 to
-// 70 bytes; events, errors, lines, columns, bytes, offsets and recoveries must all agree.
+// 70 bytes; events, errors, lines, columns, bytes, offsets and recoveries must all agree. A read
+// without event callbacks (which completes tokens without building events) must report the same
+// errors at the same places.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,6 +24,8 @@ using namespace std::string_literals;
 
 struct Outcome {
     std::string trace;  // events and error reports, then the result
+    std::string errors;
+    bool ok = false;
     std::vector<uint32_t> error_bytes;
     uint32_t byte = 0;
     uint64_t line = 0, column = 0, offset = 0, recoveries = 0;
@@ -45,6 +49,7 @@ bool piece_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
 
 struct Recorder {
     tvltest::EventTrace trace;
+    std::string errors;
     std::vector<uint32_t> error_bytes;
 };
 
@@ -57,14 +62,17 @@ void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_
               uint64_t offset) {
     auto *rec = static_cast<Recorder *>(user);
     rec->trace.error(code, line, column, offset);
+    rec->errors += std::to_string(code) + '@' + std::to_string(line) + ':' +
+                   std::to_string(column) + '+' + std::to_string(offset) + ' ';
     rec->error_bytes.push_back(byte);
 }
 
-// Reads `doc` from memory (piece 0) or through a source that delivers `piece` bytes per call.
-Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece) {
+// Reads `doc` from memory (piece 0) or through a source that delivers `piece` bytes per call;
+// `quiet` reads without event callbacks.
+Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece, bool quiet = false) {
     Recorder rec;
     o.user_data = &rec;
-    o.on_event = &on_event;
+    o.on_event = quiet ? nullptr : &on_event;
     o.on_error = &on_error;
     tvlr_reader *r = tvlr_reader_create();
     Pieces pieces{doc, 0, piece};
@@ -77,6 +85,8 @@ Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece) {
     EXPECT_TRUE(opened);
     const bool ok = opened && tvlr_read(r);
     Outcome out{rec.trace.finish(ok, tvlr_reader_get_error(r)),
+                rec.errors,
+                ok,
                 rec.error_bytes,
                 tvlr_reader_get_error_byte(r),
                 tvlr_reader_get_error_line(r),
@@ -103,6 +113,11 @@ void expect_fast_path_agrees(const std::string &doc, const tvlr_reader_options &
     ASSERT_NE(reference.trace.find("->"), std::string::npos);
     ASSERT_EQ(read(doc, o, 0), reference) << "whole";
     for (size_t piece = 1; piece <= 70; ++piece) ASSERT_EQ(read(doc, o, piece), reference) << piece;
+    for (const size_t piece : {0, 5}) {
+        Outcome quiet = read(doc, o, piece, true);
+        quiet.trace = reference.trace;  // the one thing that needs events
+        ASSERT_EQ(quiet, reference) << "without events, piece " << piece;
+    }
 }
 
 // Default limits with and without recovery, and small limits that runs must stop at.
