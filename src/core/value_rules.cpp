@@ -111,4 +111,25 @@ uint32_t check_decimal_number(const tvl_type_annotation &type, uint32_t value_ki
     return 0;
 }
 
+uint32_t check_integer_string(const tvl_type_annotation &type, uint32_t value_kind,
+                              std::string_view text) noexcept {
+    const uint32_t t = type.value_type;
+    const uint32_t bits = type.bits != 0 ? type.bits : kImpliedWidth;
+    const uint32_t base = parse_base_of(type);
+    const size_t n = text.size();
+    const bool negative = n != 0 && text[0] == '-';
+    size_t i = negative ? 1 : 0;
+    if (!is_string_kind(value_kind) || !is_integer_type(t) || bits > 64 || i == n ||
+        (negative && t == TVLR_TYPE_UINT) || base < 2 || base > 36)
+        return check_value(type, value_kind, text);
+    uint64_t v = 0;
+    for (; i < n; ++i) {
+        const uint32_t d = char_to_digit(static_cast<uint8_t>(text[i]), base);
+        if (d >= base || !accumulate_digit(v, base, d)) return check_value(type, value_kind, text);
+    }
+    const bool fits =
+        t == TVLR_TYPE_UINT ? uint_value_fits(v, bits) : sint_magnitude_fits(v, negative, bits);
+    return fits ? 0 : check_value(type, value_kind, text);
+}
+
 }  // namespace tvl

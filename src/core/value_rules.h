@@ -55,4 +55,12 @@ uint32_t check_value(const tvl_type_annotation &type, uint32_t value_kind,
 uint32_t check_decimal_number(const tvl_type_annotation &type, uint32_t value_kind,
                               std::string_view text) noexcept;
 
+// check_value for a string (TVL_VK_STRING or TVL_VK_ARRAY_STRING) under an integer type, with
+// the same result: one pass that reads the digits of the base into a 64-bit value and checks
+// the width on it. Texts it cannot settle that way (widths above 64, no digits, a sign other
+// than one leading '-', a value out of range, which may still be a special number) go to
+// check_value.
+uint32_t check_integer_string(const tvl_type_annotation &type, uint32_t value_kind,
+                              std::string_view text) noexcept;
+
 }  // namespace tvl

@@ -153,6 +153,9 @@ uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
     // Numbers read in base 10, the common case, take the one-pass check.
     if (is_number_kind(kind) && parse_base_of(type) == 10)
         return check_decimal_number(type, kind, text);
+    // So do integers given as strings, as digits of other bases are.
+    if (is_string_kind(kind) && is_integer_type(type.value_type))
+        return check_integer_string(type, kind, text);
     return check_value(type, kind, text);
 }
 

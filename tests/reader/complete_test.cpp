@@ -1,5 +1,6 @@
 // Completion of values: typed events, added annotations, type and range
 // checks, units, arrays and matrices, and recovery traces.
+#include <charconv>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -148,13 +149,14 @@ INSTANTIATE_TEST_SUITE_P(
              "fail unexpected_input_byte"},
         Case{".s = \"abc\" m;", "S .s +utf8 str\"abc\"@utf8:0~4 E -> ok"}));
 
-// The one-pass check of decimal number tokens gives check_value's result for every text: random
-// texts over the number alphabet, and the values around every power of two up to 2^64, under
-// every type, widths at the 64-bit edges and bases that do and do not read decimal digits.
+// The one-pass checks of decimal number tokens and of integer strings give check_value's result
+// for every text: random texts over the number alphabet, and the values around every power of
+// two up to 2^64, under every type, widths at the 64-bit edges and bases that do and do not read
+// decimal digits.
 TEST(DecimalNumberCheck, AgreesWithTheGeneralCheck) {
     std::mt19937 rng(77);
     std::vector<std::string> texts;
-    static constexpr char kAlphabet[] = "0123456789-.eE+a";
+    static constexpr char kAlphabet[] = "0123456789-.eE+aFz";
     for (int i = 0; i < 3000; ++i) {
         std::string t;
         const size_t len = rng() % 24;
@@ -167,19 +169,25 @@ TEST(DecimalNumberCheck, AgreesWithTheGeneralCheck) {
     for (uint32_t k = 0; k <= 64; ++k) {
         const uint64_t p = k == 64 ? UINT64_MAX : uint64_t{1} << k;
         for (const uint64_t v : {p - 1, p, p + 1}) {
-            texts.push_back(std::to_string(v));
-            texts.push_back("-" + std::to_string(v));
+            char hex[20];
+            const auto hex_end = std::to_chars(hex, hex + sizeof hex, v, 16).ptr;
+            for (std::string digits : {std::to_string(v), std::string(hex, hex_end)}) {
+                texts.push_back(digits);
+                texts.push_back("-" + digits);
+            }
         }
     }
     size_t checked = 0;
     for (uint32_t type = 0; type <= 9; ++type)
         for (const uint32_t bits : {0u, 1u, 8u, 31u, 32u, 33u, 63u, 64u, 65u, 128u})
-            for (const uint32_t base : {0u, 8u, 10u, 16u})
+            for (const uint32_t base : {0u, 2u, 8u, 10u, 16u, 36u})
                 for (const uint32_t kind : {TVL_VK_NUMBER, TVL_VK_ARRAY_NUMBER, TVL_VK_STRING})
                     for (const std::string &t : texts) {
                         const tvl_type_annotation a{type, bits, base};
-                        ASSERT_EQ(tvl::check_decimal_number(a, kind, t),
-                                  tvl::check_value(a, kind, t))
+                        const uint32_t general = tvl::check_value(a, kind, t);
+                        ASSERT_EQ(tvl::check_decimal_number(a, kind, t), general)
+                            << t << " type " << type << ':' << bits << ',' << base;
+                        ASSERT_EQ(tvl::check_integer_string(a, kind, t), general)
                             << t << " type " << type << ':' << bits << ',' << base;
                         ++checked;
                     }
