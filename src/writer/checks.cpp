@@ -379,23 +379,4 @@ void note_structure(Rows &rows, uint32_t kind, bool comma, uint32_t array_depth,
     }
 }
 
-bool is_reserved_word(const char *text, size_t len) {
-    return text_is(text, len, "null", 4) || is_bool_word(text, len);
-}
-
-bool is_bool_word(const char *text, size_t len) {
-    switch (len) {
-        case 2:
-            return std::memcmp(text, "on", 2) == 0;
-        case 3:
-            return std::memcmp(text, "off", 3) == 0;
-        case 4:
-            return std::memcmp(text, "true", 4) == 0;
-        case 5:
-            return std::memcmp(text, "false", 5) == 0;
-        default:
-            return false;
-    }
-}
-
 }  // namespace tvl::wr

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/limits.h"
 #include "tvlr.h"
@@ -20,8 +21,24 @@ namespace tvl::wr {
 uint32_t check_member_name(const char *text, size_t len);
 
 // The boolean words "true", "false", "on" and "off"; with "null" the words no symbol may be.
-bool is_bool_word(const char *text, size_t len);
-bool is_reserved_word(const char *text, size_t len);
+// Inline, as the one-step path asks them for every symbol and boolean.
+inline bool is_bool_word(const char *text, size_t len) {
+    switch (len) {
+        case 2:
+            return std::memcmp(text, "on", 2) == 0;
+        case 3:
+            return std::memcmp(text, "off", 3) == 0;
+        case 4:
+            return std::memcmp(text, "true", 4) == 0;
+        case 5:
+            return std::memcmp(text, "false", 5) == 0;
+        default:
+            return false;
+    }
+}
+inline bool is_reserved_word(const char *text, size_t len) {
+    return (len == 4 && std::memcmp(text, "null", 4) == 0) || is_bool_word(text, len);
+}
 
 // The writer's own rules for a value of the given kind and text under a declared type, width
 // and base, without what the reader's view adds.

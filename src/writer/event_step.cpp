@@ -80,15 +80,15 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
     if (unit_present(e.unit) &&
         (!f.declared_unit || !tvl_unit_valid(e.unit) || !same_unit(e.unit, f.unit)))
         return false;
-    const bool declared_in_force = f.type == e.value_type && f.bits == e.bits && f.base == e.base;
     switch (e.value_kind) {
         case TVL_VK_NUMBER:
         case TVL_VK_ARRAY_NUMBER: {
             size_t digits = 0;
             bool point = false;
             if (!plain_decimal(text, len, digits, point)) return false;
+            // The type in force needs its own check only where it differs from the declared one.
             if (!number_passes(e.value_type, e.bits, e.base, text, len, digits, point) ||
-                (!declared_in_force &&
+                ((f.type != e.value_type || f.bits != e.bits || f.base != e.base) &&
                  !number_passes(f.type, f.bits, f.base, text, len, digits, point)))
                 return false;
             if (!put_plain_value(o, open, level, TVL_VK_NUMBER, text, len)) return false;
