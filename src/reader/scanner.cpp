@@ -462,6 +462,7 @@ inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
 //  - every other byte (a named action or an error cell, a byte from 0x80 up outside a run, the
 //    rest of a character cut by the chunk, the byte at the text limit) takes the per-byte step
 //    or the action dispatch, with the reader's record written back first.
+
 // The completion of a plain value (a number, string or symbol with no type and no unit in
 // force, no unit suffix) in a read without event delivery, ended by `;`, `,` or `]`: no check
 // applies and no event is made, so what remains is the bookkeeping of the completion actions,
@@ -495,6 +496,19 @@ inline void note_added_annotation(tvlr_reader *r) {
     if (r->annotation.same_as_added != key) r->annotation = {key, false};
     // The unit slots the added type clears, which putting the array's type back leaves.
     if (r->in_force.unit.count > 1) set_neutral_unit(r->in_force.unit);
+}
+
+// `=` after a name that is not empty: the member starts with nothing in force and no array.
+inline void plain_assign(tvlr_reader *r) {
+    clear_type_in_force(r);
+    clear_token(r);
+    clear_number_state(r);
+    r->array_items = 0;
+    r->in_array = false;
+    // Rows of a matrix in an earlier member say nothing about this one.
+    r->array_stack[r->array_depth].row_break_seen = false;
+    r->array_stack[r->array_depth].closed_row_length = 0;
+    r->token_kind = TK_null;
 }
 
 // `;`: the member ends; the type in force is cleared, whatever the value added. After a closing
@@ -817,6 +831,13 @@ class FastScan {
         const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
         const auto len = static_cast<uint32_t>(end - p_ - 1);
         if (assign == limit_ || *assign != '=' || len > r_->max_identifier_len) return Next::done;
+        if (!r_->deliver) {
+            // No member_name event: the name is needed for nothing but its length, checked.
+            plain_assign(r_);
+            state_ = S_value;
+            p_ = assign + 1;
+            return Next::more;
+        }
         copy_token(r_->text, p_ + 1, len);
         r_->text_len = len;
         r_->token_kind = TK_member_name;
