@@ -16,10 +16,6 @@ namespace {
 
 using namespace tvl::scan;
 
-bool text_is(const tvlr_reader *r, const char *word, uint32_t len) {
-    return r->text_len == len && std::memcmp(r->text, word, len) == 0;
-}
-
 const uint8_t *bytes_of(const char *s) {
     return reinterpret_cast<const uint8_t *>(s);
 }
@@ -157,26 +153,6 @@ uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
     if (is_string_kind(kind) && is_integer_type(type.value_type))
         return check_integer_string(type, kind, text);
     return check_value(type, kind, text);
-}
-
-// The symbols that are words of the notation.
-enum class Word { other, null, yes, no };
-
-Word symbol_word(const tvlr_reader *r) {
-    switch (r->text_len) {
-        case 2:
-            return text_is(r, "on", 2) ? Word::yes : Word::other;
-        case 3:
-            return text_is(r, "off", 3) ? Word::no : Word::other;
-        case 4:
-            return text_is(r, "null", 4)   ? Word::null
-                   : text_is(r, "true", 4) ? Word::yes
-                                           : Word::other;
-        case 5:
-            return text_is(r, "false", 5) ? Word::no : Word::other;
-        default:
-            return Word::other;
-    }
 }
 
 // Completes a value token of the kind that carries a unit suffix and emits its value event.

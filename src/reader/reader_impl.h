@@ -359,6 +359,27 @@ inline void clear_type_in_force(tvlr_reader *r) {
     r->in_force_cleared = true;
 }
 
+// The symbols that are words of the notation.
+enum class Word { other, null, yes, no };
+
+inline Word symbol_word(const tvlr_reader *r) {
+    const auto is = [r](const char *word, uint32_t len) {
+        return r->text_len == len && std::memcmp(r->text, word, len) == 0;
+    };
+    switch (r->text_len) {
+        case 2:
+            return is("on", 2) ? Word::yes : Word::other;
+        case 3:
+            return is("off", 3) ? Word::no : Word::other;
+        case 4:
+            return is("null", 4) ? Word::null : is("true", 4) ? Word::yes : Word::other;
+        case 5:
+            return is("false", 5) ? Word::no : Word::other;
+        default:
+            return Word::other;
+    }
+}
+
 // Empties the token buffers: nothing is pending.
 inline void clear_token(tvlr_reader *r) {
     r->text_len = r->type_len = r->unit_len = 0;

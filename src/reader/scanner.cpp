@@ -462,6 +462,110 @@ inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
 //  - every other byte (a named action or an error cell, a byte from 0x80 up outside a run, the
 //    rest of a character cut by the chunk, the byte at the text limit) takes the per-byte step
 //    or the action dispatch, with the reader's record written back first.
+
+// The completion of a plain value (a number, string or symbol with no type and no unit in
+// force, no unit suffix) in a read without event delivery, ended by `;`, `,` or `]`: no check
+// applies and no event is made, so what remains is the bookkeeping of the completion actions,
+// done here with the same results. Each returns false, having changed nothing, where the
+// action would refuse the byte; the action then runs and reports it.
+
+// The annotation that the completion adds to the value, and its effect on the annotation in
+// force: an array's type in force is put back after each element, the annotation stays.
+inline void note_added_annotation(tvlr_reader *r) {
+    uint32_t type = TVLR_TYPE_PLAIN;
+    uint32_t bits = 0;
+    switch (r->token_kind) {
+        case TK_number:
+        case TK_array_number:
+            type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
+                   : r->text[0] == '-'                              ? TVLR_TYPE_SINT
+                                                                    : TVLR_TYPE_UINT;
+            bits = kImpliedWidth;
+            break;
+        case TK_string:
+        case TK_array_string:
+            type = TVLR_TYPE_UTF8;
+            break;
+        default: {
+            const Word word = symbol_word(r);
+            if (word == Word::yes || word == Word::no) type = TVLR_TYPE_BOOL;
+        }
+    }
+    if (type == TVLR_TYPE_PLAIN) return;
+    const uint64_t key = added_key(type, bits);
+    if (r->annotation.same_as_added != key) r->annotation = {key, false};
+    // The unit slots the added type clears, which putting the array's type back leaves.
+    if (r->in_force.unit.count > 1) set_neutral_unit(r->in_force.unit);
+}
+
+// `=` after a name that is not empty: the member starts with nothing in force and no array.
+inline void plain_assign(tvlr_reader *r) {
+    clear_type_in_force(r);
+    clear_token(r);
+    clear_number_state(r);
+    r->array_items = 0;
+    r->in_array = false;
+    // Rows of a matrix in an earlier member say nothing about this one.
+    r->array_stack[r->array_depth].row_break_seen = false;
+    r->array_stack[r->array_depth].closed_row_length = 0;
+    r->token_kind = TK_null;
+}
+
+// `;`: the member ends; the type in force is cleared, whatever the value added. After a closing
+// bracket (`value` false, nothing pending) no event is due, with or without delivery.
+template <bool value>
+inline bool plain_terminate(tvlr_reader *r) {
+    if (r->array_depth > member_array_base(r)) return false;
+    if constexpr (value) clear_token(r);
+    clear_type_in_force(r);
+    clear_number_state(r);
+    if (r->struct_depth == 0) {
+        r->array_depth = 0;
+        r->in_array = false;
+        r->row_length = 0;
+    }
+    return true;
+}
+
+// `,`: the next element of the array, within the item limit and the row length.
+template <bool value>
+inline bool plain_element_sep(tvlr_reader *r) {
+    if (!r->in_array || r->array_depth <= member_array_base(r) ||
+        (r->max_array_items != 0 && r->array_items == r->max_array_items) ||
+        (r->row_length != 0 && r->row_length <= r->elements))
+        return false;
+    if constexpr (value) {
+        note_added_annotation(r);
+        clear_token(r);
+    }
+    ++r->array_items;
+    ++r->elements;
+    clear_number_state(r);
+    r->array_stack[r->array_depth].row_break_seen = false;
+    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
+    r->token_kind = TK_null;
+    return true;
+}
+
+// `]`: the array closes, its length checked against the row length.
+inline bool plain_array_end(tvlr_reader *r) {
+    const uint32_t base = member_array_base(r);
+    if (!r->in_array || r->array_depth <= base ||
+        (r->row_length != 0 && r->row_length != r->elements))
+        return false;
+    note_added_annotation(r);
+    clear_token(r);
+    r->row_length = r->elements;
+    ArrayLevel &level = r->array_stack[--r->array_depth];
+    level.closed_row_length = r->row_length;
+    r->elements = level.elements + 1;
+    r->row_length = level.row_length;
+    restore_in_force(r, level.in_force);
+    r->in_array = r->array_depth > base;
+    clear_number_state(r);
+    return true;
+}
+
 // The states in which the statement path below may take the next tokens.
 inline constexpr std::array<bool, kStates> kStatementState = [] {
     std::array<bool, kStates> t{};
@@ -657,7 +761,8 @@ class FastScan {
                 case S_after_array:
                 case S_after_struct:
                     if (p_ == limit_) return true;
-                    next = end_of_value(*p_);
+                    next =
+                        r_->token_kind == TK_nothing ? end_of_closed_value(*p_) : end_of_value(*p_);
                     break;
                 default:
                     return true;
@@ -726,6 +831,13 @@ class FastScan {
         const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
         const auto len = static_cast<uint32_t>(end - p_ - 1);
         if (assign == limit_ || *assign != '=' || len > r_->max_identifier_len) return Next::done;
+        if (!r_->deliver) {
+            // No member_name event: the name is needed for nothing but its length, checked.
+            plain_assign(r_);
+            state_ = S_value;
+            p_ = assign + 1;
+            return Next::more;
+        }
         copy_token(r_->text, p_ + 1, len);
         r_->text_len = len;
         r_->token_kind = TK_member_name;
@@ -752,6 +864,51 @@ class FastScan {
 
     static bool ends_value(uint8_t b) {
         return b == ';' || b == ',' || b == ']';
+    }
+
+    // The separator after a closing bracket, with nothing pending: `;` and `,` complete
+    // nothing and make no event.
+    Next end_of_closed_value(uint8_t b) {
+        if (b == ';' && plain_terminate<false>(r_)) {
+            state_ = S_after_member;
+        } else if (b == ',' && plain_element_sep<false>(r_)) {
+            state_ = S_after_comma;
+        } else {
+            return end_of_value(b);
+        }
+        ++p_;
+        return Next::more;
+    }
+
+    // The separator or bracket after a number, string or symbol: a plain value in a read
+    // without event delivery is completed here, anything else by the action.
+    Next end_of_plain_value(uint8_t b) {
+        if (!r_->deliver && r_->unit_len == 0 && r_->in_force.type == TVLR_TYPE_PLAIN) {
+            bool taken = false;
+            uint32_t state = state_;
+            switch (b) {
+                case ';':
+                    taken = plain_terminate<true>(r_);
+                    state = S_after_member;
+                    break;
+                case ',':
+                    taken = plain_element_sep<true>(r_);
+                    state = S_after_comma;
+                    break;
+                case ']':
+                    taken = plain_array_end(r_);
+                    state = S_after_array;
+                    break;
+                default:
+                    break;
+            }
+            if (taken) {
+                state_ = state;
+                ++p_;
+                return Next::more;
+            }
+        }
+        return end_of_value(b);
     }
 
     // The separator or bracket after a value, in a state where value_end() gives the cells.
@@ -814,7 +971,7 @@ class FastScan {
         if (point) r_->has_point = true;
         if (exponent) r_->has_exponent = true;
         take_token(p_, end, state);
-        return end_of_value(*end);
+        return end_of_plain_value(*end);
     }
 
     // A string: its quote as the table takes it, then the run of plain bytes and whole characters
@@ -828,7 +985,7 @@ class FastScan {
         if (p_ == limit_ || *p_ != '"') return Next::done;
         state_ = S_after_string;
         ++p_;
-        return p_ < limit_ ? end_of_value(*p_) : Next::done;
+        return p_ < limit_ ? end_of_plain_value(*p_) : Next::done;
     }
 
     // A symbol (the words null, true, false among them), then its separator.
@@ -840,7 +997,7 @@ class FastScan {
         r_->token_kind = TK_symbol;
         r_->text_len = 0;
         take_token(p_, end, S_symbol);
-        return end_of_value(*end);
+        return end_of_plain_value(*end);
     }
 
     void white_run() {

@@ -130,6 +130,7 @@ std::vector<tvlr_reader_options> option_sets() {
     tight.max_number_len = 4;
     tight.max_symbol_len = 3;
     tight.max_reference_len = 5;
+    tight.max_array_items = 4;
     tight.max_text_bytes = 97;
     return {plain, recover, tight};
 }
@@ -245,7 +246,8 @@ TEST(ReferencePath, LongRuns) {
 
 // The shapes that the scanner takes a statement at a time: members with one space or none
 // around `=`, numbers, plain strings and symbols of lengths on both sides of the limits, arrays
-// and structs, line breaks and indentation between members; with a few bytes changed.
+// (with rows and item limits) and structs, annotated or not, line breaks and indentation between
+// members; with a few bytes changed.
 TEST(ReferencePath, Statements) {
     std::mt19937 rng(912);
     const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
@@ -256,8 +258,12 @@ TEST(ReferencePath, Statements) {
     };
     const std::vector<std::string> breaks = {
         "\n", "\n    ", "\r\n  ", " ", "", "\n\n", "\t", "\n            \n\n          "};
-    const std::vector<std::string> seps = {", ", ",", " ,", ",\n"};
+    const std::vector<std::string> seps = {", ", ",", " ,", ",\n", " / ", "/"};
+    // Annotations put a type, and some a unit, in force for the value or array that follows.
+    const std::vector<std::string> types = {"<uint:8>", "<float:64,_10,m/s>", "<utf8>", "<bool>",
+                                            "<sint:16> "};
     std::function<std::string(int)> value = [&](int depth) -> std::string {
+        if (pick(8) == 0) return types[pick(types.size())] + value(depth + 1);
         switch (pick(depth > 2 ? 4 : 6)) {
             case 0:
                 return (pick(3) == 0 ? "-" : "") + word("0123456789", 6) +
@@ -274,8 +280,8 @@ TEST(ReferencePath, Statements) {
                 return word("abz_-+9\xC3", 6);
             case 4: {
                 std::string a = "[";
-                for (size_t k = pick(4); k > 0; --k)
-                    a += value(depth + 1) + (k > 1 ? seps[pick(4)] : "");
+                for (size_t k = pick(6); k > 0; --k)
+                    a += value(depth + 1) + (k > 1 ? seps[pick(seps.size())] : "");
                 return a + "]";
             }
             default: {
