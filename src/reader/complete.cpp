@@ -276,14 +276,7 @@ template <bool Deliver>
     r->text[r->text_len] = 0;
     clear_type_in_force(r);
     if (!emit_if<Deliver>(r, TVLR_EV_MEMBER_NAME, 0, r->text, r->text_len)) return false;
-    clear_token(r);
-    clear_number_state(r);
-    r->array_items = 0;
-    r->in_array = false;
-    // Rows of a matrix in an earlier member say nothing about this one.
-    r->array_stack[r->array_depth].row_break_seen = false;
-    r->array_stack[r->array_depth].closed_row_length = 0;
-    r->token_kind = TK_null;
+    start_member(r);
     r->state = S_value;
     return true;
 }

@@ -391,4 +391,16 @@ inline void clear_number_state(tvlr_reader *r) {
     r->has_point = r->has_exponent = r->is_special = false;
 }
 
+// The fields a new member starts from once its name is taken: no token, no number, no array,
+// and no rows of a matrix from an earlier member.
+inline void start_member(tvlr_reader *r) {
+    clear_token(r);
+    clear_number_state(r);
+    r->array_items = 0;
+    r->in_array = false;
+    r->array_stack[r->array_depth].row_break_seen = false;
+    r->array_stack[r->array_depth].closed_row_length = 0;
+    r->token_kind = TK_null;
+}
+
 }  // namespace tvl::rd

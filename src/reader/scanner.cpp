@@ -501,14 +501,7 @@ inline void note_added_annotation(tvlr_reader *r) {
 // `=` after a name that is not empty: the member starts with nothing in force and no array.
 inline void plain_assign(tvlr_reader *r) {
     clear_type_in_force(r);
-    clear_token(r);
-    clear_number_state(r);
-    r->array_items = 0;
-    r->in_array = false;
-    // Rows of a matrix in an earlier member say nothing about this one.
-    r->array_stack[r->array_depth].row_break_seen = false;
-    r->array_stack[r->array_depth].closed_row_length = 0;
-    r->token_kind = TK_null;
+    start_member(r);
 }
 
 // `;`: the member ends; the type in force is cleared, whatever the value added. After a closing
