@@ -290,13 +290,7 @@ template <bool Deliver>
         r->failed_at_member_end = true;
         return false;
     }
-    clear_type_in_force(r);
-    clear_number_state(r);
-    if (r->struct_depth == 0) {
-        r->array_depth = 0;
-        r->in_array = false;
-        r->row_length = 0;
-    }
+    end_member(r);
     r->state = S_after_member;
     return true;
 }

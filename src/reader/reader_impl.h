@@ -403,4 +403,16 @@ inline void start_member(tvlr_reader *r) {
     r->token_kind = TK_null;
 }
 
+// The fields a member leaves once it has ended: nothing in force, no number, and at the top
+// level no open array.
+inline void end_member(tvlr_reader *r) {
+    clear_type_in_force(r);
+    clear_number_state(r);
+    if (r->struct_depth == 0) {
+        r->array_depth = 0;
+        r->in_array = false;
+        r->row_length = 0;
+    }
+}
+
 }  // namespace tvl::rd

@@ -510,13 +510,7 @@ template <bool value>
 inline bool plain_terminate(tvlr_reader *r) {
     if (r->array_depth > member_array_base(r)) return false;
     if constexpr (value) clear_token(r);
-    clear_type_in_force(r);
-    clear_number_state(r);
-    if (r->struct_depth == 0) {
-        r->array_depth = 0;
-        r->in_array = false;
-        r->row_length = 0;
-    }
+    end_member(r);
     return true;
 }
 
