@@ -63,15 +63,7 @@ bool put_member_start(Output &o, const char *name, size_t len) {
     const size_t exact = statement_end_len(o) + tabs + 1 + len + (o.pretty ? 3 : 1);
     // In place where the piece fits the memory sink or the buffer.
     if (uint8_t *p = claim(o, exact)) {
-        p = put_line_start(o, p, tabs);
-        *p++ = '.';
-        copy_bytes(p, name, len);
-        p += len;
-        if (o.pretty) {
-            std::memcpy(p, " = ", 3);
-        } else {
-            *p = '=';
-        }
+        put_member_head(o, p, tabs, name, len);
         commit(o, exact);
         return true;
     }

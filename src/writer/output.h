@@ -189,6 +189,21 @@ inline uint8_t *put_line_start(const Output &o, uint8_t *p, uint32_t tabs) {
     return p + tabs;
 }
 
+// After the line start: '.', the name and '=' (" = " in pretty mode); gives the end.
+inline uint8_t *put_member_head(const Output &o, uint8_t *p, uint32_t tabs, const char *name,
+                                size_t len) {
+    p = put_line_start(o, p, tabs);
+    *p++ = '.';
+    copy_bytes(p, name, len);
+    p += len;
+    if (o.pretty) {
+        std::memcpy(p, " = ", 3);
+        return p + 3;
+    }
+    *p = '=';
+    return p + 1;
+}
+
 // Writes the pending ';' (and a line feed in pretty mode) and clears statement_open.
 bool close_statement(Output &o);
 

@@ -209,15 +209,7 @@ inline bool put_member_piece(Output &o, const char *name, size_t len) {
     const size_t total = statement_end_len(o) + tabs + 1 + len + (o.pretty ? 3 : 1);
     uint8_t *p = claim(o, total);
     if (p == nullptr) return false;
-    p = put_line_start(o, p, tabs);
-    *p++ = '.';
-    copy_bytes(p, name, len);
-    p += len;
-    if (o.pretty) {
-        std::memcpy(p, " = ", 3);
-    } else {
-        *p = '=';
-    }
+    put_member_head(o, p, tabs, name, len);
     commit(o, total);
     o.statement_open = o.after_annotation = o.param_written = false;
     clear_in_force(o.in_force);

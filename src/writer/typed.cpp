@@ -54,17 +54,8 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
     uint8_t *const start = claim(o, total);
     if (start == nullptr) return false;
 
-    uint8_t *p = put_line_start(o, start, tabs);
-    *p++ = '.';
-    copy_bytes(p, name, name_len);
-    p += name_len;
-    if (o.pretty) {
-        std::memcpy(p, " = <", 4);
-        p += 4;
-    } else {
-        std::memcpy(p, "=<", 2);
-        p += 2;
-    }
+    uint8_t *p = put_member_head(o, start, tabs, name, name_len);
+    *p++ = '<';
     copy_bytes(p, word.text, word.len);
     p += word.len;
     if (bits != 0) {

@@ -166,16 +166,7 @@ bool write_member_piece(tvlr_writer *w, const char *name, After after, const cha
     uint8_t *const start =
         claim(o, statement_end_len(o) + tabs + 1 + name_len + (o.pretty ? 3 : 1) + most);
     if (start == nullptr) return false;
-    uint8_t *p = put_line_start(o, start, tabs);
-    *p++ = '.';
-    copy_bytes(p, name, name_len);
-    p += name_len;
-    if (o.pretty) {
-        std::memcpy(p, " = ", 3);
-        p += 3;
-    } else {
-        *p++ = '=';
-    }
+    uint8_t *p = put_member_head(o, start, tabs, name, name_len);
     switch (after) {
         case After::string:
             *p++ = '"';
