@@ -383,12 +383,7 @@ template <bool Deliver>
         return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     if (r->row_length != 0 && r->row_length <= r->elements)
         return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
-    ++r->array_items;
-    ++r->elements;
-    clear_number_state(r);
-    r->array_stack[r->array_depth].row_break_seen = false;
-    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
-    r->token_kind = TK_null;
+    next_element(r);
     r->state = S_after_comma;
     return true;
 }
@@ -404,14 +399,7 @@ template <bool Deliver>
         return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
     }
     if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true)) return false;
-    --r->array_depth;
-    ArrayLevel &level = r->array_stack[r->array_depth];
-    level.closed_row_length = r->row_length;
-    r->elements = level.elements + 1;
-    r->row_length = level.row_length;
-    restore_in_force(r, level.in_force);
-    r->in_array = r->array_depth > member_array_base(r);
-    clear_number_state(r);
+    close_array(r);
     r->state = S_after_array;
     return true;
 }

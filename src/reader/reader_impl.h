@@ -415,4 +415,27 @@ inline void end_member(tvlr_reader *r) {
     }
 }
 
+// The state after a separator between elements has passed its checks: one more element, the
+// array's type in force again.
+inline void next_element(tvlr_reader *r) {
+    ++r->array_items;
+    ++r->elements;
+    clear_number_state(r);
+    r->array_stack[r->array_depth].row_break_seen = false;
+    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
+    r->token_kind = TK_null;
+}
+
+// The state after an array's end has passed its checks (its row length set): the level around
+// it, where the closed array counts as one element.
+inline void close_array(tvlr_reader *r) {
+    ArrayLevel &level = r->array_stack[--r->array_depth];
+    level.closed_row_length = r->row_length;
+    r->elements = level.elements + 1;
+    r->row_length = level.row_length;
+    restore_in_force(r, level.in_force);
+    r->in_array = r->array_depth > member_array_base(r);
+    clear_number_state(r);
+}
+
 }  // namespace tvl::rd

@@ -525,31 +525,19 @@ inline bool plain_element_sep(tvlr_reader *r) {
         note_added_annotation(r);
         clear_token(r);
     }
-    ++r->array_items;
-    ++r->elements;
-    clear_number_state(r);
-    r->array_stack[r->array_depth].row_break_seen = false;
-    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
-    r->token_kind = TK_null;
+    next_element(r);
     return true;
 }
 
 // `]`: the array closes, its length checked against the row length.
 inline bool plain_array_end(tvlr_reader *r) {
-    const uint32_t base = member_array_base(r);
-    if (!r->in_array || r->array_depth <= base ||
+    if (!r->in_array || r->array_depth <= member_array_base(r) ||
         (r->row_length != 0 && r->row_length != r->elements))
         return false;
     note_added_annotation(r);
     clear_token(r);
     r->row_length = r->elements;
-    ArrayLevel &level = r->array_stack[--r->array_depth];
-    level.closed_row_length = r->row_length;
-    r->elements = level.elements + 1;
-    r->row_length = level.row_length;
-    restore_in_force(r, level.in_force);
-    r->in_array = r->array_depth > base;
-    clear_number_state(r);
+    close_array(r);
     return true;
 }
 
