@@ -334,9 +334,7 @@ void note_structure(Rows &rows, uint32_t kind, bool comma, uint32_t array_depth,
     }
     switch (kind) {
         case TVLR_EV_MEMBER_NAME:
-            // Rows of an earlier member say nothing about this one.
-            rows.levels[array_depth].row_break_seen = false;
-            rows.levels[array_depth].closed_row_length = 0;
+            forget_member_rows(rows, array_depth);
             break;
         case TVLR_EV_STRUCT_START:
             if (struct_depth <= kDepthLimitMax)

@@ -110,6 +110,13 @@ struct Rows {
     RowsAroundStruct around_struct[kDepthLimitMax + 1];
 };
 
+// A member name at the array depth: rows of an earlier member say nothing about this one.
+inline void forget_member_rows(Rows &rows, uint32_t array_depth) {
+    if (array_depth >= kArrayLevels) return;  // beyond any depth limit
+    rows.levels[array_depth].row_break_seen = false;
+    rows.levels[array_depth].closed_row_length = 0;
+}
+
 // The place of a structural event, given the kind of the event before it: after a row break
 // only the next row may follow, a row break only right after an array's end, and an array may
 // not end before its first element (the text has no empty array: `[]` reads as one null

@@ -56,11 +56,7 @@ bool member_name(tvlr_writer &w, const tvlr_event &e) {
     if (w.previous == TVLR_EV_TYPE_END || e.text == nullptr || len > kTokenMaxLen ||
         !is_ascii_name(e.text, len) || !put_member_piece(o, e.text, len))
         return false;
-    // Rows of an earlier member say nothing about this one.
-    if (o.array_depth < kArrayLevels) {
-        w.rows.levels[o.array_depth].row_break_seen = false;
-        w.rows.levels[o.array_depth].closed_row_length = 0;
-    }
+    forget_member_rows(w.rows, o.array_depth);
     return true;
 }
 

@@ -90,10 +90,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
     o.annotation.bits = o.in_force.bits = bits;
     o.annotation.base = o.in_force.base = fraction;
     o.annotation.declared_unit = o.in_force.declared_unit = false;
-    if (o.array_depth < kArrayLevels) {
-        w->rows.levels[o.array_depth].row_break_seen = false;
-        w->rows.levels[o.array_depth].closed_row_length = 0;
-    }
+    forget_member_rows(w->rows, o.array_depth);
     w->previous = TVLR_EV_VALUE;
     w->started = true;
     return true;

@@ -190,10 +190,7 @@ bool write_member_piece(tvlr_writer *w, const char *name, After after, const cha
     o.after_annotation = o.param_written = false;
     clear_in_force(o.in_force);
     const uint32_t array_depth = o.array_depth;
-    if (array_depth < kArrayLevels) {
-        w->rows.levels[array_depth].row_break_seen = false;
-        w->rows.levels[array_depth].closed_row_length = 0;
-    }
+    forget_member_rows(w->rows, array_depth);
     if (after == After::struct_start) {
         const uint32_t depth = o.struct_depth++;
         o.statement_open = false;
