@@ -1074,9 +1074,9 @@ class FastScan {
             // Completed here: of the token only the type it adds is needed, not its text.
             const uint8_t *from = p_;
             p_ = end;
-            if (complete_in_line(
-                    *end, added_number_key(point || exponent || r_->is_special, *from == '-')))
-                return Next::more;
+            const bool floating =
+                point || exponent || r_->has_point || r_->has_exponent || r_->is_special;
+            if (complete_in_line(*end, added_number_key(floating, *from == '-'))) return Next::more;
             p_ = from;
         }
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
