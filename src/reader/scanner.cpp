@@ -880,6 +880,7 @@ class FastScan {
         if (b == '"') return string(element);
         if (ascii_name_start(b)) return symbol();
         if (b == '[') return open_arrays();
+        if (b == ']' && element) return end_without_element();
         if (b == '{') return taken_if(act(A_struct_open, b));
         if (b == '<' && state_ != S_after_annotation) return annotation();
         return Next::done;
@@ -894,6 +895,16 @@ class FastScan {
             state_ = S_array_open;
             ++p_;
         } while (p_ < limit_ && *p_ == '[');
+        return Next::more;
+    }
+
+    // `]` where an element is expected (`[]`, or after a trailing `,`): the array ends with a
+    // null element, which in a read without event delivery needs no completion.
+    [[gnu::noinline]] Next end_without_element() {
+        if (r_->deliver || r_->token_kind != TK_null || !plain_array_end<true>(r_))
+            return taken_if(act(A_array_end, ']'));
+        state_ = S_after_array;
+        ++p_;
         return Next::more;
     }
 
