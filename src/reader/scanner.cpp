@@ -2,8 +2,10 @@
 // white space, token runs and string runs), checks UTF-8, counts lines and columns, runs the
 // scanner's own actions and hands completed tokens to the completion (complete.cpp) and the
 // skipping actions to recovery (recovery.cpp). Reading chunks and octet streams is in reader.cpp.
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -469,19 +471,24 @@ inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
 // done here with the same results. Each returns false, having changed nothing, where the
 // action would refuse the byte; the action then runs and reports it.
 
-// The annotation that the completion adds to the value, and its effect on the annotation in
-// force: an array's type in force is put back after each element, the annotation stays.
-inline void note_added_annotation(tvlr_reader *r) {
+// The type a plain number adds: float with a point, an exponent or as a special number, else
+// sint with a sign, else uint.
+constexpr uint64_t added_number_key(bool floating, bool negative) {
+    return added_key(floating   ? TVLR_TYPE_FLOAT
+                     : negative ? TVLR_TYPE_SINT
+                                : TVLR_TYPE_UINT,
+                     kImpliedWidth);
+}
+
+// The key of the annotation that the completion adds to the pending value; 0 when it adds none.
+inline uint64_t added_key_of(const tvlr_reader *r) {
     uint32_t type = TVLR_TYPE_PLAIN;
     uint32_t bits = 0;
     switch (r->token_kind) {
         case TK_number:
         case TK_array_number:
-            type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
-                   : r->text[0] == '-'                              ? TVLR_TYPE_SINT
-                                                                    : TVLR_TYPE_UINT;
-            bits = kImpliedWidth;
-            break;
+            return added_number_key(r->has_point || r->has_exponent || r->is_special,
+                                    r->text[0] == '-');
         case TK_string:
         case TK_array_string:
             type = TVLR_TYPE_UTF8;
@@ -491,8 +498,13 @@ inline void note_added_annotation(tvlr_reader *r) {
             if (word == Word::yes || word == Word::no) type = TVLR_TYPE_BOOL;
         }
     }
-    if (type == TVLR_TYPE_PLAIN) return;
-    const uint64_t key = added_key(type, bits);
+    return type == TVLR_TYPE_PLAIN ? 0 : added_key(type, bits);
+}
+
+// The effect of the added annotation with the key (0: none) on the annotation in force: an
+// array's type in force is put back after each element, the annotation stays.
+inline void note_added_annotation(tvlr_reader *r, uint64_t key) {
+    if (key == 0) return;
     if (r->annotation.same_as_added != key) r->annotation = {key, false};
     // The unit slots the added type clears, which putting the array's type back leaves.
     if (r->in_force.unit.count > 1) set_neutral_unit(r->in_force.unit);
@@ -514,38 +526,66 @@ inline bool plain_terminate(tvlr_reader *r) {
     return true;
 }
 
-// `,`: the next element of the array, within the item limit and the row length.
+// `,`: the next element of the array, within the item limit and the row length. The value's
+// added annotation has the key.
 template <bool value>
-inline bool plain_element_sep(tvlr_reader *r) {
+inline bool plain_element_sep(tvlr_reader *r, uint64_t key = 0) {
     if (!r->in_array || r->array_depth <= member_array_base(r) ||
         (r->max_array_items != 0 && r->array_items == r->max_array_items) ||
         (r->row_length != 0 && r->row_length <= r->elements))
         return false;
     if constexpr (value) {
-        note_added_annotation(r);
+        note_added_annotation(r, key);
         clear_token(r);
     }
     next_element(r);
     return true;
 }
 
-// `]`: the array closes, its length checked against the row length.
-inline bool plain_array_end(tvlr_reader *r) {
+// `]`: the array closes, its length checked against the row length. After a closing bracket
+// (`value` false, nothing pending) nothing is completed.
+template <bool value>
+inline bool plain_array_end(tvlr_reader *r, uint64_t key = 0) {
     if (!r->in_array || r->array_depth <= member_array_base(r) ||
         (r->row_length != 0 && r->row_length != r->elements))
         return false;
-    note_added_annotation(r);
-    clear_token(r);
+    if constexpr (value) {
+        note_added_annotation(r, key);
+        clear_token(r);
+    }
     r->row_length = r->elements;
     close_array(r);
+    return true;
+}
+
+// `[`: an array opens within the item and depth limits; its level keeps the enclosing element
+// count, row length and type in force, and a row break before it gives its expected length.
+inline bool plain_array_start(tvlr_reader *r) {
+    if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
+        r->array_depth == r->max_array_depth)
+        return false;
+    ++r->array_items;
+    ArrayLevel &level = r->array_stack[r->array_depth];
+    level.elements = r->elements;
+    level.row_length = r->row_length;
+    copy_in_force(level.in_force, r->in_force);
+    r->elements = 1;
+    r->row_length = level.row_break_seen ? level.closed_row_length : 0;
+    ArrayLevel &next = r->array_stack[r->array_depth + 1];
+    next.closed_row_length = 0;
+    next.row_break_seen = false;
+    r->token_kind = TK_null;
+    r->in_array = true;
+    ++r->array_depth;
     return true;
 }
 
 // The states in which the statement path below may take the next tokens.
 inline constexpr std::array<bool, kStates> kStatementState = [] {
     std::array<bool, kStates> t{};
-    for (State s : {S_before_member, S_struct_open, S_after_member, S_value, S_array_open,
-                    S_after_comma, S_after_array, S_after_struct})
+    for (State s :
+         {S_before_member, S_struct_open, S_after_member, S_value, S_array_open, S_after_comma,
+          S_after_array, S_after_struct, S_after_annotation, S_after_slash})
         t[s] = true;
     return t;
 }();
@@ -731,7 +771,14 @@ class FastScan {
                 case S_value:
                 case S_array_open:
                 case S_after_comma:
+                case S_after_annotation:
                     next = value();
+                    break;
+                case S_after_slash:
+                    // The next row: only its opening bracket.
+                    if (p_ < limit_ && *p_ == ' ') ++p_;
+                    if (p_ == limit_ || *p_ != '[') return true;
+                    next = open_arrays();
                     break;
                 case S_after_array:
                 case S_after_struct:
@@ -822,19 +869,83 @@ class FastScan {
     }
 
     // A value or element after an optional space: a number, a string, a
-    // symbol, each followed straight by its separator, or the bracket that opens an array or a
-    // struct.
+    // symbol, each followed straight by its separator, the brackets that open arrays or a
+    // struct, or a type annotation (not after another one).
     Next value() {
         if (p_ < limit_ && *p_ == ' ') ++p_;
         if (p_ == limit_) return Next::done;
         const uint8_t b = *p_;
-        const bool element = state_ != S_value;
+        const bool element = state_ == S_array_open || state_ == S_after_comma;
         if (b == '-' || (b >= '0' && b <= '9')) return number();
         if (b == '"') return string(element);
         if (ascii_name_start(b)) return symbol();
-        if (b == '[') return taken_if(act(A_array_start, b));
+        if (b == '[') return open_arrays();
+        if (b == ']' && element) return end_without_element();
         if (b == '{') return taken_if(act(A_struct_open, b));
+        if (b == '<' && state_ != S_after_annotation) return annotation();
         return Next::done;
+    }
+
+    // The run of `[` at p_. In a read without event delivery each opens its array here; one that
+    // a limit refuses, and every one in a read with delivery, goes to the action.
+    Next open_arrays() {
+        if (r_->deliver) return taken_if(act(A_array_start, '['));
+        do {
+            if (!plain_array_start(r_)) return taken_if(act(A_array_start, '['));
+            state_ = S_array_open;
+            ++p_;
+        } while (p_ < limit_ && *p_ == '[');
+        return Next::more;
+    }
+
+    // `]` where an element is expected (`[]`, or after a trailing `,`): the array ends with a
+    // null element, which in a read without event delivery needs no completion.
+    [[gnu::noinline]] Next end_without_element() {
+        if (r_->deliver || r_->token_kind != TK_null || !plain_array_end<true>(r_))
+            return taken_if(act(A_array_end, ']'));
+        state_ = S_after_array;
+        ++p_;
+        return Next::more;
+    }
+
+    // The run of `]` at p_ after a closing bracket, nothing pending: as open_arrays().
+    Next close_arrays() {
+        if (r_->deliver) return taken_if(act(A_array_end, ']'));
+        do {
+            if (!plain_array_end<false>(r_)) return taken_if(act(A_array_end, ']'));
+            state_ = S_after_array;
+            ++p_;
+        } while (p_ < limit_ && *p_ == ']');
+        return Next::more;
+    }
+
+    // A type annotation written `<word...>`: one of the type words straight after `<`, the
+    // annotation bytes that follow it, then `>`, whose action parses the text and puts the type
+    // in force. Anything else (white space, a comment, a byte from 0x80 up, the end of the chunk,
+    // a text too long) is left to the general path, which takes the annotation byte by byte.
+    Next annotation() {
+        static constexpr std::string_view kWords[] = {"uint", "sint", "float", "utf8", "bool"};
+        const uint8_t *word = p_ + 1;
+        const auto avail = static_cast<size_t>(limit_ - word);
+        size_t word_len = 0;
+        for (const std::string_view w : kWords) {
+            if (avail >= w.size() && std::memcmp(word, w.data(), w.size()) == 0) {
+                word_len = w.size();
+                break;
+            }
+        }
+        if (word_len == 0) return Next::done;
+        const auto &stay = kRunBytes[static_cast<size_t>(Run::type)];
+        const uint8_t *end = word + word_len;
+        while (end < limit_ && *end < 0x80 && stay[*end]) ++end;
+        const auto len = static_cast<size_t>(end - word);
+        if (end == limit_ || *end != '>' || len > kTypeCap - 1) return Next::done;
+        r_->token_kind = TK_annotation;
+        std::memcpy(r_->type_text, word, len);
+        r_->type_len = static_cast<uint32_t>(len);
+        state_ = len == word_len ? S_after_type_word : S_type_text;
+        p_ = end;
+        return taken_if(act(A_annotation_end, '>'));
     }
 
     static bool ends_value(uint8_t b) {
@@ -844,6 +955,8 @@ class FastScan {
     // The separator after a closing bracket, with nothing pending: `;` and `,` complete
     // nothing and make no event.
     Next end_of_closed_value(uint8_t b) {
+        if (b == ']') return close_arrays();
+        if (b == '/' && state_ == S_after_array) return taken_if(act(A_row_break, b));
         if (b == ';' && plain_terminate<false>(r_)) {
             state_ = S_after_member;
         } else if (b == ',' && plain_element_sep<false>(r_)) {
@@ -858,32 +971,42 @@ class FastScan {
     // The separator or bracket after a number, string or symbol: a plain value in a read
     // without event delivery is completed here, anything else by the action.
     Next end_of_plain_value(uint8_t b) {
-        if (!r_->deliver && r_->unit_len == 0 && r_->in_force.type == TVLR_TYPE_PLAIN) {
-            bool taken = false;
-            uint32_t state = state_;
-            switch (b) {
-                case ';':
-                    taken = plain_terminate<true>(r_);
-                    state = S_after_member;
-                    break;
-                case ',':
-                    taken = plain_element_sep<true>(r_);
-                    state = S_after_comma;
-                    break;
-                case ']':
-                    taken = plain_array_end(r_);
-                    state = S_after_array;
-                    break;
-                default:
-                    break;
-            }
-            if (taken) {
-                state_ = state;
-                ++p_;
-                return Next::more;
-            }
-        }
+        if (completes_in_line() && complete_in_line(b, b == ';' ? 0 : added_key_of(r_)))
+            return Next::more;
         return end_of_value(b);
+    }
+
+    // A plain value is completed here: no event is delivered, no unit suffix is pending and no
+    // type is in force.
+    bool completes_in_line() const {
+        return !r_->deliver && r_->unit_len == 0 && r_->in_force.type == TVLR_TYPE_PLAIN;
+    }
+
+    // Completes the pending plain value, whose added annotation has the key, with the separator
+    // or bracket b at p_, and takes b. False, with nothing changed, where the action is to run.
+    bool complete_in_line(uint8_t b, uint64_t key) {
+        bool taken = false;
+        uint32_t state = state_;
+        switch (b) {
+            case ';':
+                taken = plain_terminate<true>(r_);
+                state = S_after_member;
+                break;
+            case ',':
+                taken = plain_element_sep<true>(r_, key);
+                state = S_after_comma;
+                break;
+            case ']':
+                taken = plain_array_end<true>(r_, key);
+                state = S_after_array;
+                break;
+            default:
+                break;
+        }
+        if (!taken) return false;
+        state_ = state;
+        ++p_;
+        return true;
     }
 
     // The separator or bracket after a value, in a state where value_end() gives the cells.
@@ -900,14 +1023,19 @@ class FastScan {
         }
     }
 
-    // Copies a token's bytes into the text buffer at dst: a short token with one 16-byte move
-    // while the chunk and the buffer have room for it (the bytes past the token are written over
-    // later or never read).
+    // Copies a token's bytes into the text buffer at dst: a short token with one or two 16-byte
+    // moves while the chunk and the buffer have room for them (the bytes past the token are
+    // written over later or never read).
     void copy_token(uint8_t *dst, const uint8_t *from, size_t len) const {
-        if (len <= 16 && end_ - from >= 16 && r_->text + kTextCap - dst >= 16)
+        const auto room = std::min(end_ - from, r_->text + kTextCap - dst);
+        if (len <= 16 && room >= 16) {
             std::memcpy(dst, from, 16);
-        else
+        } else if (len <= 32 && room >= 32) {
+            std::memcpy(dst, from, 16);
+            std::memcpy(dst + 16, from + 16, 16);
+        } else {
             std::memcpy(dst, from, len);
+        }
     }
 
     // Appends the token [from, to) to the text as the append actions do, and ends it in state.
@@ -921,6 +1049,16 @@ class FastScan {
 
     // `-`, integer digits, a point with fraction digits and an exponent.
     Next number() {
+        for (;;) {
+            const Next next = number_once();
+            // The next element straight away, while plain numbers follow `,`.
+            if (next != Next::more || state_ != S_after_comma) return next;
+            if (p_ < limit_ && *p_ == ' ') ++p_;
+            if (p_ == limit_ || (*p_ != '-' && (*p_ < '0' || *p_ > '9'))) return next;
+        }
+    }
+
+    Next number_once() {
         const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
         if (digits == limit_ || *digits < '0' || *digits > '9') return Next::done;
         const uint8_t *end = ascii_run(digits, Run::number);
@@ -939,14 +1077,46 @@ class FastScan {
             if (end == digits_from) return Next::done;
             state = S_exponent;
         }
-        if (end == limit_ || !ends_value(*end) ||
-            r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
+        if (end == limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;
+        const uint8_t *unit_end = nullptr;
+        if (!ends_value(*end) && !(unit_end = unit_suffix(end))) return Next::done;
+        if (!unit_end && r_->text_len == 0 && completes_in_line()) {
+            // Completed here: of the token only the type it adds is needed, not its text.
+            const uint8_t *from = p_;
+            p_ = end;
+            const bool floating =
+                point || exponent || r_->has_point || r_->has_exponent || r_->is_special;
+            if (complete_in_line(*end, added_number_key(floating, *from == '-'))) return Next::more;
+            p_ = from;
+        }
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
         if (point) r_->has_point = true;
         if (exponent) r_->has_exponent = true;
         take_token(p_, end, state);
-        return end_of_plain_value(*end);
+        if (!unit_end) return end_of_plain_value(*end);
+        // The unit after one space, up to the `;` that completes the value with it.
+        const auto unit_len = static_cast<size_t>(unit_end - end - 1);
+        std::memcpy(r_->unit_text, end + 1, unit_len);
+        r_->unit_len = static_cast<uint32_t>(unit_len);
+        state_ = S_unit;
+        p_ = unit_end;
+        return taken_if(act(A_terminate, ';'));
+    }
+
+    // The end of a unit suffix after the number that ends at `at`: one space, a unit of ASCII
+    // bytes within the unit limit, then `;`. Null for any other shape, and in an array, where a
+    // unit suffix is refused.
+    const uint8_t *unit_suffix(const uint8_t *at) const {
+        if (*at != ' ' || r_->in_array || limit_ - at < 3 || at[1] >= 0x80 ||
+            !has_class(at[1], kUnitStartByte))
+            return nullptr;
+        const auto &stay = kRunBytes[static_cast<size_t>(Run::unit)];
+        const uint8_t *end = at + 2;
+        while (end < limit_ && *end < 0x80 && stay[*end]) ++end;
+        if (end == limit_ || *end != ';' || static_cast<size_t>(end - at - 1) > kUnitCap - 1)
+            return nullptr;
+        return end;
     }
 
     // A string: its quote as the table takes it, then the run of plain bytes and whole characters

@@ -131,6 +131,7 @@ std::vector<tvlr_reader_options> option_sets() {
     tight.max_symbol_len = 3;
     tight.max_reference_len = 5;
     tight.max_array_items = 4;
+    tight.max_array_depth = 4;
     tight.max_text_bytes = 97;
     return {plain, recover, tight};
 }
@@ -245,9 +246,10 @@ TEST(ReferencePath, LongRuns) {
 }
 
 // The shapes that the scanner takes a statement at a time: members with one space or none
-// around `=`, numbers, plain strings and symbols of lengths on both sides of the limits, arrays
-// (with rows and item limits) and structs, annotated or not, line breaks and indentation between
-// members; with a few bytes changed.
+// around `=`, numbers (some with a unit suffix), plain strings and symbols of lengths on both
+// sides of the limits, arrays (nested, with rows, item and depth limits) and structs, annotated
+// with every type word or not, line breaks and indentation between members; with a few bytes
+// changed.
 TEST(ReferencePath, Statements) {
     std::mt19937 rng(912);
     const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
@@ -259,16 +261,41 @@ TEST(ReferencePath, Statements) {
     const std::vector<std::string> breaks = {
         "\n", "\n    ", "\r\n  ", " ", "", "\n\n", "\t", "\n            \n\n          "};
     const std::vector<std::string> seps = {", ", ",", " ,", ",\n", " / ", "/"};
-    // Annotations put a type, and some a unit, in force for the value or array that follows.
-    const std::vector<std::string> types = {"<uint:8>", "<float:64,_10,m/s>", "<utf8>", "<bool>",
-                                            "<sint:16> "};
+    // Annotations put a type, and some a unit, in force for the value or array that follows;
+    // some are refused, by the parse or by the length limit (255 bytes), some have spaces.
+    const std::vector<std::string> words = {"uint", "sint", "float", "float_dec", "utf8",
+                                            "bool", "uin",  "floa",  "float_fix"};
+    const std::vector<std::string> params = {"",
+                                             ":8",
+                                             ":32,_16",
+                                             ":64,_10,m/s",
+                                             ":16,_10,USD",
+                                             ",kg",
+                                             ":8:",
+                                             ":" + std::string(250, '9')};
+    const auto annotation = [&] {
+        std::string a = (pick(12) ? "<" : "< ") + words[pick(words.size())] +
+                        params[pick(params.size())].substr(0, pick(8) ? 300 : pick(4));
+        return a + (pick(12) ? ">" : " >") + (pick(3) ? " " : "");
+    };
+    // Unit suffixes: known and unknown units, and ones around the length limit (255 bytes).
+    const std::vector<std::string> units = {"m", "k~m/s", "USD", "%", "qq", "s-", "", ""};
+    const auto unit = [&] {
+        const std::string &u = units[pick(units.size())];
+        return u.empty() ? std::string(254 + pick(3), 'm') : u;
+    };
     std::function<std::string(int)> value = [&](int depth) -> std::string {
-        if (pick(8) == 0) return types[pick(types.size())] + value(depth + 1);
+        if (pick(6) == 0) return annotation() + value(depth + 1);
+        if (pick(12) == 0) {
+            const size_t n = pick(7) + 1;
+            // Some stay open: the member's `;` then comes inside them.
+            return std::string(n, '[') + value(depth + 1) + std::string(pick(3) ? n : pick(n), ']');
+        }
         switch (pick(depth > 2 ? 4 : 6)) {
             case 0:
                 return (pick(3) == 0 ? "-" : "") + word("0123456789", 6) +
                        (pick(2) ? "." + word("0123456789", 4).substr(pick(2)) : "") +
-                       (pick(8) == 0 ? "e5" : "");
+                       (pick(8) == 0 ? "e5" : "") + (pick(3) == 0 ? " " + unit() : "");
             case 1: {
                 std::string text = word("ab c~{};,", 8).substr(pick(2));
                 if (pick(4) == 0) text.insert(pick(text.size() + 1), 1, "\"\\\xC3\t"[pick(4)]);
@@ -294,7 +321,7 @@ TEST(ReferencePath, Statements) {
         }
     };
     std::vector<std::string> docs;
-    for (int i = 0; i < 80; ++i) {
+    for (int i = 0; i < 400; ++i) {
         std::string doc;
         for (size_t m = pick(6) + 1; m > 0; --m)
             doc += breaks[pick(breaks.size())] + "." + word("abcXY_9-\xC3\xA9", 6) +
@@ -305,7 +332,7 @@ TEST(ReferencePath, Statements) {
         // Spaces across the text limit of the tight options.
         if (i % 3 == 0) doc = ".a = 1;" + std::string(85 + pick(16), ' ') + doc;
         for (size_t k = pick(3); k > 0 && !doc.empty(); --k)
-            doc[pick(doc.size())] = ";,]}. \"\n"[pick(8)];
+            doc[pick(doc.size())] = ";,]}. \"\n[</>"[pick(12)];
         docs.push_back(doc);
     }
     expect_agreement(docs);
