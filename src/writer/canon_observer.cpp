@@ -140,7 +140,7 @@ bool put_type_end_piece(Output &o) {
 
 // The output of one event: plain values, member names, structure and annotations without
 // parameters in one piece each, the rest through the output step. Each kind has a function of
-// its own, so that each keeps a small frame; the dispatch jumps to it.
+// its own, kept out of line: each keeps a small frame, and the dispatch is a jump without one.
 using tvl::wr::output_event;
 
 const char *text_of(const tvlr_event &e) {
@@ -150,11 +150,11 @@ size_t length_of(const tvlr_event &e) {
     return e.text != nullptr ? e.text_len : 0;
 }
 
-bool out_member_name(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_member_name(Output &o, const tvlr_event &e) {
     return tvl::wr::put_member_piece(o, text_of(e), length_of(e)) ||
            output_event(o, TVLR_EV_MEMBER_NAME, e, nullptr);
 }
-bool out_value(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_value(Output &o, const tvlr_event &e) {
     if (!tvl::wr::unit_present(e.unit)) {
         ArrayLevel *const open = open_level(o);
         if (tvl::wr::put_plain_value(o, open, comma_level(o, open, true), e.value_kind, text_of(e),
@@ -163,27 +163,27 @@ bool out_value(Output &o, const tvlr_event &e) {
     }
     return output_event(o, TVLR_EV_VALUE, e, nullptr);
 }
-bool out_struct_start(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_struct_start(Output &o, const tvlr_event &e) {
     return tvl::wr::put_struct_start_piece(o, comma_level(o, open_level(o), true)) ||
            output_event(o, TVLR_EV_STRUCT_START, e, nullptr);
 }
-bool out_struct_end(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_struct_end(Output &o, const tvlr_event &e) {
     return tvl::wr::put_struct_end_piece(o) || output_event(o, TVLR_EV_STRUCT_END, e, nullptr);
 }
-bool out_array_start(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_array_start(Output &o, const tvlr_event &e) {
     return tvl::wr::put_array_start_piece(o, comma_level(o, open_level(o), true)) ||
            output_event(o, TVLR_EV_ARRAY_START, e, nullptr);
 }
-bool out_array_end(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_array_end(Output &o, const tvlr_event &e) {
     return tvl::wr::put_array_end_piece(o) || output_event(o, TVLR_EV_ARRAY_END, e, nullptr);
 }
-bool out_type_start(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_type_start(Output &o, const tvlr_event &e) {
     return put_type_start_piece(o) || output_event(o, TVLR_EV_TYPE_START, e, nullptr);
 }
-bool out_type_name(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_type_name(Output &o, const tvlr_event &e) {
     return put_type_name_piece(o, e.value_type) || output_event(o, TVLR_EV_TYPE_NAME, e, nullptr);
 }
-bool out_type_end(Output &o, const tvlr_event &e) {
+[[gnu::noinline]] bool out_type_end(Output &o, const tvlr_event &e) {
     return put_type_end_piece(o) || output_event(o, TVLR_EV_TYPE_END, e, nullptr);
 }
 
@@ -308,7 +308,7 @@ bool keep(Run &r, uint32_t kind, const tvlr_event &e) {
 // True when the bytes are equal: short texts (a unit such as "no_unit") with two overlapping
 // word compares instead of a library call.
 template <class Word>
-bool same_words(const char *a, const uint8_t *b, size_t len) {
+[[gnu::always_inline]] inline bool same_words(const char *a, const uint8_t *b, size_t len) {
     Word a0, a1, b0, b1;
     std::memcpy(&a0, a, sizeof a0);
     std::memcpy(&a1, a + len - sizeof a1, sizeof a1);
@@ -316,14 +316,19 @@ bool same_words(const char *a, const uint8_t *b, size_t len) {
     std::memcpy(&b1, b + len - sizeof b1, sizeof b1);
     return ((a0 ^ b0) | (a1 ^ b1)) == 0;
 }
+// From 4 to 16 bytes.
+[[gnu::always_inline]] inline bool same_short_bytes(const char *a, const uint8_t *b, size_t len) {
+    return len <= 8 ? same_words<uint32_t>(a, b, len) : same_words<uint64_t>(a, b, len);
+}
 bool same_bytes(const char *a, const uint8_t *b, size_t len) {
-    if (len >= 4 && len <= 8) return same_words<uint32_t>(a, b, len);
-    if (len > 8 && len <= 16) return same_words<uint64_t>(a, b, len);
+    if (len >= 4 && len <= 16) return same_short_bytes(a, b, len);
     return std::memcmp(a, b, len) == 0;
 }
 
 // True when the event is the one at that place in the run: the same kind and the same text
-// where the output writes it.
+// where the output writes it. Quick: without the library call for a unit text outside 4 to 16
+// bytes, false for it (so that the caller's fast path needs no frame).
+template <bool Quick = false>
 bool same_event(const Run &r, uint32_t i, uint32_t kind, const tvlr_event &e) {
     if (i >= r.count || r.events[i].kind != kind) return false;
     const HeldEvent &h = r.events[i];
@@ -338,8 +343,10 @@ bool same_event(const Run &r, uint32_t i, uint32_t kind, const tvlr_event &e) {
         case TVL_VK_FRACTION:
             return h.number == tvl::wr::written_fraction(e);
         case TVL_VK_UNIT:
-            return e.text != nullptr && e.text_len == h.text_len &&
-                   same_bytes(e.text, r.text + h.text_at, h.text_len);
+            if (e.text == nullptr || e.text_len != h.text_len) return false;
+            if (!Quick) return same_bytes(e.text, r.text + h.text_at, h.text_len);
+            return h.text_len >= 4 && h.text_len <= 16 &&
+                   same_short_bytes(e.text, r.text + h.text_at, h.text_len);
         default:
             return true;
     }
@@ -433,24 +440,22 @@ void drop_run(tvlr_canon_observer *obs) {
     obs->run.count = 0;
 }
 
-// A complete held run of the usual shape written as one piece where it fits the memory sink or
-// the buffer, with the state changes of its events through the output step. False, with nothing
-// changed, for any other run or where it does not fit.
-bool write_run(tvlr_canon_observer *obs) {
-    const Run &r = held_run(obs);
-    if (!obs->complete || !r.shape) return false;
-    Output &o = obs->out;
-    ArrayLevel *const comma = comma_level(o, open_level(o), false);
-    const size_t total = (comma != nullptr ? (o.pretty ? 2 : 1) : 0) + r.len + (o.pretty ? 2 : 1);
-    uint8_t *const start = tvl::wr::claim(o, total);
-    if (start == nullptr) return false;
-    uint8_t *p = comma != nullptr ? tvl::wr::put_comma(o, start) : start;
+// The bytes of a complete run of the usual shape with the comma due before it, from p on:
+// the comma, the rendered run, '>' and in pretty layout a space. Returns the end.
+uint8_t *put_run(const Output &o, uint8_t *p, const Run &r, const ArrayLevel *comma) {
+    if (comma != nullptr) p = tvl::wr::put_comma(o, p);
     tvl::wr::copy_bytes(p, r.text, r.len);
     p += r.len;
     *p++ = '>';
-    if (o.pretty) *p = ' ';
-    tvl::wr::commit(o, total);
+    if (o.pretty) *p++ = ' ';
+    return p;
+}
+size_t run_bytes(const Output &o, const Run &r, const ArrayLevel *comma) {
+    return (comma != nullptr ? (o.pretty ? 2 : 1) : 0) + r.len + (o.pretty ? 2 : 1);
+}
 
+// The state changes of a written run, as its events make them through the output step.
+void after_run(Output &o, const Run &r, ArrayLevel *comma) {
     // The comma brings back the array's type, which the run's then replaces.
     after_comma(o, comma);
     o.after_annotation = true;
@@ -463,6 +468,22 @@ bool write_run(tvlr_canon_observer *obs) {
     // A declared unit is one that the output does not parse: the empty one. The observer's units
     // are all zero from its creation on, so they need no clearing here.
     o.annotation.declared_unit = o.in_force.declared_unit = r.unit;
+}
+
+// A complete held run of the usual shape written as one piece where it fits the memory sink or
+// the buffer, with the state changes of its events through the output step. False, with nothing
+// changed, for any other run or where it does not fit.
+bool write_run(tvlr_canon_observer *obs) {
+    const Run &r = held_run(obs);
+    if (!obs->complete || !r.shape) return false;
+    Output &o = obs->out;
+    ArrayLevel *const comma = comma_level(o, open_level(o), false);
+    const size_t total = run_bytes(o, r, comma);
+    uint8_t *const start = tvl::wr::claim(o, total);
+    if (start == nullptr) return false;
+    put_run(o, start, r, comma);
+    tvl::wr::commit(o, total);
+    after_run(o, r, comma);
     drop_run(obs);
     return true;
 }
@@ -526,12 +547,66 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
     return kind == TVLR_EV_TYPE_START ? on_type_start(obs, e) : output(obs, kind, e);
 }
 
-// An event while a run is held, or a type_start.
-[[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+// The number value after a complete held run of the usual shape that a reader takes under it
+// as written: the run and the value in one piece, with the state changes of both. A plain
+// decimal without a unit only, which is written as it is. False, with nothing changed, for
+// any other value or where the piece does not fit.
+bool put_run_and_value(tvlr_canon_observer *obs, const tvlr_event &e) {
+    const Run &r = held_run(obs);
+    if (!r.shape || !tvl::is_number_kind(e.value_kind) || e.text == nullptr ||
+        e.text_len > tvl::kTokenMaxLen || tvl::wr::unit_present(e.unit))
+        return false;
+    size_t digits = 0;
+    bool point = false;
+    if (!tvl::wr::plain_decimal(e.text, e.text_len, digits, point)) return false;
+    // As refused_under_held_run tells, without the full rules.
+    if (r.param_events != 0 &&
+        (r.len - 1 > tvl::kAnnotationTextMax ||
+         !tvl::wr::number_passes(r.type, r.bits, r.base, e.text, e.text_len, digits, point)))
+        return false;
+    Output &o = obs->out;
+    ArrayLevel *const open = open_level(o);
+    ArrayLevel *const comma = comma_level(o, open, false);
+    const size_t total = run_bytes(o, r, comma) + e.text_len;
+    uint8_t *const start = tvl::wr::claim(o, total);
+    if (start == nullptr) return false;
+    tvl::wr::copy_bytes(put_run(o, start, r, comma), e.text, e.text_len);
+    tvl::wr::commit(o, total);
+    after_run(o, r, comma);
+    // The value's own changes; no comma stands before it, right after the run.
+    o.after_annotation = false;
+    o.statement_open = true;
+    if (open != nullptr) open->separator_due = true;
+    drop_run(obs);
+    return true;
+}
+
+// The value after a complete held run.
+[[gnu::noinline]] bool on_value_after_run(tvlr_canon_observer *obs, const tvlr_event &e) {
+    if (obs->in_pieces && put_run_and_value(obs, e)) return true;
+    return settle_run(obs, TVLR_EV_VALUE, e);
+}
+
+// An event while a run is held that is no next event of its memo, or a type_start.
+[[gnu::noinline]] bool on_other_run_event(tvlr_canon_observer *obs, uint32_t kind,
+                                          const tvlr_event &e) {
     const bool run_event =
         kind == TVLR_EV_TYPE_NAME || kind == TVLR_EV_TYPE_PARAM || kind == TVLR_EV_TYPE_END;
     if (obs->holding && !obs->complete && run_event && hold(obs, kind, e)) return true;
     return settle_run(obs, kind, e);
+}
+
+// An event while a run is held. The common ones first, with few compares and no frame: the
+// next event of the memo that the run matches, and the value after a complete run.
+[[gnu::noinline]] bool on_run_event(tvlr_canon_observer *obs, uint32_t kind, const tvlr_event &e) {
+    if (obs->matching && !obs->complete &&
+        same_event<true>(obs->memo[obs->word], obs->run.count, kind, e)) {
+        ++obs->run.count;
+        obs->complete = kind == TVLR_EV_TYPE_END;
+        return true;
+    }
+    if (kind == TVLR_EV_VALUE && obs->complete) return on_value_after_run(obs, e);
+    return on_other_run_event(obs, kind, e);
 }
 
 }  // namespace

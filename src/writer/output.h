@@ -130,10 +130,18 @@ inline void copy_short(uint8_t *to, const uint8_t *from, size_t len) {
     }
 }
 
-// Copies bytes: short runs with word moves, longer ones with the library call.
+// Copies bytes: short runs with word moves, up to 32 with two overlapping 16-byte moves, longer
+// ones with the library call.
 inline void copy_bytes(uint8_t *to, const void *from, size_t len) {
+    const auto *src = static_cast<const uint8_t *>(from);
     if (len <= 16) {
-        copy_short(to, static_cast<const uint8_t *>(from), len);
+        copy_short(to, src, len);
+    } else if (len <= 32) {
+        uint8_t a[16], b[16];
+        std::memcpy(a, src, 16);
+        std::memcpy(b, src + len - 16, 16);
+        std::memcpy(to, a, 16);
+        std::memcpy(to + len - 16, b, 16);
     } else {
         std::memcpy(to, from, len);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -79,19 +80,48 @@ inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len) {
     return p;
 }
 
+// The high bit of each byte of w that is no decimal digit: 0..9 after the xor with '0' stay
+// below 80 when 76 is added to their low seven bits; the sum cannot carry into the next byte.
+constexpr uint64_t non_digit_byte(uint64_t w) {
+    const uint64_t x = w ^ (kByteOnes * '0');
+    return (((x & ~kByteHighs) + kByteOnes * 0x76) | x) & kByteHighs;
+}
+
+// The index of the first byte from i on that is no decimal digit, or len: eight bytes at a time
+// where the text has eight, the last eight overlapping the ones already taken.
+inline size_t digits_end(const char *text, size_t i, size_t len) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (len >= 8) {
+            uint64_t w;
+            for (; len - i >= 8; i += 8) {
+                std::memcpy(&w, text + i, 8);
+                if (const uint64_t m = non_digit_byte(w); m != 0)
+                    return i + static_cast<size_t>(std::countr_zero(m)) / 8;
+            }
+            if (i == len) return len;
+            std::memcpy(&w, text + len - 8, 8);
+            // Shifted out: the bytes before i.
+            const uint64_t m = non_digit_byte(w) >> (8 * (8 - (len - i)));
+            return m != 0 ? i + static_cast<size_t>(std::countr_zero(m)) / 8 : len;
+        }
+    }
+    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    return i;
+}
+
 // A number text `-?D+(.D+)?` with decimal digits D: a decimal number token that is no special
 // number. Counts its digits and tells whether it has a point.
 inline bool plain_decimal(const char *text, size_t len, size_t &digits, bool &point) {
     size_t i = len != 0 && text[0] == '-' ? 1 : 0;
     const size_t start = i;
-    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    i = digits_end(text, i, len);
     digits = i - start;
     point = false;
     if (digits == 0) return false;
     if (i == len) return true;
     if (text[i] != '.') return false;
     const size_t before = ++i;
-    while (i < len && static_cast<uint8_t>(text[i] - '0') <= 9) ++i;
+    i = digits_end(text, i, len);
     point = true;
     digits += i - before;
     return i == len && i != before;

@@ -627,11 +627,12 @@ WriteResult write_through(const std::vector<Ev> &events, bool pretty, size_t cap
     return r;
 }
 
-// A text for a name or a value: printable runs, the bytes a literal escapes, control bytes,
-// UTF-8 and broken UTF-8, of lengths around the eight-byte words.
+// A text for a name or a value: printable runs, runs of digits, the bytes a literal escapes,
+// control bytes, UTF-8 and broken UTF-8, of lengths around the eight-byte words.
 std::string mixed_text(std::mt19937 &rng) {
-    static const char *const kPieces[] = {"a",  "Zz_9", "-",    ".",    "12",       " ",    "\"",
-                                          "\\", "\t",   "\x01", "\x7F", "\xC3\xA9", "\xC3", "e5"};
+    static const char *const kPieces[] = {"a",       "Zz_9", "-",        ".",    "12",
+                                          "3456789", " ",    "\"",       "\\",   "\t",
+                                          "\x01",    "\x7F", "\xC3\xA9", "\xC3", "e5"};
     std::string s;
     for (auto n = rng() % 24; n > 0; --n) s += kPieces[rng() % std::size(kPieces)];
     return s;

@@ -186,15 +186,16 @@ TEST(CanonObserver, FinishAfterIncompleteInputAndSinkFailure) {
 }
 
 // Annotation runs fed to the observer directly, also cut short, repeated and with parameters of
-// every kind: held and written in pieces (matched against the last run of their word too), the
-// same results and text as event by event.
+// every kind, before members' values and array elements: held and written in pieces (matched
+// against the last run of their word too, with the value after them), the same results and text
+// as event by event in both layouts.
 TEST(CanonObserver, HeldRunsAgreeWithEvents) {
     using Event = std::pair<uint32_t, tvlr_event>;
-    const auto canonical = [](const std::vector<Event> &events, bool by_events) {
+    const auto canonical = [](const std::vector<Event> &events, bool pretty, bool by_events) {
         tvl::wr::testing::use_event_path(by_events);
         std::string out;
         tvlr_sink sink = string_sink(&out);
-        tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, false);
+        tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, pretty);
         tvl::wr::testing::use_event_path(false);
         std::string seen;
         for (Event e : events)
@@ -216,8 +217,15 @@ TEST(CanonObserver, HeldRunsAgreeWithEvents) {
     };
     for (int i = 0; i < 3000; ++i) {
         std::vector<Event> events;
-        for (int member = 0; member < 4; ++member) {
-            events.push_back(event(TVLR_EV_MEMBER_NAME, 0, "m"));
+        const bool pretty = rng() % 2 == 0;
+        for (int item = 0; item < 6; ++item) {
+            // A member, or an element of the array that the last member opened.
+            const bool element = item != 0 && rng() % 2 == 0;
+            if (!element && item != 0 && rng() % 2 == 0)
+                events.push_back(event(TVLR_EV_ARRAY_END, 0, nullptr));
+            if (!element) events.push_back(event(TVLR_EV_MEMBER_NAME, 0, "m"));
+            if (!element && rng() % 3 == 0)
+                events.push_back(event(TVLR_EV_ARRAY_START, 0, nullptr));
             std::vector<Event> run = {
                 event(TVLR_EV_TYPE_START, TVL_VK_TYPE, pick({"uint", "uint", "float", "utf8"}))};
             Event name = event(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, nullptr);
@@ -238,10 +246,11 @@ TEST(CanonObserver, HeldRunsAgreeWithEvents) {
             if (rng() % 5 == 0) run.push_back(run[1 + rng() % (run.size() - 1)]);
             events.insert(events.end(), run.begin(), run.end());
             if (rng() % 8 != 0)
-                events.push_back(event(TVLR_EV_VALUE, TVL_VK_NUMBER,
+                events.push_back(event(TVLR_EV_VALUE, element ? TVL_VK_ARRAY_NUMBER : TVL_VK_NUMBER,
                                        pick({"5", "300", "-3", "1.5", "18446744073709551616"})));
         }
-        ASSERT_EQ(canonical(events, false), canonical(events, true)) << "case " << i;
+        ASSERT_EQ(canonical(events, pretty, false), canonical(events, pretty, true))
+            << "case " << i;
     }
 }
 

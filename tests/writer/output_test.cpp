@@ -1,10 +1,13 @@
 // Exact bytes of the writer's output for event sequences, compact and pretty, and the
-// convenience calls.
+// convenience calls; the word-at-a-time helpers against plain references.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "writer/pieces.h"
 #include "writer_support.h"
 
 using namespace wtest;
@@ -276,6 +279,33 @@ TEST(WriterOutput, OnEventAfterOutput) {
     EXPECT_EQ(r.offset, 4u);
     EXPECT_EQ(seen.kinds,
               (std::vector<uint32_t>{TVLR_EV_DOC_START, TVLR_EV_MEMBER_NAME, TVLR_EV_VALUE}));
+}
+
+// The number texts that the quick paths write as they are: the same verdict and digit count as
+// a pattern, for texts of digits with stray bytes at every place of the eight-byte words; and
+// byte copies of every length up to past 32 that write exactly their bytes.
+TEST(WriterOutput, WordHelpersAgreeWithReferences) {
+    const std::regex pattern("-?([0-9]+)(\\.([0-9]+))?");
+    std::mt19937 rng(11);
+    static const char kStray[] = "-.:/a \x80\xB9";
+    for (int i = 0; i < 20000; ++i) {
+        std::string s(rng() % 40, '0');
+        for (char &c : s) c = static_cast<char>('0' + rng() % 10);
+        for (auto n = rng() % 3; n > 0 && !s.empty(); --n)
+            s[rng() % s.size()] = kStray[rng() % (sizeof kStray - 1)];
+        std::smatch m;
+        const bool want = std::regex_match(s, m, pattern);
+        size_t digits = 0;
+        bool point = false;
+        ASSERT_EQ(tvl::wr::plain_decimal(s.data(), s.size(), digits, point), want) << s;
+        if (want) {
+            EXPECT_EQ(digits, static_cast<size_t>(m[1].length() + m[3].length())) << s;
+            EXPECT_EQ(point, m[2].matched) << s;
+        }
+        std::vector<uint8_t> to(s.size() + 2, '#');
+        tvl::wr::copy_bytes(to.data() + 1, s.data(), s.size());
+        EXPECT_EQ("#" + s + "#", std::string(to.begin(), to.end()));
+    }
 }
 
 }  // namespace
