@@ -95,6 +95,15 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 // ---------------------------------------------------------------------------
 // Annotations
 
+// Writes the type, width, base and unit of `f` into the record, the unit's slots that either side
+// uses. Out of line: runs mostly take the 32-byte block below.
+[[gnu::noinline]] void put_type_in_force(tvlr_event &e, const TypeInForce &f) {
+    e.value_type = f.type;
+    e.bits = f.bits;
+    e.base = f.base;
+    copy_unit(e.unit, f.unit);
+}
+
 // Delivers a run of events whose records all carry the type in force, which no callback can
 // change: the callbacks, their user pointer and the record's first 32 bytes (type, width, base,
 // unit count and first factor) stay in locals across the calls, and each event rewrites the
@@ -125,11 +134,7 @@ class RunDelivery {
             std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
                         block_, kShortRecordBytes);
         } else {
-            const TypeInForce &f = r_->in_force;
-            e.value_type = f.type;
-            e.bits = f.bits;
-            e.base = f.base;
-            copy_unit(e.unit, f.unit);
+            put_type_in_force(e, r_->in_force);
         }
         e.text = text;
         e.text_len = len;
@@ -309,7 +314,7 @@ template <bool Deliver>
 
 // Completes a value token and emits its value event.
 template <bool Deliver>
-bool complete_value(tvlr_reader *r) {
+[[gnu::always_inline]] inline bool complete_value(tvlr_reader *r) {
     const uint32_t kind = r->token_kind;
     r->text[r->text_len] = 0;
 
@@ -349,7 +354,7 @@ bool complete_value(tvlr_reader *r) {
 
 // Completes whatever token is pending: a value (or element), or nothing.
 template <bool Deliver>
-bool complete_pending(tvlr_reader *r) {
+[[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r) {
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
         r->token_kind = TK_nothing;
