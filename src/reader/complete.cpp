@@ -391,10 +391,17 @@ namespace {
 
 template <bool Deliver>
 [[gnu::noinline]] bool assign(tvlr_reader *r) {
-    if (r->text_len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
-    r->text[r->text_len] = 0;
+    // In locals: the terminating NUL could otherwise be any field of the reader.
+    const uint32_t len = r->text_len;
+    uint8_t *const text = r->text;
+    if (len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
+    text[len] = 0;
     clear_type_in_force(r);
-    if (!emit_if<Deliver>(r, TVLR_EV_MEMBER_NAME, 0, r->text, r->text_len)) return false;
+    if constexpr (Deliver) {
+        // What clearing leaves in force, as a constant: the record is written from it directly.
+        static constexpr TypeInForce kCleared{0, 0, 0, kNeutralUnit};
+        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, text, len, kCleared, kBoth)) return false;
+    }
     start_member(r);
     r->state = S_value;
     return true;
