@@ -95,35 +95,131 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 // ---------------------------------------------------------------------------
 // Annotations
 
-// Emits the run of events of an added annotation: type_start, type_name, for numbers the width,
-// the base (not for float_dec) and the unit parameters, then type_end.
-// The caller has checked that events are delivered; every event carries the type in force.
-bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number) {
-    const TypeWord w = type_word(type);
-    const uint8_t *word = bytes_of(w.text);
-    const TypeInForce &f = r->in_force;
-    if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, word, w.len, f, kBoth)) return false;
-    if (!emit_record(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, word, w.len, f, kBoth)) return false;
-    if (number) {
-        if (!emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0, f, kBoth)) return false;
-        if (type != TVLR_TYPE_FLOAT_DEC &&
-            !emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_BASE, nullptr, 0, f, kBoth))
-            return false;
-        static constexpr char kNoUnit[] = "no_unit";
-        const bool has_unit = r->unit_len != 0;
-        if (!emit_record(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
-                         has_unit ? r->unit_text : bytes_of(kNoUnit),
-                         has_unit ? r->unit_len : sizeof kNoUnit - 1, f, kBoth))
-            return false;
-    }
-    return emit_record(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, word, w.len, f, kBoth);
+// Writes the type, width, base and unit of `f` into the record, the unit's slots that either side
+// uses. Out of line: runs mostly take the 32-byte block below.
+[[gnu::noinline]] void put_type_in_force(tvlr_event &e, const TypeInForce &f) {
+    e.value_type = f.type;
+    e.bits = f.bits;
+    e.base = f.base;
+    copy_unit(e.unit, f.unit);
 }
 
-// Puts the type of an untyped string, number or boolean in force and emits its added annotation
-// run, unless the annotation in force already says the same. Inline: it runs for most values,
-// and mostly only for the bookkeeping.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits,
+// Delivers a run of events whose records all carry the type in force, which no callback can
+// change: the callbacks, their user pointer and the record's first 32 bytes (type, width, base,
+// unit count and first factor) stay in locals across the calls, and each event rewrites the
+// record as emit_record does. `Targets` names the callbacks that are set, for a type in force
+// with at most one unit factor (the common case: the 32 bytes are the whole record unless a
+// callback has grown the record's unit); 0 is the general instance, which checks the callbacks
+// and copies the whole unit.
+template <uint32_t Targets>
+class RunDelivery {
+  public:
+    explicit RunDelivery(tvlr_reader *r)
+        : r_(r),
+          e_(&r->event),
+          first_(r->on_event),
+          second_(r->on_event_after),
+          user_(r->user_data) {
+        std::memcpy(block_, &r->in_force, kShortRecordBytes);
+    }
+
+    // Rewrites the record for the next event and hands it to the callbacks in turn; false (error
+    // 26 set) when one refused it.
+    [[gnu::always_inline]] bool send(uint32_t kind, uint32_t value_kind, const char *text,
+                                     uint32_t len) {
+        constexpr bool general = Targets == 0;
+        tvlr_event &e = *e_;
+        e.value_kind = value_kind;
+        if (!general && e.unit.count <= 1) [[likely]] {
+            std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
+                        block_, kShortRecordBytes);
+        } else {
+            put_type_in_force(e, r_->in_force);
+        }
+        e.text = text;
+        e.text_len = len;
+        if ((Targets & kFirst) || (general && first_)) {
+            if (!first_(user_, kind, e_)) return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
+        }
+        if ((Targets & kSecond) || (general && second_)) {
+            // The first callback may have cleared the text of the shared record.
+            if (Targets != kSecond && !e.text) {
+                e.text = kEmptyText;
+                e.text_len = 0;
+            }
+            if (!second_(user_, kind, e_)) return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
+        }
+        return true;
+    }
+
+  private:
+    tvlr_reader *r_;
+    tvlr_event *e_;
+    tvlr_event_fn first_;
+    tvlr_event_fn second_;
+    void *user_;
+    alignas(16) unsigned char block_[kShortRecordBytes];
+};
+
+// The value event that follows an added annotation run: its value kind (0 for none) and text.
+struct ValueEvent {
+    uint32_t kind;
+    const char *text;
+    uint32_t len;
+};
+
+// The run of an added annotation: type_start, type_name, for numbers the width, the base (unless
+// `Base` is false: float_dec has none) and the unit parameters, then type_end; then the value
+// event when one is given.
+template <uint32_t Targets, bool Number, bool Base>
+[[gnu::noinline]] bool emit_added_run(tvlr_reader *r, TypeWord w, uint32_t value_kind,
+                                      const char *value_text, uint32_t value_len) {
+    RunDelivery<Targets> d(r);
+    if (!d.send(TVLR_EV_TYPE_START, TVL_VK_TYPE, w.text, w.len)) return false;
+    if (!d.send(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, w.text, w.len)) return false;
+    if constexpr (Number) {
+        if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_BITS, kEmptyText, 0)) return false;
+        if constexpr (Base) {
+            if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_BASE, kEmptyText, 0)) return false;
+        }
+        static constexpr char kNoUnit[] = "no_unit";
+        const uint32_t unit_len = r->unit_len;
+        if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
+                    unit_len ? reinterpret_cast<const char *>(r->unit_text) : kNoUnit,
+                    unit_len ? unit_len : sizeof kNoUnit - 1))
+            return false;
+    }
+    if (!d.send(TVLR_EV_TYPE_END, TVL_VK_TYPE, w.text, w.len)) return false;
+    return value_kind == 0 || d.send(TVLR_EV_VALUE, value_kind, value_text, value_len);
+}
+
+// The instance of the run for the callbacks that are set and the unit in force.
+template <bool Number, bool Base>
+bool emit_added_run_for_reader(tvlr_reader *r, TypeWord w, const ValueEvent &v) {
+    if (r->in_force.unit.count > 1)
+        return emit_added_run<0, Number, Base>(r, w, v.kind, v.text, v.len);
+    if (!r->on_event_after)
+        return emit_added_run<kFirst, Number, Base>(r, w, v.kind, v.text, v.len);
+    if (!r->on_event) return emit_added_run<kSecond, Number, Base>(r, w, v.kind, v.text, v.len);
+    return emit_added_run<kBoth, Number, Base>(r, w, v.kind, v.text, v.len);
+}
+
+// Emits the run of events of an added annotation for the type, and the value event after it when
+// one is given. The caller has checked that events are delivered.
+[[gnu::noinline]] bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number,
+                                             uint32_t value_kind, const char *value_text,
+                                             uint32_t value_len) {
+    const TypeWord w = type_word(type);
+    const ValueEvent value{value_kind, value_text, value_len};
+    if (!number) return emit_added_run_for_reader<false, false>(r, w, value);
+    if (type == TVLR_TYPE_FLOAT_DEC) return emit_added_run_for_reader<true, false>(r, w, value);
+    return emit_added_run_for_reader<true, true>(r, w, value);
+}
+
+// Puts the type of an untyped string, number or boolean in force. True when its added annotation
+// run is due, false when the annotation in force already says the same. Inline: it runs for most
+// values, and mostly only for the bookkeeping.
+[[gnu::always_inline]] inline bool put_added_type(tvlr_reader *r, uint32_t type, uint32_t bits,
                                                   bool number, const tvl_unit *suffix_unit) {
     const uint64_t key = added_key(type, bits);
     const bool same = r->annotation.same_as_added == key;
@@ -132,11 +228,35 @@ template <bool Deliver>
     r->in_force.base = 0;
     set_neutral_unit(r->in_force.unit);
     r->in_force_cleared = false;
-    if (same) return true;
+    if (same) return false;
     r->annotation = {key, false};
     if (number && suffix_unit) copy_unit(r->in_force.unit, *suffix_unit);
+    return true;
+}
+
+// As put_added_type, and emits the added annotation run when it is due.
+template <bool Deliver>
+[[gnu::always_inline]] inline bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits,
+                                                  bool number, const tvl_unit *suffix_unit) {
+    if (!put_added_type(r, type, bits, number, suffix_unit)) return true;
     if constexpr (!Deliver) return true;
-    return emit_added_annotation(r, type, number);
+    return emit_added_annotation(r, type, number, 0, nullptr, 0);
+}
+
+// As add_annotation, then emits the value event (of a value without a unit suffix, whose record
+// is the type just put in force): with a run due, in the same pass.
+template <bool Deliver>
+[[gnu::always_inline]] inline bool add_annotation_and_value(tvlr_reader *r, uint32_t type,
+                                                            uint32_t bits, bool number,
+                                                            const ValueEvent &value) {
+    const bool run = put_added_type(r, type, bits, number, nullptr);
+    if constexpr (!Deliver) {
+        return true;
+    } else {
+        if (run) return emit_added_annotation(r, type, number, value.kind, value.text, value.len);
+        return emit_record(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len,
+                           r->in_force, kBoth);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -194,7 +314,7 @@ template <bool Deliver>
 
 // Completes a value token and emits its value event.
 template <bool Deliver>
-bool complete_value(tvlr_reader *r) {
+[[gnu::always_inline]] inline bool complete_value(tvlr_reader *r) {
     const uint32_t kind = r->token_kind;
     r->text[r->text_len] = 0;
 
@@ -203,13 +323,11 @@ bool complete_value(tvlr_reader *r) {
         if (word == Word::null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
-            if (r->in_force.type == TVLR_TYPE_PLAIN) {
-                if (!add_annotation<Deliver>(r, TVLR_TYPE_BOOL, 0, false, nullptr)) return false;
-            } else if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) {
-                return fail(r, code);
-            }
-            return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_BOOL,
-                                    bytes_of(is_true ? "true" : "false"), is_true ? 4 : 5);
+            const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
+            if (r->in_force.type == TVLR_TYPE_PLAIN)
+                return add_annotation_and_value<Deliver>(r, TVLR_TYPE_BOOL, 0, false, value);
+            if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) return fail(r, code);
+            return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len);
         }
     }
     if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
@@ -219,13 +337,14 @@ bool complete_value(tvlr_reader *r) {
     }
 
     if (r->in_force.type == TVLR_TYPE_PLAIN) {
-        if (kind == TK_string || kind == TK_array_string) {
-            if (!add_annotation<Deliver>(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
-        } else if (kind == TK_number || kind == TK_array_number) {
+        const ValueEvent value{kind, reinterpret_cast<const char *>(r->text), r->text_len};
+        if (kind == TK_string || kind == TK_array_string)
+            return add_annotation_and_value<Deliver>(r, TVLR_TYPE_UTF8, 0, false, value);
+        if (kind == TK_number || kind == TK_array_number) {
             const uint32_t type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
                                   : r->text[0] == '-'                              ? TVLR_TYPE_SINT
                                                                                    : TVLR_TYPE_UINT;
-            if (!add_annotation<Deliver>(r, type, kImpliedWidth, true, nullptr)) return false;
+            return add_annotation_and_value<Deliver>(r, type, kImpliedWidth, true, value);
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
@@ -235,7 +354,7 @@ bool complete_value(tvlr_reader *r) {
 
 // Completes whatever token is pending: a value (or element), or nothing.
 template <bool Deliver>
-bool complete_pending(tvlr_reader *r) {
+[[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r) {
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
         r->token_kind = TK_nothing;
@@ -272,10 +391,17 @@ namespace {
 
 template <bool Deliver>
 [[gnu::noinline]] bool assign(tvlr_reader *r) {
-    if (r->text_len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
-    r->text[r->text_len] = 0;
+    // In locals: the terminating NUL could otherwise be any field of the reader.
+    const uint32_t len = r->text_len;
+    uint8_t *const text = r->text;
+    if (len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
+    text[len] = 0;
     clear_type_in_force(r);
-    if (!emit_if<Deliver>(r, TVLR_EV_MEMBER_NAME, 0, r->text, r->text_len)) return false;
+    if constexpr (Deliver) {
+        // What clearing leaves in force, as a constant: the record is written from it directly.
+        static constexpr TypeInForce kCleared{0, 0, 0, kNeutralUnit};
+        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, text, len, kCleared, kBoth)) return false;
+    }
     start_member(r);
     r->state = S_value;
     return true;
