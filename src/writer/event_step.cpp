@@ -94,8 +94,9 @@ bool value(tvlr_writer &w, const tvlr_event &e) {
         case TVL_VK_ARRAY_STRING: {
             auto text_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_UTF8; };
             if (!text_type(e.value_type) || !text_type(f.type)) return false;
-            if (!printable_ascii(text, len) && check_string_content(text, len) != 0) return false;
-            if (!put_plain_value(o, open, level, TVL_VK_STRING, text, len)) return false;
+            // The content check only where the text leaves printable ASCII, found while it is
+            // written.
+            if (!put_plain_value(o, open, level, TVL_VK_STRING, text, len, true)) return false;
             break;
         }
         case TVL_VK_SYMBOL:
@@ -207,7 +208,7 @@ bool type_name(tvlr_writer &w, const tvlr_event &e) {
     if (w.previous == TVLR_EV_TYPE_END || !o.in_annotation || o.annotation.type != 0 ||
         e.value_type < TVLR_TYPE_UTF8 || e.value_type > TVLR_TYPE_BOOL)
         return false;
-    const TypeWord word = type_word(e.value_type);
+    const TypeWord word = kTypeWords[e.value_type];
     uint8_t *const p = claim(o, word.len);
     if (p == nullptr || o.annotation_len + word.len > kAnnotationTextMax) return false;
     std::memcpy(p, word.text, word.len);

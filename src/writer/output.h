@@ -322,10 +322,10 @@ inline uint32_t decimal_digits(uint64_t v) {
 using digits::write_decimal_before;
 
 namespace testing {
-// Test hook: while on, the typed writers send every member through the events, and writers and
-// canonical observers opened meanwhile take every event through the general path (the observer
-// writes annotation runs and values event by event): the references that the direct paths are
-// compared with.
+// Test hook: writers and canonical observers opened while it is on take every event through
+// the general path, and the typed writers send every member of such a writer through the events
+// (the observer writes annotation runs and values event by event): the references that the
+// direct paths are compared with.
 void use_event_path(bool on);
 bool event_path();
 }  // namespace testing

@@ -9,10 +9,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/annotation.h"
 #include "core/byte_classes.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
 #include "writer/output.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tvl::wr {
 
@@ -27,6 +32,13 @@ inline constexpr std::array<uint8_t, 256> kAsciiName = [] {
     return t;
 }();
 
+// The words of the type numbers 0 to 7 looked up instead of found through comparisons.
+inline constexpr std::array<TypeWord, TVLR_TYPE_BOOL + 1> kTypeWords = [] {
+    std::array<TypeWord, TVLR_TYPE_BOOL + 1> t{};
+    for (uint32_t type = 0; type < t.size(); ++type) t[type] = type_word(type);
+    return t;
+}();
+
 // An ASCII name: a name-start byte, then name bytes, all below 80 (so the text is UTF-8).
 inline bool is_ascii_name(const char *text, size_t len) {
     const auto *p = reinterpret_cast<const uint8_t *>(text);
@@ -36,47 +48,77 @@ inline bool is_ascii_name(const char *text, size_t len) {
     return all != 0;
 }
 
-// True when printable ASCII fills the text, a word at a time (the last word overlapping).
-inline bool printable_ascii(const char *text, size_t len) {
-    if (len < 8) {
-        for (size_t i = 0; i < len; ++i)
-            if (static_cast<uint8_t>(text[i] - 0x20) > 0x7E - 0x20) return false;
-        return true;
-    }
-    uint64_t odd = 0, w;
-    for (size_t i = 0; i + 8 < len; i += 8) {
-        std::memcpy(&w, text + i, 8);
-        odd |= unprintable_byte(w);
-    }
-    std::memcpy(&w, text + len - 8, 8);
-    return (odd | unprintable_byte(w)) == 0;
+// Bytes from 20 up other than `"` and `\\` go into a literal as they are: runs of them are
+// copied without looking at each byte.
+static_assert([] {
+    for (unsigned b = 0x20; b < 0x100; ++b)
+        if (b != '"' && b != '\\' && kEscapeLetter[b] != 0) return false;
+    return true;
+}());
+
+// One byte of a literal body, escaped where it has an escape letter; gives the end.
+inline uint8_t *put_literal_byte(uint8_t *p, uint8_t b) {
+    const uint8_t letter = kEscapeLetter[b];
+    if (letter != 0) *p++ = '\\';
+    *p++ = letter != 0 ? letter : b;
+    return p;
 }
 
-// The body of a string literal with its escapes, from p on, at most 2 * len bytes: printable
-// ASCII without `"` and `\` a word at a time, everything else byte by byte. Returns the end.
-inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len) {
+// The body of a string literal with its escapes, from p on, within 2 * len bytes: runs without
+// control bytes, `"` and `\\` sixteen bytes at a time with SSE2, then printable ASCII without
+// them eight at a time, every other byte on its own. Returns the end; odd tells whether a byte
+// lies outside printable ASCII, where the text needs the full content check before the bytes
+// are used.
+inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len, bool &odd) {
     const auto *s = reinterpret_cast<const uint8_t *>(text);
     size_t i = 0;
+    bool unprintable = false;
+#if defined(__SSE2__)
+    // Each block is stored before it is looked at; from the first byte to escape on, the next
+    // block starts over. The store stays within the 2 * len bytes: the block ends at most at
+    // len, and the escapes before it add at most one byte for each byte taken. Every byte of a
+    // block belongs to the text, so the bytes outside printable ASCII are gathered per block.
+    const __m128i last_control = _mm_set1_epi8(0x1F), del = _mm_set1_epi8(0x7F);
+    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
+    __m128i outside = _mm_setzero_si128();  // high bit: a byte outside printable ASCII
+    while (len - i >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, last_control), v);
+        // The high bit of v itself marks the bytes from 80 up.
+        outside =
+            _mm_or_si128(outside, _mm_or_si128(_mm_or_si128(control, v), _mm_cmpeq_epi8(v, del)));
+        const __m128i escape = _mm_or_si128(
+            control, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(escape));
+        if (mask == 0) {
+            p += 16;
+            i += 16;
+            continue;
+        }
+        const auto k = static_cast<size_t>(std::countr_zero(mask));
+        p = put_literal_byte(p + k, s[i + k]);
+        i += k + 1;
+    }
+    unprintable = _mm_movemask_epi8(outside) != 0;
+#endif
     for (; i + 8 <= len; i += 8) {
         uint64_t w;
         std::memcpy(&w, s + i, 8);
-        if ((unprintable_byte(w) | quote_or_backslash_byte(w)) == 0) {
+        const uint64_t unprintable_bytes = unprintable_byte(w);
+        if ((unprintable_bytes | quote_or_backslash_byte(w)) == 0) {
             std::memcpy(p, &w, 8);
             p += 8;
             continue;
         }
-        for (size_t k = i; k < i + 8; ++k) {
-            const uint8_t letter = kEscapeLetter[s[k]];
-            if (letter != 0) *p++ = '\\';
-            *p++ = letter != 0 ? letter : s[k];
-        }
+        unprintable |= unprintable_bytes != 0;
+        for (size_t k = i; k < i + 8; ++k) p = put_literal_byte(p, s[k]);
     }
     for (; i < len; ++i) {
-        const uint8_t b = s[i];
-        const uint8_t letter = kEscapeLetter[b];
-        if (letter != 0) *p++ = '\\';
-        *p++ = letter != 0 ? letter : b;
+        unprintable |= static_cast<uint8_t>(s[i] - 0x20) > 0x7E - 0x20;
+        p = put_literal_byte(p, s[i]);
     }
+    odd = unprintable;
     return p;
 }
 
@@ -160,9 +202,12 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
 // the directly open level whose comma is due and that no annotation suppresses, else null), the
 // value's text as output_event writes it, with output_event's changes of state; open is the
 // directly open array level or null. Numbers, strings, symbols, references, booleans and null
-// without a unit. False, with nothing changed, for another kind or where the piece does not fit.
+// without a unit. With check_text, a string with bytes outside printable ASCII is taken only
+// where its content passes check_string_content. False, with nothing changed, for another kind,
+// for a string that fails that check, or where the piece does not fit.
 [[gnu::always_inline]] inline bool put_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma,
-                                                   uint32_t kind, const char *text, size_t len) {
+                                                   uint32_t kind, const char *text, size_t len,
+                                                   bool check_text = false) {
     size_t most = 0;
     switch (kind) {
         case TVL_VK_NUMBER:
@@ -191,11 +236,14 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
     uint8_t *p = comma != nullptr ? put_comma(o, start) : start;
     switch (kind) {
         case TVL_VK_STRING:
-        case TVL_VK_ARRAY_STRING:
+        case TVL_VK_ARRAY_STRING: {
             *p++ = '"';
-            p = put_literal_body(p, text, len);
+            bool odd = false;
+            p = put_literal_body(p, text, len, odd);
+            if (check_text && odd && check_string_content(text, len) != 0) return false;
             *p++ = '"';
             break;
+        }
         case TVL_VK_BOOL:
             if ((len == 4 && std::memcmp(text, "true", 4) == 0) ||
                 (len == 2 && std::memcmp(text, "on", 2) == 0)) {

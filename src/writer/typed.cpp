@@ -28,12 +28,13 @@ struct DirectValue {
 // accepted and written without reaching the sink: no on_event callback, no array directly open
 // (no separators), a place where a member may start, a valid name and annotation, a value that
 // the caller found to pass its check (value_ok), and room in the memory sink or the buffer.
-// Returns false, having changed nothing, where it is not taken.
+// Returns false, having changed nothing, where it is not taken. A writer that is stepping has
+// no on_event callback and was not opened for the general path of the tests.
 bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t type, uint32_t bits,
                   uint32_t fraction, const DirectValue &v) {
     Output &o = w->out;
-    if (testing::event_path() || w->on_event != nullptr || w->previous == TVLR_EV_ROW_BREAK ||
-        w->previous == TVLR_EV_TYPE_END || directly_open_level(o) != nullptr)
+    if (!w->stepping || w->previous == TVLR_EV_ROW_BREAK || w->previous == TVLR_EV_TYPE_END ||
+        directly_open_level(o) != nullptr)
         return false;
     if (type < TVLR_TYPE_SINT || type > TVLR_TYPE_FLOAT_DEC ||
         (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
@@ -41,7 +42,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
         (!is_ascii_name(name, name_len) && check_member_name(name, name_len) != 0))
         return false;
 
-    const TypeWord word = type_word(type);
+    const TypeWord word = kTypeWords[type];
     const uint32_t bits_len = bits != 0 ? 1 + decimal_digits(bits) : 0;
     const uint32_t fraction_len = fraction != 0 ? 2 + decimal_digits(fraction) : 0;
     const uint32_t annotation_len = word.len + bits_len + fraction_len;
@@ -98,7 +99,7 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
 
 // The checks of a typed writer before its member name: a ready writer and a name.
 bool name_ready(tvlr_writer *w, const char *name) {
-    if (!writer_ready(w)) return false;
+    if (!writer_ready_inline(w)) return false;
     if (name == nullptr) return writer_fail(w, TVL_ERR_INVALID_ARGUMENT);
     return true;
 }

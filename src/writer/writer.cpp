@@ -146,13 +146,11 @@ bool write_member_piece(tvlr_writer *w, const char *name, After after, const cha
     switch (after) {
         case After::string:
             len = std::strlen(text);
-            if (len > kTokenMaxLen ||
-                (!printable_ascii(text, len) && check_string_content(text, len) != 0))
-                return false;
+            if (len > kTokenMaxLen) return false;
             most = 2 + 2 * len;
             break;
-        case After::boolean:
-            len = std::strlen(text);
+        case After::boolean:  // "true" or "false"
+            len = text[0] == 't' ? 4 : 5;
             most = len;
             break;
         case After::null:
@@ -168,11 +166,16 @@ bool write_member_piece(tvlr_writer *w, const char *name, After after, const cha
     if (start == nullptr) return false;
     uint8_t *p = put_member_head(o, start, tabs, name, name_len);
     switch (after) {
-        case After::string:
+        case After::string: {
             *p++ = '"';
-            p = put_literal_body(p, text, len);
+            // The content check only where the text leaves printable ASCII, found while it is
+            // written; nothing is taken before commit.
+            bool odd = false;
+            p = put_literal_body(p, text, len, odd);
+            if (odd && check_string_content(text, len) != 0) return false;
             *p++ = '"';
             break;
+        }
         case After::boolean:
             copy_bytes(p, text, len);
             p += len;
@@ -319,7 +322,7 @@ bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *even
 
 bool tvlr_write_string(tvlr_writer *writer, const char *name, const char *text) {
     using tvl::wr::After;
-    if (writer_ready(writer) && name != nullptr && text != nullptr &&
+    if (tvl::wr::writer_ready_inline(writer) && name != nullptr && text != nullptr &&
         tvl::wr::write_member_piece(writer, name, After::string, text))
         return true;
     if (!tvl::wr::write_member(writer, name)) return false;
@@ -335,7 +338,7 @@ bool tvlr_write_plain(tvlr_writer *writer, const char *name, const char *text) {
 
 bool tvlr_write_null(tvlr_writer *writer, const char *name) {
     using tvl::wr::After;
-    if (writer_ready(writer) && name != nullptr &&
+    if (tvl::wr::writer_ready_inline(writer) && name != nullptr &&
         tvl::wr::write_member_piece(writer, name, After::null, ""))
         return true;
     return tvl::wr::write_member(writer, name) &&
@@ -344,7 +347,7 @@ bool tvlr_write_null(tvlr_writer *writer, const char *name) {
 
 bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value) {
     using tvl::wr::After;
-    if (writer_ready(writer) && name != nullptr &&
+    if (tvl::wr::writer_ready_inline(writer) && name != nullptr &&
         tvl::wr::write_member_piece(writer, name, After::boolean, value ? "true" : "false"))
         return true;
     return tvl::wr::write_member(writer, name) &&
@@ -353,7 +356,7 @@ bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value) {
 
 bool tvlr_write_struct_start(tvlr_writer *writer, const char *name) {
     using tvl::wr::After;
-    if (writer_ready(writer) && name != nullptr &&
+    if (tvl::wr::writer_ready_inline(writer) && name != nullptr &&
         tvl::wr::write_member_piece(writer, name, After::struct_start, ""))
         return true;
     if (!tvl::wr::write_member(writer, name)) return false;

@@ -68,6 +68,12 @@ bool writer_fail(tvlr_writer *w, uint32_t code);
 // call, typed writers included, calls it before it does anything.
 bool writer_ready(tvlr_writer *w);
 
+// writer_ready with its common case inline: a stepping writer is ready (it is open, holds no
+// error and is not finished).
+inline bool writer_ready_inline(tvlr_writer *w) {
+    return (w != nullptr && w->stepping) || writer_ready(w);
+}
+
 // One event on a writer that is ready through the general path: check_event, output_event,
 // note_structure and on_event. The reference for the one-step path.
 bool write_general(tvlr_writer &w, uint32_t kind, const tvlr_event &e);

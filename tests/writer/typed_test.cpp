@@ -480,9 +480,14 @@ std::string typed_case(uint64_t seed, bool events, bool *typed_ok) {
         case 3:
             note(tvlr_write_float_fix_unit(w, name, ubits, fraction, d, unit));
             break;
-        case 5:  // members without an annotation, also written in one piece
-            note(tvlr_write_string(w, name, pick({"text", "a\"b\\c\n", "", "\xC3\xA4", "\x01"})));
+        case 5: {  // members without an annotation, also written in one piece
+            // Up to 48 bytes, so that escapes and bytes outside ASCII fall into whole blocks.
+            std::string text;
+            for (auto n = rng() % 9; n > 0; --n)
+                text += pick({"text", "a\"b\\c\n", "", "\xC3\xA4", "\x01", "\xC3"});
+            note(tvlr_write_string(w, name, text.c_str()));
             break;
+        }
         case 6:
             note(rng() & 1 ? tvlr_write_bool(w, name, rng() & 1) : tvlr_write_null(w, name));
             break;
