@@ -870,7 +870,7 @@ class FastScan {
         r_->token_kind = TK_member_name;
         state_ = assign == end ? S_name : S_after_name;
         p_ = assign;
-        return taken_if(complete(complete_assign, '='));
+        return taken_if(complete(complete_assign, '=', S_value));
     }
 
     // A value or element after an optional space: a number, a string, a
@@ -909,7 +909,7 @@ class FastScan {
 
     // `}` at p_ where a member may start: the struct closes (its struct_end event after the
     // enclosing array context is back, with delivery), then the separator or bracket after it.
-    Next close_struct() {
+    [[gnu::noinline]] Next close_struct() {
         if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
         --r_->struct_depth;
         close_struct_level(r_);
@@ -919,13 +919,20 @@ class FastScan {
         }
         state_ = S_after_struct;
         if (++p_ == limit_) return Next::done;
-        return r_->token_kind == TK_nothing ? end_of_closed_value(*p_) : end_of_value(*p_);
+        if (r_->token_kind != TK_nothing) return end_of_value(*p_);
+        // Mostly the `;` that ends the member: taken here.
+        if (*p_ == ';' && plain_terminate<false>(r_)) {
+            state_ = S_after_member;
+            ++p_;
+            return Next::more;
+        }
+        return end_of_closed_value(*p_);
     }
 
     // The run of `[` at p_. In a read without event delivery each opens its array here; one that
     // a limit refuses, and every one in a read with delivery, goes to the action.
     Next open_arrays() {
-        if (r_->deliver) return taken_if(complete(complete_array_start, '['));
+        if (r_->deliver) return taken_if(complete(complete_array_start, '[', S_array_open));
         do {
             if (!plain_array_start(r_)) return taken_if(act(A_array_start, '['));
             state_ = S_array_open;
@@ -946,7 +953,7 @@ class FastScan {
 
     // The run of `]` at p_ after a closing bracket, nothing pending: as open_arrays().
     Next close_arrays() {
-        if (r_->deliver) return taken_if(complete(complete_array_end, ']'));
+        if (r_->deliver) return taken_if(complete(complete_array_end, ']', S_after_array));
         do {
             if (!plain_array_end<false>(r_)) return taken_if(act(A_array_end, ']'));
             state_ = S_after_array;
@@ -981,7 +988,7 @@ class FastScan {
         r_->type_len = static_cast<uint32_t>(len);
         state_ = len == word_len ? S_after_type_word : S_type_text;
         p_ = end;
-        return taken_if(complete(complete_annotation_end, '>'));
+        return taken_if(complete(complete_annotation_end, '>', S_after_annotation));
     }
 
     static bool ends_value(uint8_t b) {
@@ -1050,21 +1057,22 @@ class FastScan {
     Next end_of_value(uint8_t b) {
         switch (b) {
             case ';':
-                return taken_if(complete(complete_terminate, b));
+                return taken_if(complete(complete_terminate, b, S_after_member));
             case ',':
-                return taken_if(complete(complete_element_sep, b));
+                return taken_if(complete(complete_element_sep, b, S_after_comma));
             case ']':
-                return taken_if(complete(complete_array_end, b));
+                return taken_if(complete(complete_array_end, b, S_after_array));
             default:
                 return Next::done;
         }
     }
 
-    // The completion action for the separator or bracket b at p_, as act() runs it.
-    [[gnu::always_inline]] bool complete(bool (*action)(tvlr_reader *), uint8_t b) {
+    // The completion action for the separator or bracket b at p_, as act() runs it. It enters
+    // the state `next` when it succeeds.
+    [[gnu::always_inline]] bool complete(bool (*action)(tvlr_reader *), uint8_t b, State next) {
         r_->state = state_;
         if (!action(r_)) return refused(b);
-        state_ = r_->state;
+        state_ = next;
         ++p_;
         return true;
     }
