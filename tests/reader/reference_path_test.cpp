@@ -131,9 +131,8 @@ void expect_fast_path_agrees(const std::string &doc, const tvlr_reader_options &
         ReferencePath on;
         refused = read(doc, o, 0, false, refuse_at);
     }
-    for (const size_t piece : {0, 3}) {
+    for (const size_t piece : {0, 3})
         ASSERT_EQ(read(doc, o, piece, false, refuse_at), refused) << "refusing, piece " << piece;
-    }
 }
 
 // Default limits with and without recovery (a low struct depth with it), and small limits that
