@@ -372,23 +372,6 @@ bool annotated_null(tvlr_reader *r) {
     return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
 }
 
-}  // namespace
-
-void open_struct_level(tvlr_reader *r) {
-    r->struct_stack[r->struct_depth] = {r->elements, r->row_length, r->array_items, r->array_depth,
-                                        r->in_array};
-}
-
-void close_struct_level(tvlr_reader *r) {
-    const StructLevel &s = r->struct_stack[r->struct_depth];
-    r->elements = s.elements;
-    r->row_length = s.row_length;
-    r->array_items = s.array_items;
-    r->in_array = s.in_array;
-}
-
-namespace {
-
 template <bool Deliver>
 [[gnu::noinline]] bool assign(tvlr_reader *r) {
     // In locals: the terminating NUL could otherwise be any field of the reader.

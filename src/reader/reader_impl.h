@@ -167,6 +167,9 @@ struct tvlr_reader {
     // Nesting.
     uint32_t struct_depth;
     uint32_t array_depth;
+    // The array depth at which the innermost open struct was opened (0 outside structs): arrays
+    // below it belong to enclosing levels. Kept by open_struct_level and close_struct_level.
+    uint32_t array_base;
     bool in_array;
     uint64_t array_items;
     uint64_t elements;                 // element count of the innermost array
@@ -290,9 +293,22 @@ void reset_value_state(tvlr_reader *r);
 // to enclosing levels.
 inline uint32_t member_array_base(const tvlr_reader *r);
 
-// Struct bookkeeping shared by `{`, `}` and recovery.
-void open_struct_level(tvlr_reader *r);
-void close_struct_level(tvlr_reader *r);
+// Struct bookkeeping shared by `{`, `}` and recovery: the array context around the struct at
+// depth struct_depth, saved before the depth goes up and put back after it went down.
+inline void open_struct_level(tvlr_reader *r) {
+    r->struct_stack[r->struct_depth] = {r->elements, r->row_length, r->array_items, r->array_depth,
+                                        r->in_array};
+    r->array_base = r->array_depth;
+}
+
+inline void close_struct_level(tvlr_reader *r) {
+    const StructLevel &s = r->struct_stack[r->struct_depth];
+    r->elements = s.elements;
+    r->row_length = s.row_length;
+    r->array_items = s.array_items;
+    r->in_array = s.in_array;
+    r->array_base = r->struct_depth ? r->struct_stack[r->struct_depth - 1].array_depth : 0;
+}
 
 // Completion actions; each returns false with the error code set.
 bool complete_assign(tvlr_reader *r);
@@ -332,7 +348,7 @@ bool skip_action(tvlr_reader *r, uint8_t action, uint8_t b);
 bool close_member_arrays(tvlr_reader *r);
 
 inline uint32_t member_array_base(const tvlr_reader *r) {
-    return r->struct_depth ? r->struct_stack[r->struct_depth - 1].array_depth : 0;
+    return r->array_base;
 }
 
 // Copies a type in force, writing only the unit slots in use.

@@ -738,8 +738,14 @@ class FastScan {
             ++p_;
             return true;
         }
+        return refused(b);
+    }
+
+    // Byte b at p_ was refused by an action, which left the reader's state and error code set:
+    // the error is reported (with a tab's column counted) and recovery starts or the read ends.
+    [[gnu::noinline]] bool refused(uint8_t b) {
         state_ = r_->state;
-        if (b == '\t') tab();  // the error is reported with the tab's column counted
+        if (b == '\t') tab();
         store(++p_);
         const bool ok = scanning_error(r_, b, r_->error, false);
         load();
@@ -846,8 +852,7 @@ class FastScan {
         spaces();
         if (p_ == limit_) return Next::done;
         if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
-        if (*p_ == '}')
-            return state_ == S_before_member ? Next::done : taken_if(act(A_struct_close, '}'));
+        if (*p_ == '}') return state_ == S_before_member ? Next::done : close_struct();
         if (*p_ != '.' || p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
         const uint8_t *end = ascii_run(p_ + 1, Run::name);
         const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
@@ -865,7 +870,7 @@ class FastScan {
         r_->token_kind = TK_member_name;
         state_ = assign == end ? S_name : S_after_name;
         p_ = assign;
-        return taken_if(act(A_assign, '='));
+        return taken_if(complete(complete_assign, '=', S_value));
     }
 
     // A value or element after an optional space: a number, a string, a
@@ -881,15 +886,53 @@ class FastScan {
         if (ascii_name_start(b)) return symbol();
         if (b == '[') return open_arrays();
         if (b == ']' && element) return end_without_element();
-        if (b == '{') return taken_if(act(A_struct_open, b));
+        if (b == '{') return open_struct();
         if (b == '<' && state_ != S_after_annotation) return annotation();
         return Next::done;
+    }
+
+    // `{` at p_: a struct opens within the depth limit (a struct_start event first, with
+    // delivery). A refusal goes to the action before anything has changed.
+    Next open_struct() {
+        if (r_->struct_depth == r_->max_struct_depth) return taken_if(act(A_struct_open, '{'));
+        if (!emit(r_, TVLR_EV_STRUCT_START, 0, nullptr, 0)) {
+            r_->state = state_;
+            return taken_if(refused('{'));
+        }
+        open_struct_level(r_);
+        ++r_->struct_depth;
+        r_->token_kind = TK_struct_opened;
+        state_ = S_struct_open;
+        ++p_;
+        return Next::more;
+    }
+
+    // `}` at p_ where a member may start: the struct closes (its struct_end event after the
+    // enclosing array context is back, with delivery), then the separator or bracket after it.
+    [[gnu::noinline]] Next close_struct() {
+        if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
+        --r_->struct_depth;
+        close_struct_level(r_);
+        if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
+            r_->state = state_;
+            return taken_if(refused('}'));
+        }
+        state_ = S_after_struct;
+        if (++p_ == limit_) return Next::done;
+        if (r_->token_kind != TK_nothing) return end_of_value(*p_);
+        // Mostly the `;` that ends the member: taken here.
+        if (*p_ == ';' && plain_terminate<false>(r_)) {
+            state_ = S_after_member;
+            ++p_;
+            return Next::more;
+        }
+        return end_of_closed_value(*p_);
     }
 
     // The run of `[` at p_. In a read without event delivery each opens its array here; one that
     // a limit refuses, and every one in a read with delivery, goes to the action.
     Next open_arrays() {
-        if (r_->deliver) return taken_if(act(A_array_start, '['));
+        if (r_->deliver) return taken_if(complete(complete_array_start, '[', S_array_open));
         do {
             if (!plain_array_start(r_)) return taken_if(act(A_array_start, '['));
             state_ = S_array_open;
@@ -910,7 +953,7 @@ class FastScan {
 
     // The run of `]` at p_ after a closing bracket, nothing pending: as open_arrays().
     Next close_arrays() {
-        if (r_->deliver) return taken_if(act(A_array_end, ']'));
+        if (r_->deliver) return taken_if(complete(complete_array_end, ']', S_after_array));
         do {
             if (!plain_array_end<false>(r_)) return taken_if(act(A_array_end, ']'));
             state_ = S_after_array;
@@ -945,7 +988,7 @@ class FastScan {
         r_->type_len = static_cast<uint32_t>(len);
         state_ = len == word_len ? S_after_type_word : S_type_text;
         p_ = end;
-        return taken_if(act(A_annotation_end, '>'));
+        return taken_if(complete(complete_annotation_end, '>', S_after_annotation));
     }
 
     static bool ends_value(uint8_t b) {
@@ -1010,17 +1053,28 @@ class FastScan {
     }
 
     // The separator or bracket after a value, in a state where value_end() gives the cells.
+    // Their actions are called directly: the bytes are no tabs or line breaks.
     Next end_of_value(uint8_t b) {
         switch (b) {
             case ';':
-                return taken_if(act(A_terminate, b));
+                return taken_if(complete(complete_terminate, b, S_after_member));
             case ',':
-                return taken_if(act(A_element_sep, b));
+                return taken_if(complete(complete_element_sep, b, S_after_comma));
             case ']':
-                return taken_if(act(A_array_end, b));
+                return taken_if(complete(complete_array_end, b, S_after_array));
             default:
                 return Next::done;
         }
+    }
+
+    // The completion action for the separator or bracket b at p_, as act() runs it. It enters
+    // the state `next` when it succeeds.
+    [[gnu::always_inline]] bool complete(bool (*action)(tvlr_reader *), uint8_t b, State next) {
+        r_->state = state_;
+        if (!action(r_)) return refused(b);
+        state_ = next;
+        ++p_;
+        return true;
     }
 
     // Copies a token's bytes into the text buffer at dst: a short token with one or two 16-byte

@@ -51,11 +51,14 @@ struct Recorder {
     tvltest::EventTrace trace;
     std::string errors;
     std::vector<uint32_t> error_bytes;
+    size_t events = 0;
+    size_t refuse_at = 0;  // the callback refuses this event (counted from 1; 0: none)
 };
 
 bool on_event(void *user, uint32_t kind, tvlr_event *e) {
-    static_cast<Recorder *>(user)->trace.event(kind, *e);
-    return true;
+    auto *rec = static_cast<Recorder *>(user);
+    rec->trace.event(kind, *e);
+    return ++rec->events != rec->refuse_at;
 }
 
 void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_t byte,
@@ -68,9 +71,11 @@ void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_
 }
 
 // Reads `doc` from memory (piece 0) or through a source that delivers `piece` bytes per call;
-// `quiet` reads without event callbacks.
-Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece, bool quiet = false) {
+// `quiet` reads without event callbacks; the callback refuses the event numbered `refuse_at`.
+Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece, bool quiet = false,
+             size_t refuse_at = 0) {
     Recorder rec;
+    rec.refuse_at = refuse_at;
     o.user_data = &rec;
     o.on_event = quiet ? nullptr : &on_event;
     o.on_error = &on_error;
@@ -118,12 +123,24 @@ void expect_fast_path_agrees(const std::string &doc, const tvlr_reader_options &
         quiet.trace = reference.trace;  // the one thing that needs events
         ASSERT_EQ(quiet, reference) << "without events, piece " << piece;
     }
+    // A callback that refuses an event (one that varies with the document) stops both paths at
+    // the same place.
+    const size_t refuse_at = 1 + doc.size() % 23;
+    Outcome refused;
+    {
+        ReferencePath on;
+        refused = read(doc, o, 0, false, refuse_at);
+    }
+    for (const size_t piece : {0, 3})
+        ASSERT_EQ(read(doc, o, piece, false, refuse_at), refused) << "refusing, piece " << piece;
 }
 
-// Default limits with and without recovery, and small limits that runs must stop at.
+// Default limits with and without recovery (a low struct depth with it), and small limits that
+// runs must stop at.
 std::vector<tvlr_reader_options> option_sets() {
     tvlr_reader_options plain{}, recover{}, tight{};
     recover.recover = 1;
+    recover.max_struct_depth = 2;
     tight.recover = 1;
     tight.max_identifier_len = 3;
     tight.max_string_len = 6;
@@ -132,6 +149,7 @@ std::vector<tvlr_reader_options> option_sets() {
     tight.max_reference_len = 5;
     tight.max_array_items = 4;
     tight.max_array_depth = 4;
+    tight.max_struct_depth = 1;
     tight.max_text_bytes = 97;
     return {plain, recover, tight};
 }
@@ -247,9 +265,9 @@ TEST(ReferencePath, LongRuns) {
 
 // The shapes that the scanner takes a statement at a time: members with one space or none
 // around `=`, numbers (some with a unit suffix), plain strings and symbols of lengths on both
-// sides of the limits, arrays (nested, with rows, item and depth limits) and structs, annotated
-// with every type word or not, line breaks and indentation between members; with a few bytes
-// changed.
+// sides of the limits, arrays (nested, with rows, item and depth limits) and structs (empty or
+// not, beyond the depth limit, a space before what follows them), annotated with every type word
+// or not, line breaks and indentation between members; with a few bytes changed.
 TEST(ReferencePath, Statements) {
     std::mt19937 rng(912);
     const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
@@ -316,7 +334,7 @@ TEST(ReferencePath, Statements) {
                 for (size_t k = pick(3); k > 0; --k)
                     st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
                           (pick(4) ? " = " : "=") + value(depth + 1) + ";";
-                return st + breaks[pick(3)] + "}";
+                return st + breaks[pick(3)] + (pick(6) ? "}" : "} ");
             }
         }
     };
