@@ -442,6 +442,22 @@ inline void next_element(tvlr_reader *r) {
     r->token_kind = TK_null;
 }
 
+// The bookkeeping of an array's start once it has passed its limits: one more item, and a level
+// that keeps the enclosing element count, row length and type in force; a row break before it
+// gives its expected row length. The caller then delivers the event and enters the array.
+inline void push_array_level(tvlr_reader *r) {
+    ++r->array_items;
+    ArrayLevel &level = r->array_stack[r->array_depth];
+    level.elements = r->elements;
+    level.row_length = r->row_length;
+    copy_in_force(level.in_force, r->in_force);
+    r->elements = 1;
+    r->row_length = level.row_break_seen ? level.closed_row_length : 0;
+    ArrayLevel &next = r->array_stack[r->array_depth + 1];
+    next.closed_row_length = 0;
+    next.row_break_seen = false;
+}
+
 // The state after an array's end has passed its checks (its row length set): the level around
 // it, where the closed array counts as one element.
 inline void close_array(tvlr_reader *r) {

@@ -564,16 +564,7 @@ inline bool plain_array_start(tvlr_reader *r) {
     if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
         r->array_depth == r->max_array_depth)
         return false;
-    ++r->array_items;
-    ArrayLevel &level = r->array_stack[r->array_depth];
-    level.elements = r->elements;
-    level.row_length = r->row_length;
-    copy_in_force(level.in_force, r->in_force);
-    r->elements = 1;
-    r->row_length = level.row_break_seen ? level.closed_row_length : 0;
-    ArrayLevel &next = r->array_stack[r->array_depth + 1];
-    next.closed_row_length = 0;
-    next.row_break_seen = false;
+    push_array_level(r);
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
