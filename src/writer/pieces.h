@@ -13,7 +13,9 @@
 #include "core/byte_classes.h"
 #include "core/number_text.h"
 #include "core/text_tokens.h"
+#include "writer/checks.h"
 #include "writer/output.h"
+#include "writer/writer_impl.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -46,6 +48,15 @@ inline bool is_ascii_name(const char *text, size_t len) {
     uint8_t all = 1;
     for (size_t i = 1; i < len; ++i) all &= kAsciiName[p[i]];
     return all != 0;
+}
+
+// Where a one-piece member (a name and what follows it, written with the bytes and state changes
+// of its events) may be taken: a stepping writer, a place where a member may start (no row break
+// or annotation before it, no array directly open) and a name that passes its check.
+inline bool member_piece_may_start(const tvlr_writer *w, const char *name, size_t name_len) {
+    return w->stepping && w->previous != TVLR_EV_ROW_BREAK && w->previous != TVLR_EV_TYPE_END &&
+           directly_open_level(w->out) == nullptr && name_len <= kTokenMaxLen &&
+           (is_ascii_name(name, name_len) || check_member_name(name, name_len) == 0);
 }
 
 // Bytes from 20 up other than `"` and `\\` go into a literal as they are: runs of them are

@@ -33,13 +33,9 @@ struct DirectValue {
 bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t type, uint32_t bits,
                   uint32_t fraction, const DirectValue &v) {
     Output &o = w->out;
-    if (!w->stepping || w->previous == TVLR_EV_ROW_BREAK || w->previous == TVLR_EV_TYPE_END ||
-        directly_open_level(o) != nullptr)
-        return false;
-    if (type < TVLR_TYPE_SINT || type > TVLR_TYPE_FLOAT_DEC ||
-        (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
-        !annotation_fields_valid(type, bits, fraction) || name_len > kTokenMaxLen ||
-        (!is_ascii_name(name, name_len) && check_member_name(name, name_len) != 0))
+    if (!member_piece_may_start(w, name, name_len) || type < TVLR_TYPE_SINT ||
+        type > TVLR_TYPE_FLOAT_DEC || (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
+        !annotation_fields_valid(type, bits, fraction))
         return false;
 
     const TypeWord word = kTypeWords[type];

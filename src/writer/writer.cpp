@@ -132,16 +132,13 @@ enum class After { string, boolean, null, struct_start };
 // only where the one-step path would take both events: the writer is stepping, a member may
 // start (no row break or annotation before, no array directly open), both events pass their
 // checks (under no type, as after any member name) and the whole piece fits in one claim.
-// False, with nothing changed, otherwise; the events then go their usual way.
+// False, with nothing changed, otherwise (a null writer, name or text among it); the events then
+// go their usual way, which reports what is wrong.
 bool write_member_piece(tvlr_writer *w, const char *name, After after, const char *text) {
-    Output &o = w->out;
-    if (!w->stepping || w->previous == TVLR_EV_ROW_BREAK || w->previous == TVLR_EV_TYPE_END ||
-        directly_open_level(o) != nullptr)
-        return false;
+    if (w == nullptr || name == nullptr || text == nullptr) return false;
     const size_t name_len = std::strlen(name);
-    if (name_len > kTokenMaxLen ||
-        (!is_ascii_name(name, name_len) && check_member_name(name, name_len) != 0))
-        return false;
+    if (!member_piece_may_start(w, name, name_len)) return false;
+    Output &o = w->out;
     size_t len = 0, most = 0;
     switch (after) {
         case After::string:
@@ -322,9 +319,7 @@ bool tvlr_write_event(tvlr_writer *writer, uint32_t kind, const tvlr_event *even
 
 bool tvlr_write_string(tvlr_writer *writer, const char *name, const char *text) {
     using tvl::wr::After;
-    if (tvl::wr::writer_ready_inline(writer) && name != nullptr && text != nullptr &&
-        tvl::wr::write_member_piece(writer, name, After::string, text))
-        return true;
+    if (tvl::wr::write_member_piece(writer, name, After::string, text)) return true;
     if (!tvl::wr::write_member(writer, name)) return false;
     if (text == nullptr) return writer_fail(writer, TVL_ERR_INVALID_ARGUMENT);
     return tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_STRING, text);
@@ -338,17 +333,14 @@ bool tvlr_write_plain(tvlr_writer *writer, const char *name, const char *text) {
 
 bool tvlr_write_null(tvlr_writer *writer, const char *name) {
     using tvl::wr::After;
-    if (tvl::wr::writer_ready_inline(writer) && name != nullptr &&
-        tvl::wr::write_member_piece(writer, name, After::null, ""))
-        return true;
+    if (tvl::wr::write_member_piece(writer, name, After::null, "")) return true;
     return tvl::wr::write_member(writer, name) &&
            tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_NULL, "");
 }
 
 bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value) {
     using tvl::wr::After;
-    if (tvl::wr::writer_ready_inline(writer) && name != nullptr &&
-        tvl::wr::write_member_piece(writer, name, After::boolean, value ? "true" : "false"))
+    if (tvl::wr::write_member_piece(writer, name, After::boolean, value ? "true" : "false"))
         return true;
     return tvl::wr::write_member(writer, name) &&
            tvl::wr::write_text_event(writer, TVLR_EV_VALUE, TVL_VK_BOOL, value ? "true" : "false");
@@ -356,9 +348,7 @@ bool tvlr_write_bool(tvlr_writer *writer, const char *name, bool value) {
 
 bool tvlr_write_struct_start(tvlr_writer *writer, const char *name) {
     using tvl::wr::After;
-    if (tvl::wr::writer_ready_inline(writer) && name != nullptr &&
-        tvl::wr::write_member_piece(writer, name, After::struct_start, ""))
-        return true;
+    if (tvl::wr::write_member_piece(writer, name, After::struct_start, "")) return true;
     if (!tvl::wr::write_member(writer, name)) return false;
     const tvlr_event e{};
     return write_checked(writer, TVLR_EV_STRUCT_START, e);
