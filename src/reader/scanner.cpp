@@ -803,6 +803,12 @@ class FastScan {
             if (n < 16 || q >= limit_) return q < limit_ ? q : limit_;
         }
 #endif
+        return class_run(q, run);
+    }
+
+    // As ascii_run, a byte at a time: for every run class (the 16-byte test knows only names,
+    // symbols and digits).
+    const uint8_t *class_run(const uint8_t *q, Run run) const {
         const auto &stay = kRunBytes[static_cast<size_t>(run)];
         while (q < limit_ && *q < 0x80 && stay[*q]) ++q;
         return q;
@@ -969,9 +975,7 @@ class FastScan {
             }
         }
         if (word_len == 0) return Next::done;
-        const auto &stay = kRunBytes[static_cast<size_t>(Run::type)];
-        const uint8_t *end = word + word_len;
-        while (end < limit_ && *end < 0x80 && stay[*end]) ++end;
+        const uint8_t *end = class_run(word + word_len, Run::type);
         const auto len = static_cast<size_t>(end - word);
         if (end == limit_ || *end != '>' || len > kTypeCap - 1) return Next::done;
         r_->token_kind = TK_annotation;
@@ -1156,9 +1160,7 @@ class FastScan {
         if (*at != ' ' || r_->in_array || limit_ - at < 3 || at[1] >= 0x80 ||
             !has_class(at[1], kUnitStartByte))
             return nullptr;
-        const auto &stay = kRunBytes[static_cast<size_t>(Run::unit)];
-        const uint8_t *end = at + 2;
-        while (end < limit_ && *end < 0x80 && stay[*end]) ++end;
+        const uint8_t *end = class_run(at + 2, Run::unit);
         if (end == limit_ || *end != ';' || static_cast<size_t>(end - at - 1) > kUnitCap - 1)
             return nullptr;
         return end;
