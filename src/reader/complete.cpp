@@ -372,6 +372,10 @@ bool annotated_null(tvlr_reader *r) {
     return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
 }
 
+// What clearing leaves in force: no type, the neutral unit. The record of a member name, and of
+// an annotation's type_start before the annotation is read.
+constexpr TypeInForce kClearedInForce{0, 0, 0, kNeutralUnit};
+
 template <bool Deliver>
 [[gnu::noinline]] bool assign(tvlr_reader *r) {
     // In locals: the terminating NUL could otherwise be any field of the reader.
@@ -381,9 +385,9 @@ template <bool Deliver>
     text[len] = 0;
     clear_type_in_force(r);
     if constexpr (Deliver) {
-        // What clearing leaves in force, as a constant: the record is written from it directly.
-        static constexpr TypeInForce kCleared{0, 0, 0, kNeutralUnit};
-        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, text, len, kCleared, kBoth)) return false;
+        // The record is written from the constant that clearing leaves in force.
+        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, text, len, kClearedInForce, kBoth))
+            return false;
     }
     start_member(r);
     r->state = S_value;
@@ -411,8 +415,7 @@ template <bool Deliver>
     const uint32_t len = r->type_len;
     // The first callback sees type_start before the annotation is read.
     if constexpr (Deliver) {
-        TypeInForce before{0, 0, 0, kNeutralUnit};
-        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, before, kFirst))
+        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, kClearedInForce, kFirst))
             return false;
     }
     const AnnotationParse &p = parse_annotation(r);
