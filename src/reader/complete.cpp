@@ -104,8 +104,8 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
     copy_unit(e.unit, f.unit);
 }
 
-// Delivers a run of events whose records all carry the type in force, which no callback can
-// change: the callbacks, their user pointer and the record's first 32 bytes (type, width, base,
+// Delivers a run of events whose records all carry one type (the type in force, or the type a
+// plain value adds), which no callback can change: the callbacks, their user pointer and the record's first 32 bytes (type, width, base,
 // unit count and first factor) stay in locals across the calls, and each event rewrites the
 // record as emit_record does. `Targets` names the callbacks that are set, for a type in force
 // with at most one unit factor (the common case: the 32 bytes are the whole record unless a
@@ -114,13 +114,14 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 template <uint32_t Targets>
 class RunDelivery {
   public:
-    explicit RunDelivery(tvlr_reader *r)
+    RunDelivery(tvlr_reader *r, const TypeInForce &record)
         : r_(r),
+          record_(&record),
           e_(&r->event),
           first_(r->on_event),
           second_(r->on_event_after),
           user_(r->user_data) {
-        std::memcpy(block_, &r->in_force, kShortRecordBytes);
+        std::memcpy(block_, &record, kShortRecordBytes);
     }
 
     // Rewrites the record for the next event and hands it to the callbacks in turn; false (error
@@ -134,7 +135,7 @@ class RunDelivery {
             std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
                         block_, kShortRecordBytes);
         } else {
-            put_type_in_force(e, r_->in_force);
+            put_type_in_force(e, *record_);
         }
         e.text = text;
         e.text_len = len;
@@ -154,6 +155,7 @@ class RunDelivery {
 
   private:
     tvlr_reader *r_;
+    const TypeInForce *record_;
     tvlr_event *e_;
     tvlr_event_fn first_;
     tvlr_event_fn second_;
@@ -170,11 +172,12 @@ struct ValueEvent {
 
 // The run of an added annotation: type_start, type_name, for numbers the width, the base (unless
 // `Base` is false: float_dec has none) and the unit parameters, then type_end; then the value
-// event when one is given.
+// event when one is given. Every record carries `record`.
 template <uint32_t Targets, bool Number, bool Base>
-[[gnu::noinline]] bool emit_added_run(tvlr_reader *r, TypeWord w, uint32_t value_kind,
-                                      const char *value_text, uint32_t value_len) {
-    RunDelivery<Targets> d(r);
+[[gnu::always_inline]] inline bool send_added_run(tvlr_reader *r, const TypeInForce &record,
+                                                  TypeWord w, uint32_t value_kind,
+                                                  const char *value_text, uint32_t value_len) {
+    RunDelivery<Targets> d(r, record);
     if (!d.send(TVLR_EV_TYPE_START, TVL_VK_TYPE, w.text, w.len)) return false;
     if (!d.send(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, w.text, w.len)) return false;
     if constexpr (Number) {
@@ -191,6 +194,14 @@ template <uint32_t Targets, bool Number, bool Base>
     }
     if (!d.send(TVLR_EV_TYPE_END, TVL_VK_TYPE, w.text, w.len)) return false;
     return value_kind == 0 || d.send(TVLR_EV_VALUE, value_kind, value_text, value_len);
+}
+
+// The run for the type in force.
+template <uint32_t Targets, bool Number, bool Base>
+[[gnu::noinline]] bool emit_added_run(tvlr_reader *r, TypeWord w, uint32_t value_kind,
+                                      const char *value_text, uint32_t value_len) {
+    return send_added_run<Targets, Number, Base>(r, r->in_force, w, value_kind, value_text,
+                                                 value_len);
 }
 
 // The instance of the run for the callbacks that are set and the unit in force.
@@ -243,20 +254,39 @@ template <bool Deliver>
     return emit_added_annotation(r, type, number, 0, nullptr, 0);
 }
 
-// As add_annotation, then emits the value event (of a value without a unit suffix, whose record
-// is the type just put in force): with a run due, in the same pass.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool add_annotation_and_value(tvlr_reader *r, uint32_t type,
-                                                            uint32_t bits, bool number,
-                                                            const ValueEvent &value) {
-    const bool run = put_added_type(r, type, bits, number, nullptr);
-    if constexpr (!Deliver) {
-        return true;
-    } else {
-        if (run) return emit_added_annotation(r, type, number, value.kind, value.text, value.len);
-        return emit_record(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len,
-                           r->in_force, kBoth);
-    }
+// The type that a plain value without a unit suffix adds, known where the value is completed:
+// its key and its record (no base, the neutral unit), the record put_added_type leaves in force.
+template <uint32_t Type>
+struct PlainAdded {
+    static constexpr bool kNumber =
+        Type == TVLR_TYPE_SINT || Type == TVLR_TYPE_UINT || Type == TVLR_TYPE_FLOAT;
+    static constexpr uint32_t kBits = kNumber ? kImpliedWidth : 0;
+    static constexpr uint64_t kKey = added_key(Type, kBits);
+    static constexpr TypeInForce kRecord{Type, kBits, 0, kNeutralUnit};
+};
+
+// The added annotation run of a plain value of the type, then its value event, for the
+// callbacks that are set.
+template <uint32_t Type, uint32_t Targets>
+[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t kind, const char *text,
+                                      uint32_t len) {
+    using A = PlainAdded<Type>;
+    return send_added_run<Targets, A::kNumber, A::kNumber>(r, A::kRecord, type_word(Type), kind,
+                                                           text, len);
+}
+
+// Puts the type of a plain value (nothing in force, no unit suffix) in force, and delivers its
+// events with that type's record: the added annotation run unless the annotation in force
+// already says the same, then the value event.
+template <uint32_t Type>
+[[gnu::always_inline]] inline bool deliver_plain(tvlr_reader *r, uint32_t kind, const char *text,
+                                                 uint32_t len) {
+    using A = PlainAdded<Type>;
+    if (!put_added_type(r, Type, A::kBits, false, nullptr))
+        return emit_record(r, TVLR_EV_VALUE, kind, bytes_of(text), len, A::kRecord, kBoth);
+    if (!r->on_event_after) return send_plain_run<Type, kFirst>(r, kind, text, len);
+    if (!r->on_event) return send_plain_run<Type, kSecond>(r, kind, text, len);
+    return send_plain_run<Type, kBoth>(r, kind, text, len);
 }
 
 // ---------------------------------------------------------------------------
@@ -324,8 +354,14 @@ template <bool Deliver>
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
-            if (r->in_force.type == TVLR_TYPE_PLAIN)
-                return add_annotation_and_value<Deliver>(r, TVLR_TYPE_BOOL, 0, false, value);
+            if (r->in_force.type == TVLR_TYPE_PLAIN) {
+                if constexpr (Deliver) {
+                    return deliver_plain<TVLR_TYPE_BOOL>(r, value.kind, value.text, value.len);
+                } else {
+                    put_added_type(r, TVLR_TYPE_BOOL, 0, false, nullptr);
+                    return true;
+                }
+            }
             if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) return fail(r, code);
             return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len);
         }
@@ -337,14 +373,30 @@ template <bool Deliver>
     }
 
     if (r->in_force.type == TVLR_TYPE_PLAIN) {
-        const ValueEvent value{kind, reinterpret_cast<const char *>(r->text), r->text_len};
-        if (kind == TK_string || kind == TK_array_string)
-            return add_annotation_and_value<Deliver>(r, TVLR_TYPE_UTF8, 0, false, value);
+        const char *text = reinterpret_cast<const char *>(r->text);
+        const uint32_t len = r->text_len;
+        if (kind == TK_string || kind == TK_array_string) {
+            if constexpr (Deliver) {
+                return deliver_plain<TVLR_TYPE_UTF8>(r, kind, text, len);
+            } else {
+                put_added_type(r, TVLR_TYPE_UTF8, 0, false, nullptr);
+                return true;
+            }
+        }
         if (kind == TK_number || kind == TK_array_number) {
-            const uint32_t type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
-                                  : r->text[0] == '-'                              ? TVLR_TYPE_SINT
-                                                                                   : TVLR_TYPE_UINT;
-            return add_annotation_and_value<Deliver>(r, type, kImpliedWidth, true, value);
+            const bool floating = r->has_point || r->has_exponent || r->is_special;
+            const bool negative = r->text[0] == '-';
+            if constexpr (Deliver) {
+                if (floating) return deliver_plain<TVLR_TYPE_FLOAT>(r, kind, text, len);
+                if (negative) return deliver_plain<TVLR_TYPE_SINT>(r, kind, text, len);
+                return deliver_plain<TVLR_TYPE_UINT>(r, kind, text, len);
+            } else {
+                const uint32_t type = floating   ? TVLR_TYPE_FLOAT
+                                      : negative ? TVLR_TYPE_SINT
+                                                 : TVLR_TYPE_UINT;
+                put_added_type(r, type, kImpliedWidth, true, nullptr);
+                return true;
+            }
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
