@@ -275,15 +275,34 @@ template <uint32_t Type, uint32_t Targets>
                                                            text, len);
 }
 
-// Puts the type of a plain value (nothing in force, no unit suffix) in force, and delivers its
-// events with that type's record: the added annotation run unless the annotation in force
-// already says the same, then the value event.
-template <uint32_t Type>
+// Puts the type that a plain value added in force, with its annotation: what put_added_type
+// leaves.
+inline void put_plain_added(tvlr_reader *r, const TypeInForce &added) {
+    r->in_force.type = added.type;
+    r->in_force.bits = added.bits;
+    r->in_force.base = 0;
+    set_neutral_unit(r->in_force.unit);
+    r->in_force_cleared = false;
+    r->annotation = {added_key(added.type, added.bits), false};
+}
+
+// Delivers the events of a plain value (nothing in force, no unit suffix) with the record of the
+// type it adds: the added annotation run unless the annotation in force already says the same,
+// then the value event. The type is not put in force: every caller replaces what is in force
+// once the value is complete (cleared at `;`, the array's at `,` and `]`), and `added` names the
+// record for the caller to put in force (put_plain_added) where it fails instead. In an array
+// the annotation in force is kept, so it is noted; at the member's end it is cleared.
+template <uint32_t Type, bool InArray>
 [[gnu::always_inline]] inline bool deliver_plain(tvlr_reader *r, uint32_t kind, const char *text,
-                                                 uint32_t len) {
+                                                 uint32_t len, const TypeInForce *&added) {
     using A = PlainAdded<Type>;
-    if (!put_added_type(r, Type, A::kBits, false, nullptr))
+    added = &A::kRecord;
+    if (r->annotation.same_as_added == A::kKey)
         return emit_record(r, TVLR_EV_VALUE, kind, bytes_of(text), len, A::kRecord, kBoth);
+    if constexpr (InArray) {
+        r->annotation = {A::kKey, false};
+        r->in_force_cleared = false;
+    }
     if (!r->on_event_after) return send_plain_run<Type, kFirst>(r, kind, text, len);
     if (!r->on_event) return send_plain_run<Type, kSecond>(r, kind, text, len);
     return send_plain_run<Type, kBoth>(r, kind, text, len);
@@ -342,9 +361,10 @@ template <bool Deliver>
     return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
 
-// Completes a value token and emits its value event.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool complete_value(tvlr_reader *r) {
+// Completes a value token and emits its value event. With delivery, a plain value's added type
+// is left to the caller (deliver_plain).
+template <bool Deliver, bool InArray>
+[[gnu::always_inline]] inline bool complete_value(tvlr_reader *r, const TypeInForce *&added) {
     const uint32_t kind = r->token_kind;
     r->text[r->text_len] = 0;
 
@@ -356,7 +376,8 @@ template <bool Deliver>
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
                 if constexpr (Deliver) {
-                    return deliver_plain<TVLR_TYPE_BOOL>(r, value.kind, value.text, value.len);
+                    return deliver_plain<TVLR_TYPE_BOOL, InArray>(r, value.kind, value.text,
+                                                                  value.len, added);
                 } else {
                     put_added_type(r, TVLR_TYPE_BOOL, 0, false, nullptr);
                     return true;
@@ -377,7 +398,7 @@ template <bool Deliver>
         const uint32_t len = r->text_len;
         if (kind == TK_string || kind == TK_array_string) {
             if constexpr (Deliver) {
-                return deliver_plain<TVLR_TYPE_UTF8>(r, kind, text, len);
+                return deliver_plain<TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
             } else {
                 put_added_type(r, TVLR_TYPE_UTF8, 0, false, nullptr);
                 return true;
@@ -387,9 +408,11 @@ template <bool Deliver>
             const bool floating = r->has_point || r->has_exponent || r->is_special;
             const bool negative = r->text[0] == '-';
             if constexpr (Deliver) {
-                if (floating) return deliver_plain<TVLR_TYPE_FLOAT>(r, kind, text, len);
-                if (negative) return deliver_plain<TVLR_TYPE_SINT>(r, kind, text, len);
-                return deliver_plain<TVLR_TYPE_UINT>(r, kind, text, len);
+                if (floating)
+                    return deliver_plain<TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
+                if (negative)
+                    return deliver_plain<TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
+                return deliver_plain<TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
             } else {
                 const uint32_t type = floating   ? TVLR_TYPE_FLOAT
                                       : negative ? TVLR_TYPE_SINT
@@ -404,15 +427,16 @@ template <bool Deliver>
     return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
 }
 
-// Completes whatever token is pending: a value (or element), or nothing.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r) {
+// Completes whatever token is pending: a value (or element), or nothing. `added` is set as by
+// deliver_plain, and stays null otherwise.
+template <bool Deliver, bool InArray>
+[[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r, const TypeInForce *&added) {
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
         r->token_kind = TK_nothing;
         return true;
     }
-    bool ok = complete_value<Deliver>(r);
+    bool ok = complete_value<Deliver, InArray>(r, added);
     clear_token(r);
     return ok;
 }
@@ -451,7 +475,9 @@ template <bool Deliver>
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
     if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending<Deliver>(r)) {
+    const TypeInForce *added = nullptr;
+    if (!complete_pending<Deliver, false>(r, added)) {
+        if (added) put_plain_added(r, *added);
         r->failed_at_member_end = true;
         return false;
     }
@@ -533,11 +559,16 @@ template <bool Deliver>
 [[gnu::noinline]] bool element_sep(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending<Deliver>(r)) return false;
-    if (r->max_array_items != 0 && r->array_items == r->max_array_items)
-        return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
-    if (r->row_length != 0 && r->row_length <= r->elements)
-        return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    const TypeInForce *added = nullptr;
+    bool ok = complete_pending<Deliver, true>(r, added);
+    if (ok && r->max_array_items != 0 && r->array_items == r->max_array_items)
+        ok = fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
+    else if (ok && r->row_length != 0 && r->row_length <= r->elements)
+        ok = fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    if (!ok) [[unlikely]] {
+        if (added) put_plain_added(r, *added);
+        return false;
+    }
     next_element(r);
     r->state = S_after_comma;
     return true;
@@ -547,13 +578,17 @@ template <bool Deliver>
 [[gnu::noinline]] bool array_end(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending<Deliver>(r)) return false;
-    if (r->row_length == 0) {
+    const TypeInForce *added = nullptr;
+    bool ok = complete_pending<Deliver, true>(r, added);
+    if (ok && r->row_length == 0)
         r->row_length = r->elements;
-    } else if (r->row_length != r->elements) {
-        return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    else if (ok && r->row_length != r->elements)
+        ok = fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    ok = ok && emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true);
+    if (!ok) [[unlikely]] {
+        if (added) put_plain_added(r, *added);
+        return false;
     }
-    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true)) return false;
     close_array(r);
     r->state = S_after_array;
     return true;
