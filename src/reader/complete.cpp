@@ -2,6 +2,9 @@
 // annotations (explicit and added), and the bookkeeping of arrays, rows and
 // structs.
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -104,13 +107,30 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
     copy_unit(e.unit, f.unit);
 }
 
-// Delivers a run of events whose records all carry one type (the type in force, or the type a
-// plain value adds), which no callback can change: the callbacks, their user pointer and the record's first 32 bytes (type, width, base,
-// unit count and first factor) stay in locals across the calls, and each event rewrites the
-// record as emit_record does. `Targets` names the callbacks that are set, for a type in force
-// with at most one unit factor (the common case: the 32 bytes are the whole record unless a
-// callback has grown the record's unit); 0 is the general instance, which checks the callbacks
-// and copies the whole unit.
+// Writes the first kShortRecordBytes of a type in force into the record, from its value type on:
+// two 16-byte moves (a copy of that size may otherwise be split up, by parts of a constant).
+[[gnu::always_inline]] inline void put_short_record(tvlr_event &e, const TypeInForce &f) {
+    unsigned char *dst = reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type);
+    const auto *src = reinterpret_cast<const unsigned char *>(&f);
+#if defined(__SSE2__)
+    static_assert(kShortRecordBytes == 32);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 16)));
+#else
+    std::memcpy(dst, src, kShortRecordBytes);
+#endif
+}
+
+// Delivers a run of events whose records all carry one type (the type in force, or the constant
+// record of the type a plain value adds), which no callback can change: the callbacks and their
+// user pointer stay in locals across the calls, and each event rewrites the record as
+// emit_record does, its first 32 bytes (type, width, base, unit count and first factor) copied
+// straight from the type. `Targets` names the callbacks that are set, for a type with at most one
+// unit factor (the common case: the 32 bytes are the whole record unless a callback has grown the
+// record's unit); 0 is the general instance, which checks the callbacks and copies the whole
+// unit.
 template <uint32_t Targets>
 class RunDelivery {
   public:
@@ -120,9 +140,7 @@ class RunDelivery {
           e_(&r->event),
           first_(r->on_event),
           second_(r->on_event_after),
-          user_(r->user_data) {
-        std::memcpy(block_, &record, kShortRecordBytes);
-    }
+          user_(r->user_data) {}
 
     // Rewrites the record for the next event and hands it to the callbacks in turn; false (error
     // 26 set) when one refused it.
@@ -132,8 +150,7 @@ class RunDelivery {
         tvlr_event &e = *e_;
         e.value_kind = value_kind;
         if (!general && e.unit.count <= 1) [[likely]] {
-            std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
-                        block_, kShortRecordBytes);
+            put_short_record(e, *record_);
         } else {
             put_type_in_force(e, *record_);
         }
@@ -160,7 +177,6 @@ class RunDelivery {
     tvlr_event_fn first_;
     tvlr_event_fn second_;
     void *user_;
-    alignas(16) unsigned char block_[kShortRecordBytes];
 };
 
 // The value event that follows an added annotation run: its value kind (0 for none) and text.
