@@ -19,14 +19,10 @@ namespace {
 
 using namespace tvl::scan;
 
-const uint8_t *bytes_of(const char *s) {
-    return reinterpret_cast<const uint8_t *>(s);
-}
-
 // The completion comes in two instances: `Deliver` when an event callback is set, and without,
 // where no event is built and the actions make no calls for the common tokens.
 template <bool Deliver>
-inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
                     uint32_t len, bool zero_record = false) {
     if constexpr (!Deliver) {
         return true;
@@ -35,6 +31,11 @@ inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const ui
         return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force,
                            kBoth);
     }
+}
+
+// The token's text, the text of its value event.
+const char *token_text(const tvlr_reader *r) {
+    return reinterpret_cast<const char *>(r->text);
 }
 
 // ---------------------------------------------------------------------------
@@ -314,7 +315,7 @@ template <uint32_t Type, bool InArray>
     using A = PlainAdded<Type>;
     added = &A::kRecord;
     if (r->annotation.same_as_added == A::kKey)
-        return emit_record(r, TVLR_EV_VALUE, kind, bytes_of(text), len, A::kRecord, kBoth);
+        return emit_record(r, TVLR_EV_VALUE, kind, text, len, A::kRecord, kBoth);
     if constexpr (InArray) {
         r->annotation = {A::kKey, false};
         r->in_force_cleared = false;
@@ -374,7 +375,7 @@ template <bool Deliver>
         return fail(r, TVL_ERR_UNIT_MISMATCH);
     copy_unit(r->in_force.unit, suffix);
     r->in_force_cleared = false;
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
 // Completes a value token and emits its value event. With delivery, a plain value's added type
@@ -386,7 +387,7 @@ template <bool Deliver, bool InArray>
 
     if (kind == TK_symbol) {
         const Word word = symbol_word(r);
-        if (word == Word::null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+        if (word == Word::null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
@@ -400,10 +401,10 @@ template <bool Deliver, bool InArray>
                 }
             }
             if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) return fail(r, code);
-            return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len);
+            return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, value.text, value.len);
         }
     }
-    if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
     if (r->unit_len) {
         r->unit_text[r->unit_len] = 0;
         return complete_value_with_unit<Deliver>(r, kind);
@@ -440,7 +441,7 @@ template <bool Deliver, bool InArray>
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
     }
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
 // Completes whatever token is pending: a value (or element), or nothing. `added` is set as by
@@ -461,7 +462,7 @@ template <bool Deliver, bool InArray>
 template <bool Deliver>
 bool annotated_null(tvlr_reader *r) {
     clear_token(r);
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
 }
 
 // What clearing leaves in force: no type, the neutral unit. The record of a member name, and of
@@ -478,7 +479,8 @@ template <bool Deliver>
     clear_type_in_force(r);
     if constexpr (Deliver) {
         // The record is written from the constant that clearing leaves in force.
-        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, text, len, kClearedInForce, kBoth))
+        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(text), len,
+                         kClearedInForce, kBoth))
             return false;
     }
     start_member(r);
@@ -505,7 +507,7 @@ template <bool Deliver>
 template <bool Deliver>
 [[gnu::noinline]] bool annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
-    const uint8_t *text = r->type_text;
+    const char *text = reinterpret_cast<const char *>(r->type_text);
     const uint32_t len = r->type_len;
     // The first callback sees type_start before the annotation is read.
     if constexpr (Deliver) {
@@ -525,19 +527,19 @@ template <bool Deliver>
         if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, r->in_force, kSecond))
             return false;
         if (!emit_if<Deliver>(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
-        if (a.bits && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0))
+        if (a.bits && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, kEmptyText, 0))
             return false;
         if (a.base &&
             !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM,
                               a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE,
-                              nullptr, 0))
+                              kEmptyText, 0))
             return false;
     }
     if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
         return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
     if constexpr (Deliver) {
-        if (p.unit_text_len && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
-                                                 bytes_of(p.unit_text), p.unit_text_len))
+        if (p.unit_text_len && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, p.unit_text,
+                                                 p.unit_text_len))
             return false;
         if (!emit_if<Deliver>(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
     }
@@ -563,7 +565,7 @@ template <bool Deliver>
         return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     if (r->array_depth == r->max_array_depth) return fail(r, TVL_ERR_ARRAY_NESTING_TOO_HIGH);
     push_array_level(r);
-    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_START, 0, nullptr, 0)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_START, 0, kEmptyText, 0)) return false;
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
@@ -600,7 +602,7 @@ template <bool Deliver>
         r->row_length = r->elements;
     else if (ok && r->row_length != r->elements)
         ok = fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
-    ok = ok && emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true);
+    ok = ok && emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, kEmptyText, 0, true);
     if (!ok) [[unlikely]] {
         if (added) put_plain_added(r, *added);
         return false;
@@ -612,7 +614,7 @@ template <bool Deliver>
 
 template <bool Deliver>
 [[gnu::noinline]] bool row_break(tvlr_reader *r) {
-    if (!emit_if<Deliver>(r, TVLR_EV_ROW_BREAK, 0, nullptr, 0)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_ROW_BREAK, 0, kEmptyText, 0)) return false;
     r->array_stack[r->array_depth].row_break_seen = true;
     r->state = S_after_slash;
     return true;
