@@ -378,6 +378,31 @@ template <bool Deliver>
     return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
+// Strings and numbers: the values that add a type when nothing is in force.
+constexpr bool is_plain_kind(uint32_t kind) {
+    constexpr uint32_t kKinds =
+        1u << TK_string | 1u << TK_array_string | 1u << TK_number | 1u << TK_array_number;
+    return kind < 32 && (kKinds >> kind & 1) != 0;
+}
+
+constexpr bool is_string_token(uint32_t kind) {
+    return kind == TK_string || kind == TK_array_string;
+}
+
+// Delivers a string or number token with nothing in force and no unit suffix (deliver_plain).
+template <bool InArray>
+[[gnu::always_inline]] inline bool deliver_plain_value(tvlr_reader *r, uint32_t kind,
+                                                       const TypeInForce *&added) {
+    const char *text = token_text(r);
+    const uint32_t len = r->text_len;
+    if (is_string_token(kind))
+        return deliver_plain<TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
+    if (r->has_point || r->has_exponent || r->is_special)
+        return deliver_plain<TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
+    if (text[0] == '-') return deliver_plain<TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
+    return deliver_plain<TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
+}
+
 // Completes a value token and emits its value event. With delivery, a plain value's added type
 // is left to the caller (deliver_plain).
 template <bool Deliver, bool InArray>
@@ -387,7 +412,8 @@ template <bool Deliver, bool InArray>
 
     if (kind == TK_symbol) {
         const Word word = symbol_word(r);
-        if (word == Word::null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
+        if (word == Word::null)
+            return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
@@ -411,30 +437,19 @@ template <bool Deliver, bool InArray>
     }
 
     if (r->in_force.type == TVLR_TYPE_PLAIN) {
-        const char *text = reinterpret_cast<const char *>(r->text);
-        const uint32_t len = r->text_len;
-        if (kind == TK_string || kind == TK_array_string) {
+        if (is_plain_kind(kind)) {
             if constexpr (Deliver) {
-                return deliver_plain<TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
+                return deliver_plain_value<InArray>(r, kind, added);
             } else {
-                put_added_type(r, TVLR_TYPE_UTF8, 0, false, nullptr);
-                return true;
-            }
-        }
-        if (kind == TK_number || kind == TK_array_number) {
-            const bool floating = r->has_point || r->has_exponent || r->is_special;
-            const bool negative = r->text[0] == '-';
-            if constexpr (Deliver) {
-                if (floating)
-                    return deliver_plain<TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
-                if (negative)
-                    return deliver_plain<TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
-                return deliver_plain<TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
-            } else {
-                const uint32_t type = floating   ? TVLR_TYPE_FLOAT
-                                      : negative ? TVLR_TYPE_SINT
-                                                 : TVLR_TYPE_UINT;
-                put_added_type(r, type, kImpliedWidth, true, nullptr);
+                if (is_string_token(kind)) {
+                    put_added_type(r, TVLR_TYPE_UTF8, 0, false, nullptr);
+                } else {
+                    const uint32_t type = r->has_point || r->has_exponent || r->is_special
+                                              ? TVLR_TYPE_FLOAT
+                                          : r->text[0] == '-' ? TVLR_TYPE_SINT
+                                                              : TVLR_TYPE_UINT;
+                    put_added_type(r, type, kImpliedWidth, true, nullptr);
+                }
                 return true;
             }
         }
@@ -448,6 +463,16 @@ template <bool Deliver, bool InArray>
 // deliver_plain, and stays null otherwise.
 template <bool Deliver, bool InArray>
 [[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r, const TypeInForce *&added) {
+    if constexpr (Deliver) {
+        // Most values are strings and numbers with nothing in force and no unit suffix: told
+        // apart from the rest at once.
+        if (is_plain_kind(r->token_kind) && (r->unit_len | r->in_force.type) == 0) [[likely]] {
+            r->text[r->text_len] = 0;
+            const bool ok = deliver_plain_value<InArray>(r, r->token_kind, added);
+            clear_token(r);
+            return ok;
+        }
+    }
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
         r->token_kind = TK_nothing;
@@ -538,8 +563,8 @@ template <bool Deliver>
     if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
         return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
     if constexpr (Deliver) {
-        if (p.unit_text_len && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, p.unit_text,
-                                                 p.unit_text_len))
+        if (p.unit_text_len &&
+            !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, p.unit_text, p.unit_text_len))
             return false;
         if (!emit_if<Deliver>(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
     }

@@ -276,8 +276,9 @@ inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
     // A reader without callbacks builds no records at all.
     if (!r->deliver) return true;
     static constexpr TypeInForce kZero{};
-    return emit_record(r, kind, value_kind, text ? reinterpret_cast<const char *>(text) : kEmptyText,
-                       len, zero_record ? kZero : r->in_force, kBoth);
+    return emit_record(r, kind, value_kind,
+                       text ? reinterpret_cast<const char *>(text) : kEmptyText, len,
+                       zero_record ? kZero : r->in_force, kBoth);
 }
 
 // Test hook: switches the annotation and unit caches off (or on again).
