@@ -403,6 +403,21 @@ template <bool InArray>
     return deliver_plain<TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
 }
 
+// Delivers a symbol with nothing in force and no unit suffix: a word of the notation adds its
+// type (deliver_plain), any other symbol is delivered with what is in force.
+template <bool InArray>
+[[gnu::always_inline]] inline bool deliver_plain_symbol(tvlr_reader *r, const TypeInForce *&added) {
+    const Word word = symbol_word(r);
+    if (word == Word::other)
+        return emit_record(r, TVLR_EV_VALUE, TK_symbol, token_text(r), r->text_len, r->in_force,
+                           kBoth);
+    if (word == Word::null)
+        return emit_record(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0, r->in_force, kBoth);
+    const bool is_true = word == Word::yes;
+    return deliver_plain<TVLR_TYPE_BOOL, InArray>(r, TVL_VK_BOOL, is_true ? "true" : "false",
+                                                  is_true ? 4u : 5u, added);
+}
+
 // Completes a value token and emits its value event. With delivery, a plain value's added type
 // is left to the caller (deliver_plain).
 template <bool Deliver, bool InArray>
@@ -466,9 +481,12 @@ template <bool Deliver, bool InArray>
     if constexpr (Deliver) {
         // Most values are strings and numbers with nothing in force and no unit suffix: told
         // apart from the rest at once.
-        if (is_plain_kind(r->token_kind) && (r->unit_len | r->in_force.type) == 0) [[likely]] {
+        const uint32_t kind = r->token_kind;
+        if ((is_plain_kind(kind) || kind == TK_symbol) && (r->unit_len | r->in_force.type) == 0)
+            [[likely]] {
             r->text[r->text_len] = 0;
-            const bool ok = deliver_plain_value<InArray>(r, r->token_kind, added);
+            const bool ok = kind == TK_symbol ? deliver_plain_symbol<InArray>(r, added)
+                                              : deliver_plain_value<InArray>(r, kind, added);
             clear_token(r);
             return ok;
         }
