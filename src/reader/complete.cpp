@@ -189,11 +189,10 @@ struct ValueEvent {
 
 // The run of an added annotation: type_start, type_name, for numbers the width, the base (unless
 // `Base` is false: float_dec has none) and the unit parameters, then type_end; then the value
-// event when one is given. Every record carries `record`.
-template <uint32_t Targets, bool Number, bool Base>
+// event that `value()` gives, unless its kind is 0. Every record carries `record`.
+template <uint32_t Targets, bool Number, bool Base, class Value>
 [[gnu::always_inline]] inline bool send_added_run(tvlr_reader *r, const TypeInForce &record,
-                                                  TypeWord w, uint32_t value_kind,
-                                                  const char *value_text, uint32_t value_len) {
+                                                  TypeWord w, const Value &value) {
     RunDelivery<Targets> d(r, record);
     if (!d.send(TVLR_EV_TYPE_START, TVL_VK_TYPE, w.text, w.len)) return false;
     if (!d.send(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, w.text, w.len)) return false;
@@ -210,15 +209,17 @@ template <uint32_t Targets, bool Number, bool Base>
             return false;
     }
     if (!d.send(TVLR_EV_TYPE_END, TVL_VK_TYPE, w.text, w.len)) return false;
-    return value_kind == 0 || d.send(TVLR_EV_VALUE, value_kind, value_text, value_len);
+    const ValueEvent v = value();
+    return v.kind == 0 || d.send(TVLR_EV_VALUE, v.kind, v.text, v.len);
 }
 
 // The run for the type in force.
 template <uint32_t Targets, bool Number, bool Base>
 [[gnu::noinline]] bool emit_added_run(tvlr_reader *r, TypeWord w, uint32_t value_kind,
                                       const char *value_text, uint32_t value_len) {
-    return send_added_run<Targets, Number, Base>(r, r->in_force, w, value_kind, value_text,
-                                                 value_len);
+    return send_added_run<Targets, Number, Base>(r, r->in_force, w, [&] {
+        return ValueEvent{value_kind, value_text, value_len};
+    });
 }
 
 // The instance of the run for the callbacks that are set and the unit in force.
@@ -283,13 +284,18 @@ struct PlainAdded {
 };
 
 // The added annotation run of a plain value of the type, then its value event, for the
-// callbacks that are set.
+// callbacks that are set. The value is the pending token, or for a boolean its word, told by the
+// length of its text: nothing about it is kept across the calls.
 template <uint32_t Type, uint32_t Targets>
-[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t kind, const char *text,
-                                      uint32_t len) {
+[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
     using A = PlainAdded<Type>;
-    return send_added_run<Targets, A::kNumber, A::kNumber>(r, A::kRecord, type_word(Type), kind,
-                                                           text, len);
+    return send_added_run<Targets, A::kNumber, A::kNumber>(
+        r, A::kRecord, type_word(Type), [r, bool_len] {
+            if constexpr (Type == TVLR_TYPE_BOOL)
+                return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+            else
+                return ValueEvent{r->token_kind, token_text(r), r->text_len};
+        });
 }
 
 // Puts the type that a plain value added in force, with its annotation: what put_added_type
@@ -320,9 +326,9 @@ template <uint32_t Type, bool InArray>
         r->annotation = {A::kKey, false};
         r->in_force_cleared = false;
     }
-    if (!r->on_event_after) return send_plain_run<Type, kFirst>(r, kind, text, len);
-    if (!r->on_event) return send_plain_run<Type, kSecond>(r, kind, text, len);
-    return send_plain_run<Type, kBoth>(r, kind, text, len);
+    if (!r->on_event_after) return send_plain_run<Type, kFirst>(r, len);
+    if (!r->on_event) return send_plain_run<Type, kSecond>(r, len);
+    return send_plain_run<Type, kBoth>(r, len);
 }
 
 // ---------------------------------------------------------------------------
