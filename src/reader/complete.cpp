@@ -289,13 +289,12 @@ struct PlainAdded {
 template <uint32_t Type, uint32_t Targets>
 [[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
     using A = PlainAdded<Type>;
-    return send_added_run<Targets, A::kNumber, A::kNumber>(
-        r, A::kRecord, type_word(Type), [r, bool_len] {
-            if constexpr (Type == TVLR_TYPE_BOOL)
-                return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
-            else
-                return ValueEvent{r->token_kind, token_text(r), r->text_len};
-        });
+    return send_added_run<Targets, A::kNumber, A::kNumber>(r, A::kRecord, type_word(Type), [&] {
+        if constexpr (Type == TVLR_TYPE_BOOL)
+            return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+        else
+            return ValueEvent{r->token_kind, token_text(r), r->text_len};
+    });
 }
 
 // Puts the type that a plain value added in force, with its annotation: what put_added_type
