@@ -2,6 +2,9 @@
 // annotations (explicit and added), and the bookkeeping of arrays, rows and
 // structs.
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -16,14 +19,10 @@ namespace {
 
 using namespace tvl::scan;
 
-const uint8_t *bytes_of(const char *s) {
-    return reinterpret_cast<const uint8_t *>(s);
-}
-
 // The completion comes in two instances: `Deliver` when an event callback is set, and without,
 // where no event is built and the actions make no calls for the common tokens.
 template <bool Deliver>
-inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
                     uint32_t len, bool zero_record = false) {
     if constexpr (!Deliver) {
         return true;
@@ -32,6 +31,11 @@ inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const ui
         return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force,
                            kBoth);
     }
+}
+
+// The token's text, the text of its value event.
+const char *token_text(const tvlr_reader *r) {
+    return reinterpret_cast<const char *>(r->text);
 }
 
 // ---------------------------------------------------------------------------
@@ -104,24 +108,40 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
     copy_unit(e.unit, f.unit);
 }
 
-// Delivers a run of events whose records all carry the type in force, which no callback can
-// change: the callbacks, their user pointer and the record's first 32 bytes (type, width, base,
-// unit count and first factor) stay in locals across the calls, and each event rewrites the
-// record as emit_record does. `Targets` names the callbacks that are set, for a type in force
-// with at most one unit factor (the common case: the 32 bytes are the whole record unless a
-// callback has grown the record's unit); 0 is the general instance, which checks the callbacks
-// and copies the whole unit.
+// Writes the first kShortRecordBytes of a type in force into the record, from its value type on:
+// two 16-byte moves (a copy of that size may otherwise be split up, by parts of a constant).
+[[gnu::always_inline]] inline void put_short_record(tvlr_event &e, const TypeInForce &f) {
+    unsigned char *dst = reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type);
+    const auto *src = reinterpret_cast<const unsigned char *>(&f);
+#if defined(__SSE2__)
+    static_assert(kShortRecordBytes == 32);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 16)));
+#else
+    std::memcpy(dst, src, kShortRecordBytes);
+#endif
+}
+
+// Delivers a run of events whose records all carry one type (the type in force, or the constant
+// record of the type a plain value adds), which no callback can change: the callbacks and their
+// user pointer stay in locals across the calls, and each event rewrites the record as
+// emit_record does, its first 32 bytes (type, width, base, unit count and first factor) copied
+// straight from the type. `Targets` names the callbacks that are set, for a type with at most one
+// unit factor (the common case: the 32 bytes are the whole record unless a callback has grown the
+// record's unit); 0 is the general instance, which checks the callbacks and copies the whole
+// unit.
 template <uint32_t Targets>
 class RunDelivery {
   public:
-    explicit RunDelivery(tvlr_reader *r)
+    RunDelivery(tvlr_reader *r, const TypeInForce &record)
         : r_(r),
+          record_(&record),
           e_(&r->event),
           first_(r->on_event),
           second_(r->on_event_after),
-          user_(r->user_data) {
-        std::memcpy(block_, &r->in_force, kShortRecordBytes);
-    }
+          user_(r->user_data) {}
 
     // Rewrites the record for the next event and hands it to the callbacks in turn; false (error
     // 26 set) when one refused it.
@@ -131,10 +151,9 @@ class RunDelivery {
         tvlr_event &e = *e_;
         e.value_kind = value_kind;
         if (!general && e.unit.count <= 1) [[likely]] {
-            std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
-                        block_, kShortRecordBytes);
+            put_short_record(e, *record_);
         } else {
-            put_type_in_force(e, r_->in_force);
+            put_type_in_force(e, *record_);
         }
         e.text = text;
         e.text_len = len;
@@ -154,11 +173,11 @@ class RunDelivery {
 
   private:
     tvlr_reader *r_;
+    const TypeInForce *record_;
     tvlr_event *e_;
     tvlr_event_fn first_;
     tvlr_event_fn second_;
     void *user_;
-    alignas(16) unsigned char block_[kShortRecordBytes];
 };
 
 // The value event that follows an added annotation run: its value kind (0 for none) and text.
@@ -170,11 +189,11 @@ struct ValueEvent {
 
 // The run of an added annotation: type_start, type_name, for numbers the width, the base (unless
 // `Base` is false: float_dec has none) and the unit parameters, then type_end; then the value
-// event when one is given.
-template <uint32_t Targets, bool Number, bool Base>
-[[gnu::noinline]] bool emit_added_run(tvlr_reader *r, TypeWord w, uint32_t value_kind,
-                                      const char *value_text, uint32_t value_len) {
-    RunDelivery<Targets> d(r);
+// event that `value()` gives, unless its kind is 0. Every record carries `record`.
+template <uint32_t Targets, bool Number, bool Base, class Value>
+[[gnu::always_inline]] inline bool send_added_run(tvlr_reader *r, const TypeInForce &record,
+                                                  TypeWord w, const Value &value) {
+    RunDelivery<Targets> d(r, record);
     if (!d.send(TVLR_EV_TYPE_START, TVL_VK_TYPE, w.text, w.len)) return false;
     if (!d.send(TVLR_EV_TYPE_NAME, TVL_VK_TYPE, w.text, w.len)) return false;
     if constexpr (Number) {
@@ -190,7 +209,17 @@ template <uint32_t Targets, bool Number, bool Base>
             return false;
     }
     if (!d.send(TVLR_EV_TYPE_END, TVL_VK_TYPE, w.text, w.len)) return false;
-    return value_kind == 0 || d.send(TVLR_EV_VALUE, value_kind, value_text, value_len);
+    const ValueEvent v = value();
+    return v.kind == 0 || d.send(TVLR_EV_VALUE, v.kind, v.text, v.len);
+}
+
+// The run for the type in force.
+template <uint32_t Targets, bool Number, bool Base>
+[[gnu::noinline]] bool emit_added_run(tvlr_reader *r, TypeWord w, uint32_t value_kind,
+                                      const char *value_text, uint32_t value_len) {
+    return send_added_run<Targets, Number, Base>(r, r->in_force, w, [&] {
+        return ValueEvent{value_kind, value_text, value_len};
+    });
 }
 
 // The instance of the run for the callbacks that are set and the unit in force.
@@ -243,20 +272,62 @@ template <bool Deliver>
     return emit_added_annotation(r, type, number, 0, nullptr, 0);
 }
 
-// As add_annotation, then emits the value event (of a value without a unit suffix, whose record
-// is the type just put in force): with a run due, in the same pass.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool add_annotation_and_value(tvlr_reader *r, uint32_t type,
-                                                            uint32_t bits, bool number,
-                                                            const ValueEvent &value) {
-    const bool run = put_added_type(r, type, bits, number, nullptr);
-    if constexpr (!Deliver) {
-        return true;
-    } else {
-        if (run) return emit_added_annotation(r, type, number, value.kind, value.text, value.len);
-        return emit_record(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len,
-                           r->in_force, kBoth);
+// The type that a plain value without a unit suffix adds, known where the value is completed:
+// its key and its record (no base, the neutral unit), the record put_added_type leaves in force.
+template <uint32_t Type>
+struct PlainAdded {
+    static constexpr bool kNumber =
+        Type == TVLR_TYPE_SINT || Type == TVLR_TYPE_UINT || Type == TVLR_TYPE_FLOAT;
+    static constexpr uint32_t kBits = kNumber ? kImpliedWidth : 0;
+    static constexpr uint64_t kKey = added_key(Type, kBits);
+    static constexpr TypeInForce kRecord{Type, kBits, 0, kNeutralUnit};
+};
+
+// The added annotation run of a plain value of the type, then its value event, for the
+// callbacks that are set. The value is the pending token, or for a boolean its word, told by the
+// length of its text: nothing about it is kept across the calls.
+template <uint32_t Type, uint32_t Targets>
+[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
+    using A = PlainAdded<Type>;
+    return send_added_run<Targets, A::kNumber, A::kNumber>(r, A::kRecord, type_word(Type), [&] {
+        if constexpr (Type == TVLR_TYPE_BOOL)
+            return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+        else
+            return ValueEvent{r->token_kind, token_text(r), r->text_len};
+    });
+}
+
+// Puts the type that a plain value added in force, with its annotation: what put_added_type
+// leaves.
+inline void put_plain_added(tvlr_reader *r, const TypeInForce &added) {
+    r->in_force.type = added.type;
+    r->in_force.bits = added.bits;
+    r->in_force.base = 0;
+    set_neutral_unit(r->in_force.unit);
+    r->in_force_cleared = false;
+    r->annotation = {added_key(added.type, added.bits), false};
+}
+
+// Delivers the events of a plain value (nothing in force, no unit suffix) with the record of the
+// type it adds: the added annotation run unless the annotation in force already says the same,
+// then the value event. The type is not put in force: every caller replaces what is in force
+// once the value is complete (cleared at `;`, the array's at `,` and `]`), and `added` names the
+// record for the caller to put in force (put_plain_added) where it fails instead. In an array
+// the annotation in force is kept, so it is noted; at the member's end it is cleared.
+template <uint32_t Type, bool InArray>
+[[gnu::always_inline]] inline bool deliver_plain(tvlr_reader *r, uint32_t kind, const char *text,
+                                                 uint32_t len, const TypeInForce *&added) {
+    using A = PlainAdded<Type>;
+    added = &A::kRecord;
+    if (r->annotation.same_as_added == A::kKey)
+        return emit_record(r, TVLR_EV_VALUE, kind, text, len, A::kRecord, kBoth);
+    if constexpr (InArray) {
+        r->annotation = {A::kKey, false};
+        r->in_force_cleared = false;
     }
+    if (!r->on_event_after) return send_plain_run<Type, kFirst>(r, len);
+    if (!r->on_event) return send_plain_run<Type, kSecond>(r, len);
+    return send_plain_run<Type, kBoth>(r, len);
 }
 
 // ---------------------------------------------------------------------------
@@ -309,58 +380,128 @@ template <bool Deliver>
         return fail(r, TVL_ERR_UNIT_MISMATCH);
     copy_unit(r->in_force.unit, suffix);
     r->in_force_cleared = false;
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
-// Completes a value token and emits its value event.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool complete_value(tvlr_reader *r) {
+// Strings and numbers: the values that add a type when nothing is in force.
+constexpr bool is_plain_kind(uint32_t kind) {
+    constexpr uint32_t kKinds =
+        1u << TK_string | 1u << TK_array_string | 1u << TK_number | 1u << TK_array_number;
+    return kind < 32 && (kKinds >> kind & 1) != 0;
+}
+
+constexpr bool is_string_token(uint32_t kind) {
+    return kind == TK_string || kind == TK_array_string;
+}
+
+// Delivers a string or number token with nothing in force and no unit suffix (deliver_plain).
+template <bool InArray>
+[[gnu::always_inline]] inline bool deliver_plain_value(tvlr_reader *r, uint32_t kind,
+                                                       const TypeInForce *&added) {
+    const char *text = token_text(r);
+    const uint32_t len = r->text_len;
+    if (is_string_token(kind))
+        return deliver_plain<TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
+    if (r->has_point || r->has_exponent || r->is_special)
+        return deliver_plain<TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
+    if (text[0] == '-') return deliver_plain<TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
+    return deliver_plain<TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
+}
+
+// Delivers a symbol with nothing in force and no unit suffix: a word of the notation adds its
+// type (deliver_plain), any other symbol is delivered with what is in force.
+template <bool InArray>
+[[gnu::always_inline]] inline bool deliver_plain_symbol(tvlr_reader *r, const TypeInForce *&added) {
+    const Word word = symbol_word(r);
+    if (word == Word::other)
+        return emit_record(r, TVLR_EV_VALUE, TK_symbol, token_text(r), r->text_len, r->in_force,
+                           kBoth);
+    if (word == Word::null)
+        return emit_record(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0, r->in_force, kBoth);
+    const bool is_true = word == Word::yes;
+    return deliver_plain<TVLR_TYPE_BOOL, InArray>(r, TVL_VK_BOOL, is_true ? "true" : "false",
+                                                  is_true ? 4u : 5u, added);
+}
+
+// Completes a value token and emits its value event. With delivery, a plain value's added type
+// is left to the caller (deliver_plain).
+template <bool Deliver, bool InArray>
+[[gnu::always_inline]] inline bool complete_value(tvlr_reader *r, const TypeInForce *&added) {
     const uint32_t kind = r->token_kind;
     r->text[r->text_len] = 0;
 
     if (kind == TK_symbol) {
         const Word word = symbol_word(r);
-        if (word == Word::null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+        if (word == Word::null)
+            return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
-            if (r->in_force.type == TVLR_TYPE_PLAIN)
-                return add_annotation_and_value<Deliver>(r, TVLR_TYPE_BOOL, 0, false, value);
+            if (r->in_force.type == TVLR_TYPE_PLAIN) {
+                if constexpr (Deliver) {
+                    return deliver_plain<TVLR_TYPE_BOOL, InArray>(r, value.kind, value.text,
+                                                                  value.len, added);
+                } else {
+                    put_added_type(r, TVLR_TYPE_BOOL, 0, false, nullptr);
+                    return true;
+                }
+            }
             if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) return fail(r, code);
-            return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, bytes_of(value.text), value.len);
+            return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, value.text, value.len);
         }
     }
-    if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
     if (r->unit_len) {
         r->unit_text[r->unit_len] = 0;
         return complete_value_with_unit<Deliver>(r, kind);
     }
 
     if (r->in_force.type == TVLR_TYPE_PLAIN) {
-        const ValueEvent value{kind, reinterpret_cast<const char *>(r->text), r->text_len};
-        if (kind == TK_string || kind == TK_array_string)
-            return add_annotation_and_value<Deliver>(r, TVLR_TYPE_UTF8, 0, false, value);
-        if (kind == TK_number || kind == TK_array_number) {
-            const uint32_t type = r->has_point || r->has_exponent || r->is_special ? TVLR_TYPE_FLOAT
-                                  : r->text[0] == '-'                              ? TVLR_TYPE_SINT
-                                                                                   : TVLR_TYPE_UINT;
-            return add_annotation_and_value<Deliver>(r, type, kImpliedWidth, true, value);
+        if (is_plain_kind(kind)) {
+            if constexpr (Deliver) {
+                return deliver_plain_value<InArray>(r, kind, added);
+            } else {
+                if (is_string_token(kind)) {
+                    put_added_type(r, TVLR_TYPE_UTF8, 0, false, nullptr);
+                } else {
+                    const uint32_t type = r->has_point || r->has_exponent || r->is_special
+                                              ? TVLR_TYPE_FLOAT
+                                          : r->text[0] == '-' ? TVLR_TYPE_SINT
+                                                              : TVLR_TYPE_UINT;
+                    put_added_type(r, type, kImpliedWidth, true, nullptr);
+                }
+                return true;
+            }
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
     }
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, r->text, r->text_len);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
-// Completes whatever token is pending: a value (or element), or nothing.
-template <bool Deliver>
-[[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r) {
+// Completes whatever token is pending: a value (or element), or nothing. `added` is set as by
+// deliver_plain, and stays null otherwise.
+template <bool Deliver, bool InArray>
+[[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r, const TypeInForce *&added) {
+    if constexpr (Deliver) {
+        // Most values are strings and numbers with nothing in force and no unit suffix: told
+        // apart from the rest at once.
+        const uint32_t kind = r->token_kind;
+        if ((is_plain_kind(kind) || kind == TK_symbol) && (r->unit_len | r->in_force.type) == 0)
+            [[likely]] {
+            r->text[r->text_len] = 0;
+            const bool ok = kind == TK_symbol ? deliver_plain_symbol<InArray>(r, added)
+                                              : deliver_plain_value<InArray>(r, kind, added);
+            clear_token(r);
+            return ok;
+        }
+    }
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
         r->token_kind = TK_nothing;
         return true;
     }
-    bool ok = complete_value<Deliver>(r);
+    bool ok = complete_value<Deliver, InArray>(r, added);
     clear_token(r);
     return ok;
 }
@@ -369,7 +510,7 @@ template <bool Deliver>
 template <bool Deliver>
 bool annotated_null(tvlr_reader *r) {
     clear_token(r);
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, nullptr, 0);
+    return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
 }
 
 // What clearing leaves in force: no type, the neutral unit. The record of a member name, and of
@@ -386,7 +527,8 @@ template <bool Deliver>
     clear_type_in_force(r);
     if constexpr (Deliver) {
         // The record is written from the constant that clearing leaves in force.
-        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, text, len, kClearedInForce, kBoth))
+        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(text), len,
+                         kClearedInForce, kBoth))
             return false;
     }
     start_member(r);
@@ -399,7 +541,9 @@ template <bool Deliver>
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
     if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending<Deliver>(r)) {
+    const TypeInForce *added = nullptr;
+    if (!complete_pending<Deliver, false>(r, added)) {
+        if (added) put_plain_added(r, *added);
         r->failed_at_member_end = true;
         return false;
     }
@@ -411,7 +555,7 @@ template <bool Deliver>
 template <bool Deliver>
 [[gnu::noinline]] bool annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
-    const uint8_t *text = r->type_text;
+    const char *text = reinterpret_cast<const char *>(r->type_text);
     const uint32_t len = r->type_len;
     // The first callback sees type_start before the annotation is read.
     if constexpr (Deliver) {
@@ -431,19 +575,19 @@ template <bool Deliver>
         if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, r->in_force, kSecond))
             return false;
         if (!emit_if<Deliver>(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
-        if (a.bits && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, nullptr, 0))
+        if (a.bits && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, kEmptyText, 0))
             return false;
         if (a.base &&
             !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM,
                               a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE,
-                              nullptr, 0))
+                              kEmptyText, 0))
             return false;
     }
     if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
         return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
     if constexpr (Deliver) {
-        if (p.unit_text_len && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
-                                                 bytes_of(p.unit_text), p.unit_text_len))
+        if (p.unit_text_len &&
+            !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, p.unit_text, p.unit_text_len))
             return false;
         if (!emit_if<Deliver>(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
     }
@@ -469,7 +613,7 @@ template <bool Deliver>
         return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     if (r->array_depth == r->max_array_depth) return fail(r, TVL_ERR_ARRAY_NESTING_TOO_HIGH);
     push_array_level(r);
-    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_START, 0, nullptr, 0)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_START, 0, kEmptyText, 0)) return false;
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
@@ -481,11 +625,16 @@ template <bool Deliver>
 [[gnu::noinline]] bool element_sep(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending<Deliver>(r)) return false;
-    if (r->max_array_items != 0 && r->array_items == r->max_array_items)
-        return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
-    if (r->row_length != 0 && r->row_length <= r->elements)
-        return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    const TypeInForce *added = nullptr;
+    bool ok = complete_pending<Deliver, true>(r, added);
+    if (ok && r->max_array_items != 0 && r->array_items == r->max_array_items)
+        ok = fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
+    else if (ok && r->row_length != 0 && r->row_length <= r->elements)
+        ok = fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    if (!ok) [[unlikely]] {
+        if (added) put_plain_added(r, *added);
+        return false;
+    }
     next_element(r);
     r->state = S_after_comma;
     return true;
@@ -495,13 +644,17 @@ template <bool Deliver>
 [[gnu::noinline]] bool array_end(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
-    if (!complete_pending<Deliver>(r)) return false;
-    if (r->row_length == 0) {
+    const TypeInForce *added = nullptr;
+    bool ok = complete_pending<Deliver, true>(r, added);
+    if (ok && r->row_length == 0)
         r->row_length = r->elements;
-    } else if (r->row_length != r->elements) {
-        return fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    else if (ok && r->row_length != r->elements)
+        ok = fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
+    ok = ok && emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, kEmptyText, 0, true);
+    if (!ok) [[unlikely]] {
+        if (added) put_plain_added(r, *added);
+        return false;
     }
-    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, nullptr, 0, true)) return false;
     close_array(r);
     r->state = S_after_array;
     return true;
@@ -509,7 +662,7 @@ template <bool Deliver>
 
 template <bool Deliver>
 [[gnu::noinline]] bool row_break(tvlr_reader *r) {
-    if (!emit_if<Deliver>(r, TVLR_EV_ROW_BREAK, 0, nullptr, 0)) return false;
+    if (!emit_if<Deliver>(r, TVLR_EV_ROW_BREAK, 0, kEmptyText, 0)) return false;
     r->array_stack[r->array_depth].row_break_seen = true;
     r->state = S_after_slash;
     return true;

@@ -234,9 +234,9 @@ static_assert(
     offsetof(TypeInForce, base) == offsetof(tvlr_event, base) - offsetof(tvlr_event, value_type) &&
     offsetof(TypeInForce, unit) == offsetof(tvlr_event, unit) - offsetof(tvlr_event, value_type));
 
-// As emit, with an explicit record (type, bits, base, unit) and targets. Inline: a read with
-// callbacks delivers several events per value.
-inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
+// As emit, with an explicit record (type, bits, base, unit) and targets, and a text that is never
+// null. Inline: a read with callbacks delivers several events per value.
+inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
                         uint32_t len, const TypeInForce &record, uint32_t targets) {
     tvlr_event &e = r->event;
     e.value_kind = value_kind;
@@ -252,7 +252,7 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
         e.base = record.base;
         copy_unit(e.unit, record.unit);
     }
-    e.text = text ? reinterpret_cast<const char *>(text) : kEmptyText;
+    e.text = text;
     e.text_len = len;
     if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
         return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
@@ -276,7 +276,9 @@ inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
     // A reader without callbacks builds no records at all.
     if (!r->deliver) return true;
     static constexpr TypeInForce kZero{};
-    return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force, kBoth);
+    return emit_record(r, kind, value_kind,
+                       text ? reinterpret_cast<const char *>(text) : kEmptyText, len,
+                       zero_record ? kZero : r->in_force, kBoth);
 }
 
 // Test hook: switches the annotation and unit caches off (or on again).

@@ -134,6 +134,54 @@ bool scribble_second(void *u, uint32_t kind, tvlr_event *e) {
     return true;
 }
 
+// What each callback saw, up to the one event it refuses (counted from 1; 0: none).
+struct Seen {
+    std::vector<std::string> events[2];
+    size_t refuse[2] = {0, 0};
+};
+
+template <int Which>
+bool see(void *u, uint32_t kind, tvlr_event *e) {
+    auto *s = static_cast<Seen *>(u);
+    s->events[Which].push_back(meaning(kind, *e));
+    return s->events[Which].size() != s->refuse[Which];
+}
+
+// A callback sees the same events whether it is set alone or with the other one, also when it
+// refuses one of them and the read recovers.
+TEST(Invariants, CallbacksSeeTheSameAloneOrTogether) {
+    std::mt19937 rng(29);
+    int refused = 0;
+    for (int i = 0; i < 600; ++i) {
+        const std::string doc = generated_document(rng);
+        const auto read = [&doc](bool first, bool second, size_t refuse_first,
+                                 size_t refuse_second) {
+            Seen s;
+            s.refuse[0] = refuse_first;
+            s.refuse[1] = refuse_second;
+            tvlr_reader_options o{};
+            o.user_data = &s;
+            o.recover = 1;
+            if (first) o.on_event = &see<0>;
+            if (second) o.on_event_after = &see<1>;
+            tvlr_reader *r = tvlr_reader_create();
+            EXPECT_NE(r, nullptr);
+            EXPECT_TRUE(tvlr_open_read_mem(r, doc.data(), doc.size(), nullptr, 0, &o));
+            tvlr_read(r);
+            tvlr_reader_destroy(r);
+            return s;
+        };
+        const size_t events = read(true, false, 0, 0).events[0].size();
+        const size_t refuse = events > 1 && i % 3 ? 2 + rng() % (events - 1) : 0;
+        refused += refuse != 0;
+        ASSERT_EQ(read(true, false, refuse, 0).events[0], read(true, true, refuse, 0).events[0])
+            << doc;
+        ASSERT_EQ(read(false, true, 0, refuse).events[1], read(true, true, 0, refuse).events[1])
+            << doc;
+    }
+    EXPECT_GT(refused, 300);
+}
+
 TEST(Invariants, OverwrittenRecordsAreRebuilt) {
     std::mt19937 rng(13);
     const std::string fixed =

@@ -88,6 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
              "T=bool:0 >@bool:0 !type_value_mismatch@1:33#32 .c [ +uint:64 anum\"1\"@uint:64 ] / [ "
              "anum\"2\"@uint:64 !array_row_size_mismatch@1:48#47 ]@uint:64 .d sym\"x\" E -> ok",
              3},
+        Case{".c = [[1, 2] / [3]]; .d = x;",
+             "S .c [ [ +uint:64 anum\"1\"@uint:64 anum\"2\"@uint:64 ] / [ anum\"3\"@uint:64 "
+             "!array_row_size_mismatch@1:18#17 ]@uint:64 ] .d sym\"x\" E -> ok",
+             1},
         Case{".s = { .x = 5 foo; .y = z; }; .t = w;",
              "S .s { .x +uint:64\"foo\" !unit_illegal@1:18#17 .y sym\"z\" } .t sym\"w\" E -> ok",
              1},
