@@ -800,41 +800,252 @@ bool shortest(std::uint64_t c, std::uint32_t p, std::int64_t b, Int &digits, std
     return true;
 }
 
-template <class Int>
-int write(Int digits, std::int64_t exp10, bool negative, TextOut &out) {
-    char buf[24];
-    char *const end = buf + sizeof buf;
-    char *p = nullptr;
-    if constexpr (std::is_same_v<Int, std::uint64_t>) {
-        p = ::tvl::digits::write_decimal_before(end, digits);
-    } else if ((digits >> 64) == 0) {
-        p = ::tvl::digits::write_decimal_before(end, static_cast<std::uint64_t>(digits));
-    } else {
-        // Below 2^68: the last 18 digits, then the rest; floor(d / 10^18) is
-        // floor((d >> 18) / 5^18) with d >> 18 < 2^50.
-        constexpr std::uint64_t kTen18 = 1000000000000000000;
-        const std::uint64_t top = static_cast<std::uint64_t>(digits >> 18) / 3814697265625;
-        p = ::tvl::digits::write_decimal_before(end,
-                                                static_cast<std::uint64_t>(digits) - top * kTen18);
-        while (p > end - 18) *--p = '0';
-        p = ::tvl::digits::write_decimal_before(p, top);
-    }
-    const std::int64_t first = exp10 + (end - p) - 1;
-    char *last = end;
-    while (last[-1] == '0') --last;
-    return put_decimal(out, negative, p, static_cast<std::size_t>(last - p), first);
+// ---------------------------------------------------------------------------------------
+// Doubles at precision 64
+// ---------------------------------------------------------------------------------------
+//
+// A double held at precision 64 has c = m << 11 with 2^52 <= m < 2^53, and c is even, so both
+// interval ends read back. With k, g and h as above, X = c * 2^q * 10^-k = m * G / 2^(117 - h)
+// with G = 10^-k * 2^(127 - e2), the true value that g bounds from above. The half width of
+// the interval is X / (2c), a quarter of it below at the bottom of a binade. So in units of
+// 2^-116, with m' = m * 2^(h - 1) < 2^56,
+//   X = m' * G,   Xr = m' * G + G / 2^(13 - h),   Xl = m' * G - G / 2^(13 - h) (14 - h below),
+// and with g for G these take one 64x128-bit product, m' * g, below 2^184, and two additions:
+// the integer part of each is its bits from 116 up, its fraction the 64 bits below them.
+// Where g is exact, so are they, and the bits of g that the shift drops say whether an end
+// is an integer. Where it is not, each is within 2^56 + 2 units (17 units of its 64-bit
+// fraction) of the computed value, and a value whose fraction lies within 66 of them of an
+// integer is that integer where k is small enough (below), and is left to the general route
+// elsewhere; so are the two comparisons with the fraction of X that fall within that error.
+
+// One scaled value: the integer part (its low 64 bits, all of it for X), the first 64 bits of
+// the fraction, and whether anything lies below them.
+struct Fixed {
+    U128 whole;
+    std::uint64_t frac;
+    bool rest;
+    bool integer() const { return frac == 0 && !rest; }
+};
+
+// A value of three words in units of 2^-116, plus a part below one unit when `part`.
+inline Fixed fixed_of(std::uint64_t w2, std::uint64_t w1, std::uint64_t w0, bool part) {
+    return {(U128{w2} << 12) | (w1 >> 52), (w1 << 12) | (w0 >> 52), part || (w0 << 12) != 0};
 }
 
-// Writes the shortest digits of f (precision up to 64) when the route decides them.
-template <class Int>
-bool try_write(const tvl_float *f, bool negative, TextOut &out, int &result) {
-    Int digits = 0;
-    std::int64_t exp10 = 0;
-    if (!shortest<Int>(f->words[0], f->precision, f->exponent, digits, exp10)) return false;
-    result = write(digits, exp10, negative, out);
+// Whether a fraction of 64 bits lies within 66 units of an integer.
+inline bool near_integer(std::uint64_t frac) {
+    return frac + 66 <= 131;
+}
+
+// floor(2^63 + 2^64 / 10^l) for l = 1..4: the fraction 1/2 + 10^-l in units of 2^-64.
+constexpr std::array<std::uint64_t, 5> kHalfAndPow10 = [] {
+    std::array<std::uint64_t, 5> t{};
+    std::uint64_t pow = 1;
+    for (std::size_t l = 1; l < t.size(); ++l) {
+        pow *= 10;
+        t[l] = (std::uint64_t{1} << 63) + ~std::uint64_t{0} / pow;  // 2^64 / 10^l is no integer
+    }
+    return t;
+}();
+
+// The shortest digits of m * 2^(b - 53) at precision 64 (2^52 <= m < 2^53), as shortest<U128>
+// gives them; false where this route cannot decide.
+bool shortest_of_double(std::uint64_t m, std::int64_t b, U128 &digits, std::int64_t &exp10) {
+    if (b < kMinExponent || b > kMaxExponent) return false;
+    const std::int64_t q = b - 64;
+    const std::uint64_t c = m << 11;
+    if (q <= 0 && q > -64 && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
+        digits = c >> -q;
+        exp10 = 0;
+        return true;
+    }
+    const bool bottom = m == std::uint64_t{1} << 52;
+    const std::int64_t k = bottom ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
+    const Pow10 &g = kPow10[static_cast<std::size_t>(-k - kMinPow)];
+    const std::int64_t h = q + 1 + g.log2;
+    if (h < 1 || h > 4) return false;  // not reached
+
+    // m' * g in three words.
+    const std::uint64_t mh = m << (h - 1);
+    const U128 low = U128{g.lo} * mh;
+    const U128 high = U128{g.hi} * mh + (low >> 64);
+    const auto x0 = static_cast<std::uint64_t>(low);
+    const U128 x10 = (high << 64) | x0;
+    const auto x2 = static_cast<std::uint64_t>(high >> 64);
+    // The half width above and the part below: whole units and whether a part of one is left.
+    const U128 gw = (U128{g.hi} << 64) | g.lo;
+    const int up_shift = 13 - static_cast<int>(h);
+    const int down_shift = up_shift + (bottom ? 1 : 0);
+    const U128 half = gw >> up_shift;
+    const bool half_part = (g.lo & ((std::uint64_t{1} << up_shift) - 1)) != 0;
+    const bool down_part = (g.lo & ((std::uint64_t{1} << down_shift) - 1)) != 0;
+    // floor(Xr) and floor(Xl) in those units.
+    const U128 r10 = x10 + half;
+    const std::uint64_t r2 = x2 + (r10 < half ? 1 : 0);
+    const U128 take = (gw >> down_shift) + (down_part ? 1 : 0);
+    const U128 l10 = x10 - take;
+    const std::uint64_t l2 = x2 - (x10 < take ? 1 : 0);
+
+    Fixed x = fixed_of(x2, static_cast<std::uint64_t>(x10 >> 64), x0, false);
+    Fixed upper = fixed_of(r2, static_cast<std::uint64_t>(r10 >> 64),
+                           static_cast<std::uint64_t>(r10), half_part);
+    Fixed lower = fixed_of(l2, static_cast<std::uint64_t>(l10 >> 64),
+                           static_cast<std::uint64_t>(l10), down_part);
+    if (!g.exact) {
+        if (k >= 1 && k <= 20) {
+            // 2^q >= 16 is an integer, so the three are fractions with denominator 5^k, and one
+            // that is no integer lies at least 5^-k > 68 * 2^-64 away from every integer: one
+            // that comes closer is that integer.
+            const auto settle = [](Fixed &f) {
+                if (!near_integer(f.frac)) return;
+                if (f.frac > std::uint64_t{1} << 63) ++f.whole;
+                f.frac = 0;
+                f.rest = false;
+            };
+            settle(x);
+            settle(upper);
+            settle(lower);
+        } else if (near_integer(x.frac) || near_integer(upper.frac) || near_integer(lower.frac)) {
+            return false;
+        }
+    }
+
+    exp10 = k;
+    const U128 s = x.whole;
+    // The three integer parts lie within 8 of each other: their distances in 64 bits.
+    const auto s64 = static_cast<std::uint64_t>(s);
+    const auto up_dist = static_cast<std::int64_t>(static_cast<std::uint64_t>(upper.whole) - s64);
+    const auto down_dist = static_cast<std::int64_t>(s64 - static_cast<std::uint64_t>(lower.whole));
+    // Whether s + d >= Xl; s + d <= Xr holds for every d <= up_dist.
+    const auto above_lower = [&](std::int64_t d) {
+        return d + down_dist > 0 || (d + down_dist == 0 && lower.integer());
+    };
+    // The largest multiple of 10 <= Xr is s + ten.
+    const auto s_mod10 =
+        static_cast<std::int64_t>((6 * static_cast<std::uint64_t>(s >> 64) + s64 % 10) % 10);
+    const std::int64_t ten = up_dist - (s_mod10 + up_dist) % 10;
+    if (s >= 10 && above_lower(ten)) {
+        digits = s + static_cast<U128>(ten);
+        return true;
+    }
+    // Round half to even on the digits of N (see shortest()): above the midpoint with s even
+    // means up only from 1/2 + 10^-l on. Unless g is exact, X may lie up to 17 units below
+    // its fraction and one above.
+    constexpr std::uint64_t kMid = std::uint64_t{1} << 63;
+    if (!g.exact && x.frac - (kMid - 66) <= 132) return false;
+    bool up;
+    if (x.frac < kMid) {
+        up = false;
+    } else if ((s64 & 1u) != 0) {
+        up = true;
+    } else if (x.frac == kMid && !x.rest) {
+        up = false;
+    } else {
+        const std::int64_t l = digit_budget(64) + 3 + k - decimal_exponent_estimate(b);
+        if (l < 1 || l > 4) return false;  // not reached: 1 <= l <= 4
+        const std::uint64_t t = kHalfAndPow10[static_cast<std::size_t>(l)];
+        if (x.frac == t || (!g.exact && x.frac - (t - 66) <= 132)) return false;
+        up = x.frac > t;
+    }
+    const bool up_inside = up_dist >= 1;
+    const bool down_inside = above_lower(0);
+    if (!up_inside && !down_inside) return false;  // not reached: one of them lies inside
+    digits = s + ((up ? up_inside : !down_inside) ? 1 : 0);
     return true;
 }
 
+// The shortest digits of c * 2^(b - p), p <= 64, by the first of the routes above that decides.
+bool shortest_digits(std::uint64_t c, std::uint32_t p, std::int64_t b, U128 &digits,
+                     std::int64_t &exp10) {
+    if (p <= 57) {
+        std::uint64_t d = 0;
+        if (!shortest<std::uint64_t>(c, p, b, d, exp10)) return false;
+        digits = d;
+        return true;
+    }
+    if (p == 64 && (c & 0x7FF) == 0 && shortest_of_double(c >> 11, b, digits, exp10)) return true;
+    return shortest<U128>(c, p, b, digits, exp10);
+}
+
+// ---------------------------------------------------------------------------------------
+// Text of the fast route
+// ---------------------------------------------------------------------------------------
+
+// The eight decimal digits of y < 10^8 as byte values 0..9, the first one in the lowest byte:
+// y splits into two halves of four digits, each of those into two of two digits, and each of
+// those into two digits, in the lanes of one word (x * 10486 >> 20 is x / 100 for x < 10^4,
+// x * 103 >> 10 is x / 10 for x < 100).
+inline std::uint64_t digit_bytes(std::uint64_t y) {
+    std::uint64_t x = (y / 10000) | (y % 10000) << 32;
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
+    x = hundreds | (x - 100 * hundreds) << 16;
+    const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
+    return tens | (x - 10 * tens) << 8;
+}
+
+inline void store_digits(char *out, std::uint64_t bytes) {
+    bytes |= 0x3030303030303030u;
+    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+    std::memcpy(out, &bytes, 8);
+}
+
+// d.ddd...e+x as put_decimal writes it, for digits * 10^exp10 (0 < digits < 10^24, the
+// exponent below 1000 in magnitude), with its NUL, into kTextRoom bytes; returns the length.
+constexpr std::size_t kTextRoom = 64;
+
+std::size_t format_shortest(char *out, bool negative, U128 digits, std::int64_t exp10) {
+    constexpr std::uint64_t kTen8 = 100000000;
+    constexpr std::uint64_t kTen16 = kTen8 * kTen8;
+    // floor(d / 10^16) is floor((d >> 16) / 5^16), with d >> 16 < 2^64.
+    const std::uint64_t top = static_cast<std::uint64_t>(digits >> 16) / 152587890625u;
+    const std::uint64_t rest = static_cast<std::uint64_t>(digits) - top * kTen16;
+    const std::uint64_t block[3] = {digit_bytes(top), digit_bytes(rest / kTen8),
+                                    digit_bytes(rest % kTen8)};
+    int first = 0;
+    while (block[first] == 0) ++first;
+    const int lead = 8 * first + std::countr_zero(block[first]) / 8;
+    int last = 2;
+    while (block[last] == 0) --last;
+    const int end = 8 * last + 8 - std::countl_zero(block[last]) / 8;
+    // The digits, and room behind them for copying a fixed 24 bytes from any of them.
+    char text[48] = {};
+    for (int i = 0; i < 3; ++i) store_digits(text + 8 * i, block[i]);
+
+    char *p = out;
+    *p = '-';
+    p += negative ? 1 : 0;
+    *p = text[lead];
+    p[1] = '.';
+    std::memcpy(p + 2, text + lead + 1, 16);
+    std::memcpy(p + 18, text + lead + 17, 8);
+    const int count = end - lead;
+    p += count > 1 ? count + 1 : 1;
+    *p++ = 'e';
+    const std::int64_t e = exp10 + 23 - lead;
+    *p++ = e < 0 ? '-' : '+';
+    auto mag = static_cast<std::uint32_t>(e < 0 ? -e : e);
+    if (mag >= 100) {
+        *p++ = static_cast<char>('0' + mag / 100);
+        mag %= 100;
+        *p++ = static_cast<char>('0' + mag / 10);
+    } else if (mag >= 10) {
+        *p++ = static_cast<char>('0' + mag / 10);
+    }
+    *p++ = static_cast<char>('0' + mag % 10);
+    *p = '\0';
+    return static_cast<std::size_t>(p - out);
+}
+
+// Writes the shortest digits of f (precision up to 64) when the route decides them.
+bool try_write(const tvl_float *f, bool negative, TextOut &out, int &result) {
+    U128 digits = 0;
+    std::int64_t exp10 = 0;
+    if (!shortest_digits(f->words[0], f->precision, f->exponent, digits, exp10)) return false;
+    char text[kTextRoom];
+    out.put(text, format_shortest(text, negative, digits, exp10));
+    result = out.finish();
+    return true;
+}
 }  // namespace fast
 
 // ---------------------------------------------------------------------------------------
@@ -861,10 +1072,7 @@ int float_to_text(const tvl_float *f, char *buf, std::size_t size, std::uint32_t
     if (base == 16) return write_hex(f, negative, out);
     if (route != Route::exact && f->precision <= fast::kMaxPrecision) {
         int n = 0;
-        if (f->precision <= 57 ? fast::try_write<std::uint64_t>(f, negative, out, n)
-                               : fast::try_write<U128>(f, negative, out, n)) {
-            return n;
-        }
+        if (fast::try_write(f, negative, out, n)) return n;
     }
     if (route == Route::fast) return kUndecided;
     return write_decimal_exact(f, negative, out);
@@ -878,6 +1086,56 @@ int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size) {
 
 int float_to_decimal_fast(const tvl_float *f, char *buf, std::size_t size) {
     return float_to_text(f, buf, size, 10, Route::fast);
+}
+
+int double_to_decimal(double x, std::uint32_t precision, char *out) {
+    static_assert(kDoubleTextRoom >= fast::kTextRoom);
+    if (precision < 1 || precision > 64) return kUndecided;
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const bool negative = (bits >> 63) != 0;
+    const auto biased = static_cast<std::int64_t>((bits >> 52) & 0x7FF);
+    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+    const char *special = nullptr;
+    if (biased == 0x7FF) {
+        special = m != 0 ? "nan" : negative ? "-inf" : "inf";
+    } else if (biased == 0 && m == 0) {
+        special = negative ? "-0.0" : "0.0";
+    }
+    if (special != nullptr) {
+        const std::size_t n = std::strlen(special);
+        std::memcpy(out, special, n + 1);
+        return static_cast<int>(n);
+    }
+    // |x| = m * 2^(b - 53) with 2^52 <= m < 2^53; a subnormal is normalised. Below 53 bits m
+    // is rounded to nearest, ties to even, as tvl_float_from_double stores it.
+    std::int64_t b = biased - 1022;
+    if (biased != 0) {
+        m |= std::uint64_t{1} << 52;
+    } else {
+        const int t = std::countl_zero(m) - 11;
+        m <<= t;
+        b = -1021 - t;
+    }
+    std::uint64_t c = m << (precision >= 53 ? precision - 53 : 0);
+    if (precision < 53) {
+        const std::uint32_t k = 53 - precision;
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        const std::uint64_t rest = m & ((half << 1) - 1);
+        c = m >> k;
+        if (rest > half || (rest == half && (c & 1u) != 0)) ++c;
+        if (c >> precision != 0) {
+            c >>= 1;
+            ++b;
+        }
+    }
+    U128 digits = 0;
+    std::int64_t exp10 = 0;
+    if (precision == 64 ? !fast::shortest_of_double(m, b, digits, exp10) &&
+                              !fast::shortest<U128>(c, precision, b, digits, exp10)
+                        : !fast::shortest_digits(c, precision, b, digits, exp10)) {
+        return kUndecided;
+    }
+    return static_cast<int>(fast::format_shortest(out, negative, digits, exp10));
 }
 
 }  // namespace tvl::flt
