@@ -809,28 +809,16 @@ bool shortest(std::uint64_t c, std::uint32_t p, std::int64_t b, Int &digits, std
 // with G = 10^-k * 2^(127 - e2), the true value that g bounds from above. The half width of
 // the interval is X / (2c), a quarter of it below at the bottom of a binade. So in units of
 // 2^-116, with m' = m * 2^(h - 1) < 2^56,
-//   X = m' * G,   Xr = m' * G + G / 2^(13 - h),   Xl = m' * G - G / 2^(13 - h) (14 - h below),
-// and with g for G these take one 64x128-bit product, m' * g, below 2^184, and two additions:
-// the integer part of each is its bits from 116 up, its fraction the 64 bits below them.
-// Where g is exact, so are they, and the bits of g that the shift drops say whether an end
-// is an integer. Where it is not, each is within 2^56 + 2 units (17 units of its 64-bit
-// fraction) of the computed value, and a value whose fraction lies within 66 of them of an
-// integer is that integer where k is small enough (below), and is left to the general route
-// elsewhere; so are the two comparisons with the fraction of X that fall within that error.
-
-// One scaled value: the integer part (its low 64 bits, all of it for X), the first 64 bits of
-// the fraction, and whether anything lies below them.
-struct Fixed {
-    U128 whole;
-    std::uint64_t frac;
-    bool rest;
-    bool integer() const { return frac == 0 && !rest; }
-};
-
-// A value of three words in units of 2^-116, plus a part below one unit when `part`.
-inline Fixed fixed_of(std::uint64_t w2, std::uint64_t w1, std::uint64_t w0, bool part) {
-    return {(U128{w2} << 12) | (w1 >> 52), (w1 << 12) | (w0 >> 52), part || (w0 << 12) != 0};
-}
+//   X = m' * G,   Xr = X + G / 2^(13 - h),   Xl = X - G / 2^(13 - h) (14 - h at the bottom),
+// and with g for G, X takes one 64x128-bit product, m' * g, below 2^184: its integer part s
+// is the bits from 116 up, its fraction f the 116 bits below. The ends differ from X by less
+// than 8, so f plus or minus the width in 128 bits gives their fractions and their integer
+// parts relative to s. Where g is exact, all this is exact, and the bits of g that the shift
+// drops say whether an end is an integer. Where it is not, each value is within 2^56 + 2 units
+// of the computed one (17 units of the 64-bit fraction); one whose 64-bit fraction lies within
+// 66 of an integer is that integer where k is small enough (below), and is left to the general
+// route elsewhere, as are the two comparisons with the fraction of X that fall within that
+// error.
 
 // Whether a fraction of 64 bits lies within 66 units of an integer.
 inline bool near_integer(std::uint64_t frac) {
@@ -850,7 +838,8 @@ constexpr std::array<std::uint64_t, 5> kHalfAndPow10 = [] {
 
 // The shortest digits of m * 2^(b - 53) at precision 64 (2^52 <= m < 2^53), as shortest<U128>
 // gives them; false where this route cannot decide.
-bool shortest_of_double(std::uint64_t m, std::int64_t b, U128 &digits, std::int64_t &exp10) {
+[[gnu::always_inline]] inline bool shortest_of_double(std::uint64_t m, std::int64_t b, U128 &digits,
+                                                      std::int64_t &exp10) {
     if (b < kMinExponent || b > kMaxExponent) return false;
     const std::int64_t q = b - 64;
     const std::uint64_t c = m << 11;
@@ -865,92 +854,101 @@ bool shortest_of_double(std::uint64_t m, std::int64_t b, U128 &digits, std::int6
     const std::int64_t h = q + 1 + g.log2;
     if (h < 1 || h > 4) return false;  // not reached
 
-    // m' * g in three words.
+    // X = m' * g: s and f.
     const std::uint64_t mh = m << (h - 1);
     const U128 low = U128{g.lo} * mh;
     const U128 high = U128{g.hi} * mh + (low >> 64);
-    const auto x0 = static_cast<std::uint64_t>(low);
-    const U128 x10 = (high << 64) | x0;
-    const auto x2 = static_cast<std::uint64_t>(high >> 64);
-    // The half width above and the part below: whole units and whether a part of one is left.
+    const U128 s = high >> 52;
+    constexpr std::uint64_t kLow52 = (std::uint64_t{1} << 52) - 1;
+    const U128 f =
+        (U128{static_cast<std::uint64_t>(high) & kLow52} << 64) | static_cast<std::uint64_t>(low);
+    // The width above, and below: whole units (below 2^120) and whether a part of one is left.
     const U128 gw = (U128{g.hi} << 64) | g.lo;
     const int up_shift = 13 - static_cast<int>(h);
-    const int down_shift = up_shift + (bottom ? 1 : 0);
     const U128 half = gw >> up_shift;
     const bool half_part = (g.lo & ((std::uint64_t{1} << up_shift) - 1)) != 0;
-    const bool down_part = (g.lo & ((std::uint64_t{1} << down_shift) - 1)) != 0;
-    // floor(Xr) and floor(Xl) in those units.
-    const U128 r10 = x10 + half;
-    const std::uint64_t r2 = x2 + (r10 < half ? 1 : 0);
-    const U128 take = (gw >> down_shift) + (down_part ? 1 : 0);
-    const U128 l10 = x10 - take;
-    const std::uint64_t l2 = x2 - (x10 < take ? 1 : 0);
-
-    Fixed x = fixed_of(x2, static_cast<std::uint64_t>(x10 >> 64), x0, false);
-    Fixed upper = fixed_of(r2, static_cast<std::uint64_t>(r10 >> 64),
-                           static_cast<std::uint64_t>(r10), half_part);
-    Fixed lower = fixed_of(l2, static_cast<std::uint64_t>(l10 >> 64),
-                           static_cast<std::uint64_t>(l10), down_part);
+    const bool down_part = bottom ? (g.lo & ((std::uint64_t{2} << up_shift) - 1)) != 0 : half_part;
+    const U128 take = (bottom ? gw >> (up_shift + 1) : half) + (down_part ? 1 : 0);
+    // Xr = s + r / 2^116 and Xl = s - 16 + l / 2^116, floors in those units.
+    const U128 r = f + half;
+    const U128 l = f + (U128{1} << 120) - take;
+    std::int64_t up_dist = static_cast<std::int64_t>(r >> 116);         // floor(Xr) - s
+    std::int64_t down_dist = 16 - static_cast<std::int64_t>(l >> 116);  // s - floor(Xl)
+    // The 64-bit fractions, and what lies below them.
+    std::uint64_t x_frac = static_cast<std::uint64_t>(f >> 52);
+    bool x_rest = (static_cast<std::uint64_t>(low) & kLow52) != 0;
+    const auto r_frac = static_cast<std::uint64_t>(r >> 52);
+    auto l_frac = static_cast<std::uint64_t>(l >> 52);
+    bool l_rest = down_part || (static_cast<std::uint64_t>(l) & kLow52) != 0;
+    std::uint64_t s_add = 0;
     if (!g.exact) {
         if (k >= 1 && k <= 20) {
             // 2^q >= 16 is an integer, so the three are fractions with denominator 5^k, and one
             // that is no integer lies at least 5^-k > 68 * 2^-64 away from every integer: one
             // that comes closer is that integer.
-            const auto settle = [](Fixed &f) {
-                if (!near_integer(f.frac)) return;
-                if (f.frac > std::uint64_t{1} << 63) ++f.whole;
-                f.frac = 0;
-                f.rest = false;
-            };
-            settle(x);
-            settle(upper);
-            settle(lower);
-        } else if (near_integer(x.frac) || near_integer(upper.frac) || near_integer(lower.frac)) {
+            constexpr std::uint64_t kMid = std::uint64_t{1} << 63;
+            if (near_integer(x_frac)) {
+                if (x_frac > kMid) {
+                    s_add = 1;
+                    --up_dist;
+                    ++down_dist;
+                }
+                x_frac = 0;
+                x_rest = false;
+            }
+            if (near_integer(r_frac) && r_frac > kMid) ++up_dist;
+            if (near_integer(l_frac)) {
+                if (l_frac > kMid) --down_dist;
+                l_frac = 0;
+                l_rest = false;
+            }
+        } else if (near_integer(x_frac) || near_integer(r_frac) || near_integer(l_frac)) {
             return false;
         }
     }
 
     exp10 = k;
-    const U128 s = x.whole;
-    // The three integer parts lie within 8 of each other: their distances in 64 bits.
-    const auto s64 = static_cast<std::uint64_t>(s);
-    const auto up_dist = static_cast<std::int64_t>(static_cast<std::uint64_t>(upper.whole) - s64);
-    const auto down_dist = static_cast<std::int64_t>(s64 - static_cast<std::uint64_t>(lower.whole));
+    const bool lower_integer = l_frac == 0 && !l_rest;
     // Whether s + d >= Xl; s + d <= Xr holds for every d <= up_dist.
     const auto above_lower = [&](std::int64_t d) {
-        return d + down_dist > 0 || (d + down_dist == 0 && lower.integer());
+        return d + down_dist > 0 || (d + down_dist == 0 && lower_integer);
     };
-    // The largest multiple of 10 <= Xr is s + ten.
-    const auto s_mod10 =
-        static_cast<std::int64_t>((6 * static_cast<std::uint64_t>(s >> 64) + s64 % 10) % 10);
-    const std::int64_t ten = up_dist - (s_mod10 + up_dist) % 10;
-    if (s >= 10 && above_lower(ten)) {
-        digits = s + static_cast<U128>(ten);
+    // The largest multiple of 10 <= Xr is s + ten (s >= c >= 2^63, as the width is at least
+    // 1). s mod 10 comes from 2^64 = 6 (mod 10) and s < 2^68; v * 205 >> 11 is v / 10 for
+    // v < 1029.
+    const U128 base = s + s_add;
+    const auto s64 = static_cast<std::uint64_t>(base);
+    const auto v =
+        static_cast<std::uint32_t>(6 * static_cast<std::uint64_t>(base >> 64) + s64 % 10);
+    const std::int64_t last = v - 10 * ((v * 205) >> 11) + up_dist;  // floor(Xr) mod 10, or + 10
+    const std::int64_t ten = up_dist - (last >= 10 ? last - 10 : last);
+    if (above_lower(ten)) {
+        digits = base + static_cast<U128>(ten);
         return true;
     }
     // Round half to even on the digits of N (see shortest()): above the midpoint with s even
     // means up only from 1/2 + 10^-l on. Unless g is exact, X may lie up to 17 units below
     // its fraction and one above.
     constexpr std::uint64_t kMid = std::uint64_t{1} << 63;
-    if (!g.exact && x.frac - (kMid - 66) <= 132) return false;
+    if (!g.exact && x_frac - (kMid - 66) <= 132) return false;
     bool up;
-    if (x.frac < kMid) {
+    if (x_frac < kMid) {
         up = false;
     } else if ((s64 & 1u) != 0) {
         up = true;
-    } else if (x.frac == kMid && !x.rest) {
+    } else if (x_frac == kMid && !x_rest) {
         up = false;
     } else {
-        const std::int64_t l = digit_budget(64) + 3 + k - decimal_exponent_estimate(b);
-        if (l < 1 || l > 4) return false;  // not reached: 1 <= l <= 4
-        const std::uint64_t t = kHalfAndPow10[static_cast<std::size_t>(l)];
-        if (x.frac == t || (!g.exact && x.frac - (t - 66) <= 132)) return false;
-        up = x.frac > t;
+        const std::int64_t digits_after = digit_budget(64) + 3 + k - decimal_exponent_estimate(b);
+        if (digits_after < 1 || digits_after > 4) return false;  // not reached: 1 to 4
+        const std::uint64_t t = kHalfAndPow10[static_cast<std::size_t>(digits_after)];
+        if (x_frac == t || (!g.exact && x_frac - (t - 66) <= 132)) return false;
+        up = x_frac > t;
     }
     const bool up_inside = up_dist >= 1;
     const bool down_inside = above_lower(0);
     if (!up_inside && !down_inside) return false;  // not reached: one of them lies inside
-    digits = s + ((up ? up_inside : !down_inside) ? 1 : 0);
+    digits = base + ((up ? up_inside : !down_inside) ? 1 : 0);
     return true;
 }
 
@@ -993,45 +991,65 @@ inline void store_digits(char *out, std::uint64_t bytes) {
 // exponent below 1000 in magnitude), with its NUL, into kTextRoom bytes; returns the length.
 constexpr std::size_t kTextRoom = 64;
 
-std::size_t format_shortest(char *out, bool negative, U128 digits, std::int64_t exp10) {
+[[gnu::always_inline]] inline std::size_t format_shortest(char *out, bool negative, U128 digits,
+                                                          std::int64_t exp10) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     constexpr std::uint64_t kTen8 = 100000000;
     constexpr std::uint64_t kTen16 = kTen8 * kTen8;
-    // floor(d / 10^16) is floor((d >> 16) / 5^16), with d >> 16 < 2^64.
-    const std::uint64_t top = static_cast<std::uint64_t>(digits >> 16) / 152587890625u;
-    const std::uint64_t rest = static_cast<std::uint64_t>(digits) - top * kTen16;
-    const std::uint64_t block[3] = {digit_bytes(top), digit_bytes(rest / kTen8),
-                                    digit_bytes(rest % kTen8)};
-    int first = 0;
-    while (block[first] == 0) ++first;
-    const int lead = 8 * first + std::countr_zero(block[first]) / 8;
-    int last = 2;
-    while (block[last] == 0) --last;
-    const int end = 8 * last + 8 - std::countl_zero(block[last]) / 8;
-    // The digits, and room behind them for copying a fixed 24 bytes from any of them.
-    char text[48] = {};
-    for (int i = 0; i < 3; ++i) store_digits(text + 8 * i, block[i]);
-
+    // Blocks of eight digits, the first one nonzero.
+    std::uint64_t block[3];
+    int blocks = 1;
+    if (digits >= kTen16) {
+        // floor(d / 10^16) is floor((d >> 16) / 5^16), with d >> 16 < 2^64.
+        const std::uint64_t top = static_cast<std::uint64_t>(digits >> 16) / 152587890625u;
+        const std::uint64_t rest = static_cast<std::uint64_t>(digits) - top * kTen16;
+        block[0] = digit_bytes(top);
+        block[1] = digit_bytes(rest / kTen8);
+        block[2] = digit_bytes(rest % kTen8);
+        blocks = 3;
+    } else if (const auto d = static_cast<std::uint64_t>(digits); d >= kTen8) {
+        block[0] = digit_bytes(d / kTen8);
+        block[1] = digit_bytes(d % kTen8);
+        blocks = 2;
+    } else {
+        block[0] = digit_bytes(d);
+    }
+    // The digits from p + 1 on: the first block without its leading zeros, then the others
+    // whole, each store overwriting what the one before wrote past its digits.
     char *p = out;
     *p = '-';
     p += negative ? 1 : 0;
-    *p = text[lead];
+    const int skip = std::countr_zero(block[0]) & ~7;
+    store_digits(p + 1, block[0] >> skip);
+    int count = 8 - skip / 8;
+    for (int i = 1; i < blocks; ++i) {
+        store_digits(p + 1 + count, block[i]);
+        count += 8;
+    }
+    int last = blocks - 1;
+    while (block[last] == 0) --last;
+    const int significant = count - 8 * (blocks - 1 - last) - std::countl_zero(block[last]) / 8;
+    // The first digit, the point, the rest.
+    p[0] = p[1];
     p[1] = '.';
-    std::memcpy(p + 2, text + lead + 1, 16);
-    std::memcpy(p + 18, text + lead + 17, 8);
-    const int count = end - lead;
-    p += count > 1 ? count + 1 : 1;
+    p += significant > 1 ? significant + 1 : 1;
     *p++ = 'e';
-    const std::int64_t e = exp10 + 23 - lead;
+    const std::int64_t e = exp10 + count - 1;
     *p++ = e < 0 ? '-' : '+';
     auto mag = static_cast<std::uint32_t>(e < 0 ? -e : e);
     if (mag >= 100) {
         *p++ = static_cast<char>('0' + mag / 100);
         mag %= 100;
-        *p++ = static_cast<char>('0' + mag / 10);
-    } else if (mag >= 10) {
-        *p++ = static_cast<char>('0' + mag / 10);
+    } else if (mag < 10) {
+        *p++ = static_cast<char>('0' + mag);
+        *p = '\0';
+        return static_cast<std::size_t>(p - out);
     }
-    *p++ = static_cast<char>('0' + mag % 10);
+    std::memcpy(p, kPairs + 2 * mag, 2);
+    p += 2;
     *p = '\0';
     return static_cast<std::size_t>(p - out);
 }
