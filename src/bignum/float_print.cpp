@@ -27,7 +27,6 @@
 
 #include "base/alloc.h"
 #include "bignum/bigint.h"
-#include "bignum/digits.h"
 #include "bignum/float_core.h"
 #include "tvlr.h"
 
@@ -1064,6 +1063,7 @@ bool try_write(const tvl_float *f, bool negative, TextOut &out, int &result) {
     result = out.finish();
     return true;
 }
+
 }  // namespace fast
 
 // ---------------------------------------------------------------------------------------
