@@ -27,7 +27,6 @@
 
 #include "base/alloc.h"
 #include "bignum/bigint.h"
-#include "bignum/digits.h"
 #include "bignum/float_core.h"
 #include "tvlr.h"
 
@@ -800,38 +799,268 @@ bool shortest(std::uint64_t c, std::uint32_t p, std::int64_t b, Int &digits, std
     return true;
 }
 
-template <class Int>
-int write(Int digits, std::int64_t exp10, bool negative, TextOut &out) {
-    char buf[24];
-    char *const end = buf + sizeof buf;
-    char *p = nullptr;
-    if constexpr (std::is_same_v<Int, std::uint64_t>) {
-        p = ::tvl::digits::write_decimal_before(end, digits);
-    } else if ((digits >> 64) == 0) {
-        p = ::tvl::digits::write_decimal_before(end, static_cast<std::uint64_t>(digits));
-    } else {
-        // Below 2^68: the last 18 digits, then the rest; floor(d / 10^18) is
-        // floor((d >> 18) / 5^18) with d >> 18 < 2^50.
-        constexpr std::uint64_t kTen18 = 1000000000000000000;
-        const std::uint64_t top = static_cast<std::uint64_t>(digits >> 18) / 3814697265625;
-        p = ::tvl::digits::write_decimal_before(end,
-                                                static_cast<std::uint64_t>(digits) - top * kTen18);
-        while (p > end - 18) *--p = '0';
-        p = ::tvl::digits::write_decimal_before(p, top);
+// ---------------------------------------------------------------------------------------
+// Doubles at precision 64
+// ---------------------------------------------------------------------------------------
+//
+// A double held at precision 64 has c = m << 11 with 2^52 <= m < 2^53, and c is even, so both
+// interval ends read back. With k, g and h as above, X = c * 2^q * 10^-k = m * G / 2^(117 - h)
+// with G = 10^-k * 2^(127 - e2), the true value that g bounds from above. The half width of
+// the interval is X / (2c), a quarter of it below at the bottom of a binade. So in units of
+// 2^-116, with m' = m * 2^(h - 1) < 2^56,
+//   X = m' * G,   Xr = X + G / 2^(13 - h),   Xl = X - G / 2^(13 - h) (14 - h at the bottom),
+// and with g for G, X takes one 64x128-bit product, m' * g, below 2^184: its integer part s
+// is the bits from 116 up, its fraction f the 116 bits below. The ends differ from X by less
+// than 8, so f plus or minus the width in 128 bits gives their fractions and their integer
+// parts relative to s. Where g is exact, all this is exact, and the bits of g that the shift
+// drops say whether an end is an integer. Where it is not, each value is within 2^56 + 2 units
+// of the computed one (17 units of the 64-bit fraction); one whose 64-bit fraction lies within
+// 66 of an integer is that integer where k is small enough (below), and is left to the general
+// route elsewhere, as are the two comparisons with the fraction of X that fall within that
+// error.
+
+// Whether a fraction of 64 bits lies within 66 units of an integer.
+inline bool near_integer(std::uint64_t frac) {
+    return frac + 66 <= 131;
+}
+
+// floor(2^63 + 2^64 / 10^l) for l = 1..4: the fraction 1/2 + 10^-l in units of 2^-64.
+constexpr std::array<std::uint64_t, 5> kHalfAndPow10 = [] {
+    std::array<std::uint64_t, 5> t{};
+    std::uint64_t pow = 1;
+    for (std::size_t l = 1; l < t.size(); ++l) {
+        pow *= 10;
+        t[l] = (std::uint64_t{1} << 63) + ~std::uint64_t{0} / pow;  // 2^64 / 10^l is no integer
     }
-    const std::int64_t first = exp10 + (end - p) - 1;
-    char *last = end;
-    while (last[-1] == '0') --last;
-    return put_decimal(out, negative, p, static_cast<std::size_t>(last - p), first);
+    return t;
+}();
+
+// The shortest digits of m * 2^(b - 53) at precision 64 (2^52 <= m < 2^53), as shortest<U128>
+// gives them; false where this route cannot decide.
+[[gnu::always_inline]] inline bool shortest_of_double(std::uint64_t m, std::int64_t b, U128 &digits,
+                                                      std::int64_t &exp10) {
+    if (b < kMinExponent || b > kMaxExponent) return false;
+    const std::int64_t q = b - 64;
+    const std::uint64_t c = m << 11;
+    if (q <= 0 && q > -64 && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
+        digits = c >> -q;
+        exp10 = 0;
+        return true;
+    }
+    const bool bottom = m == std::uint64_t{1} << 52;
+    const std::int64_t k = bottom ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
+    const Pow10 &g = kPow10[static_cast<std::size_t>(-k - kMinPow)];
+    const std::int64_t h = q + 1 + g.log2;
+    if (h < 1 || h > 4) return false;  // not reached
+
+    // X = m' * g: s and f.
+    const std::uint64_t mh = m << (h - 1);
+    const U128 low = U128{g.lo} * mh;
+    const U128 high = U128{g.hi} * mh + (low >> 64);
+    const U128 s = high >> 52;
+    constexpr std::uint64_t kLow52 = (std::uint64_t{1} << 52) - 1;
+    const U128 f =
+        (U128{static_cast<std::uint64_t>(high) & kLow52} << 64) | static_cast<std::uint64_t>(low);
+    // The width above, and below: whole units (below 2^120) and whether a part of one is left.
+    const U128 gw = (U128{g.hi} << 64) | g.lo;
+    const int up_shift = 13 - static_cast<int>(h);
+    const U128 half = gw >> up_shift;
+    const bool half_part = (g.lo & ((std::uint64_t{1} << up_shift) - 1)) != 0;
+    const bool down_part = bottom ? (g.lo & ((std::uint64_t{2} << up_shift) - 1)) != 0 : half_part;
+    const U128 take = (bottom ? gw >> (up_shift + 1) : half) + (down_part ? 1 : 0);
+    // Xr = s + r / 2^116 and Xl = s - 16 + l / 2^116, floors in those units.
+    const U128 r = f + half;
+    const U128 l = f + (U128{1} << 120) - take;
+    std::int64_t up_dist = static_cast<std::int64_t>(r >> 116);         // floor(Xr) - s
+    std::int64_t down_dist = 16 - static_cast<std::int64_t>(l >> 116);  // s - floor(Xl)
+    // The 64-bit fractions, and what lies below them.
+    std::uint64_t x_frac = static_cast<std::uint64_t>(f >> 52);
+    bool x_rest = (static_cast<std::uint64_t>(low) & kLow52) != 0;
+    const auto r_frac = static_cast<std::uint64_t>(r >> 52);
+    auto l_frac = static_cast<std::uint64_t>(l >> 52);
+    bool l_rest = down_part || (static_cast<std::uint64_t>(l) & kLow52) != 0;
+    std::uint64_t s_add = 0;
+    if (!g.exact) {
+        if (k >= 1 && k <= 20) {
+            // 2^q >= 16 is an integer, so the three are fractions with denominator 5^k, and one
+            // that is no integer lies at least 5^-k > 68 * 2^-64 away from every integer: one
+            // that comes closer is that integer.
+            constexpr std::uint64_t kMid = std::uint64_t{1} << 63;
+            if (near_integer(x_frac)) {
+                if (x_frac > kMid) {
+                    s_add = 1;
+                    --up_dist;
+                    ++down_dist;
+                }
+                x_frac = 0;
+                x_rest = false;
+            }
+            if (near_integer(r_frac) && r_frac > kMid) ++up_dist;
+            if (near_integer(l_frac)) {
+                if (l_frac > kMid) --down_dist;
+                l_frac = 0;
+                l_rest = false;
+            }
+        } else if (near_integer(x_frac) || near_integer(r_frac) || near_integer(l_frac)) {
+            return false;
+        }
+    }
+
+    exp10 = k;
+    const bool lower_integer = l_frac == 0 && !l_rest;
+    // Whether s + d >= Xl; s + d <= Xr holds for every d <= up_dist.
+    const auto above_lower = [&](std::int64_t d) {
+        return d + down_dist > 0 || (d + down_dist == 0 && lower_integer);
+    };
+    // The largest multiple of 10 <= Xr is s + ten (s >= c >= 2^63, as the width is at least
+    // 1). s mod 10 comes from 2^64 = 6 (mod 10) and s < 2^68; v * 205 >> 11 is v / 10 for
+    // v < 1029.
+    const U128 base = s + s_add;
+    const auto s64 = static_cast<std::uint64_t>(base);
+    const auto v =
+        static_cast<std::uint32_t>(6 * static_cast<std::uint64_t>(base >> 64) + s64 % 10);
+    const std::int64_t last = v - 10 * ((v * 205) >> 11) + up_dist;  // floor(Xr) mod 10, or + 10
+    const std::int64_t ten = up_dist - (last >= 10 ? last - 10 : last);
+    if (above_lower(ten)) {
+        digits = base + static_cast<U128>(ten);
+        return true;
+    }
+    // Round half to even on the digits of N (see shortest()): above the midpoint with s even
+    // means up only from 1/2 + 10^-l on. Unless g is exact, X may lie up to 17 units below
+    // its fraction and one above.
+    constexpr std::uint64_t kMid = std::uint64_t{1} << 63;
+    if (!g.exact && x_frac - (kMid - 66) <= 132) return false;
+    bool up;
+    if (x_frac < kMid) {
+        up = false;
+    } else if ((s64 & 1u) != 0) {
+        up = true;
+    } else if (x_frac == kMid && !x_rest) {
+        up = false;
+    } else {
+        const std::int64_t digits_after = digit_budget(64) + 3 + k - decimal_exponent_estimate(b);
+        if (digits_after < 1 || digits_after > 4) return false;  // not reached: 1 to 4
+        const std::uint64_t t = kHalfAndPow10[static_cast<std::size_t>(digits_after)];
+        if (x_frac == t || (!g.exact && x_frac - (t - 66) <= 132)) return false;
+        up = x_frac > t;
+    }
+    const bool up_inside = up_dist >= 1;
+    const bool down_inside = above_lower(0);
+    if (!up_inside && !down_inside) return false;  // not reached: one of them lies inside
+    digits = base + ((up ? up_inside : !down_inside) ? 1 : 0);
+    return true;
+}
+
+// The shortest digits of c * 2^(b - p), p <= 64, by the first of the routes above that decides.
+bool shortest_digits(std::uint64_t c, std::uint32_t p, std::int64_t b, U128 &digits,
+                     std::int64_t &exp10) {
+    if (p <= 57) {
+        std::uint64_t d = 0;
+        if (!shortest<std::uint64_t>(c, p, b, d, exp10)) return false;
+        digits = d;
+        return true;
+    }
+    if (p == 64 && (c & 0x7FF) == 0 && shortest_of_double(c >> 11, b, digits, exp10)) return true;
+    return shortest<U128>(c, p, b, digits, exp10);
+}
+
+// ---------------------------------------------------------------------------------------
+// Text of the fast route
+// ---------------------------------------------------------------------------------------
+
+// The eight decimal digits of y < 10^8 as byte values 0..9, the first one in the lowest byte:
+// y splits into two halves of four digits, each of those into two of two digits, and each of
+// those into two digits, in the lanes of one word (x * 10486 >> 20 is x / 100 for x < 10^4,
+// x * 103 >> 10 is x / 10 for x < 100).
+inline std::uint64_t digit_bytes(std::uint64_t y) {
+    std::uint64_t x = (y / 10000) | (y % 10000) << 32;
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
+    x = hundreds | (x - 100 * hundreds) << 16;
+    const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
+    return tens | (x - 10 * tens) << 8;
+}
+
+inline void store_digits(char *out, std::uint64_t bytes) {
+    bytes |= 0x3030303030303030u;
+    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+    std::memcpy(out, &bytes, 8);
+}
+
+// d.ddd...e+x as put_decimal writes it, for digits * 10^exp10 (0 < digits < 10^24, the
+// exponent below 1000 in magnitude), with its NUL, into kTextRoom bytes; returns the length.
+constexpr std::size_t kTextRoom = 64;
+
+[[gnu::always_inline]] inline std::size_t format_shortest(char *out, bool negative, U128 digits,
+                                                          std::int64_t exp10) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    constexpr std::uint64_t kTen8 = 100000000;
+    constexpr std::uint64_t kTen16 = kTen8 * kTen8;
+    // Blocks of eight digits, the first one nonzero.
+    std::uint64_t block[3];
+    int blocks = 1;
+    if (digits >= kTen16) {
+        // floor(d / 10^16) is floor((d >> 16) / 5^16), with d >> 16 < 2^64.
+        const std::uint64_t top = static_cast<std::uint64_t>(digits >> 16) / 152587890625u;
+        const std::uint64_t rest = static_cast<std::uint64_t>(digits) - top * kTen16;
+        block[0] = digit_bytes(top);
+        block[1] = digit_bytes(rest / kTen8);
+        block[2] = digit_bytes(rest % kTen8);
+        blocks = 3;
+    } else if (const auto d = static_cast<std::uint64_t>(digits); d >= kTen8) {
+        block[0] = digit_bytes(d / kTen8);
+        block[1] = digit_bytes(d % kTen8);
+        blocks = 2;
+    } else {
+        block[0] = digit_bytes(d);
+    }
+    // The digits from p + 1 on: the first block without its leading zeros, then the others
+    // whole, each store overwriting what the one before wrote past its digits.
+    char *p = out;
+    *p = '-';
+    p += negative ? 1 : 0;
+    const int skip = std::countr_zero(block[0]) & ~7;
+    store_digits(p + 1, block[0] >> skip);
+    int count = 8 - skip / 8;
+    for (int i = 1; i < blocks; ++i) {
+        store_digits(p + 1 + count, block[i]);
+        count += 8;
+    }
+    int last = blocks - 1;
+    while (block[last] == 0) --last;
+    const int significant = count - 8 * (blocks - 1 - last) - std::countl_zero(block[last]) / 8;
+    // The first digit, the point, the rest.
+    p[0] = p[1];
+    p[1] = '.';
+    p += significant > 1 ? significant + 1 : 1;
+    *p++ = 'e';
+    const std::int64_t e = exp10 + count - 1;
+    *p++ = e < 0 ? '-' : '+';
+    auto mag = static_cast<std::uint32_t>(e < 0 ? -e : e);
+    if (mag >= 100) {
+        *p++ = static_cast<char>('0' + mag / 100);
+        mag %= 100;
+    } else if (mag < 10) {
+        *p++ = static_cast<char>('0' + mag);
+        *p = '\0';
+        return static_cast<std::size_t>(p - out);
+    }
+    std::memcpy(p, kPairs + 2 * mag, 2);
+    p += 2;
+    *p = '\0';
+    return static_cast<std::size_t>(p - out);
 }
 
 // Writes the shortest digits of f (precision up to 64) when the route decides them.
-template <class Int>
 bool try_write(const tvl_float *f, bool negative, TextOut &out, int &result) {
-    Int digits = 0;
+    U128 digits = 0;
     std::int64_t exp10 = 0;
-    if (!shortest<Int>(f->words[0], f->precision, f->exponent, digits, exp10)) return false;
-    result = write(digits, exp10, negative, out);
+    if (!shortest_digits(f->words[0], f->precision, f->exponent, digits, exp10)) return false;
+    char text[kTextRoom];
+    out.put(text, format_shortest(text, negative, digits, exp10));
+    result = out.finish();
     return true;
 }
 
@@ -861,10 +1090,7 @@ int float_to_text(const tvl_float *f, char *buf, std::size_t size, std::uint32_t
     if (base == 16) return write_hex(f, negative, out);
     if (route != Route::exact && f->precision <= fast::kMaxPrecision) {
         int n = 0;
-        if (f->precision <= 57 ? fast::try_write<std::uint64_t>(f, negative, out, n)
-                               : fast::try_write<U128>(f, negative, out, n)) {
-            return n;
-        }
+        if (fast::try_write(f, negative, out, n)) return n;
     }
     if (route == Route::fast) return kUndecided;
     return write_decimal_exact(f, negative, out);
@@ -878,6 +1104,56 @@ int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size) {
 
 int float_to_decimal_fast(const tvl_float *f, char *buf, std::size_t size) {
     return float_to_text(f, buf, size, 10, Route::fast);
+}
+
+int double_to_decimal(double x, std::uint32_t precision, char *out) {
+    static_assert(kDoubleTextRoom >= fast::kTextRoom);
+    if (precision < 1 || precision > 64) return kUndecided;
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const bool negative = (bits >> 63) != 0;
+    const auto biased = static_cast<std::int64_t>((bits >> 52) & 0x7FF);
+    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+    const char *special = nullptr;
+    if (biased == 0x7FF) {
+        special = m != 0 ? "nan" : negative ? "-inf" : "inf";
+    } else if (biased == 0 && m == 0) {
+        special = negative ? "-0.0" : "0.0";
+    }
+    if (special != nullptr) {
+        const std::size_t n = std::strlen(special);
+        std::memcpy(out, special, n + 1);
+        return static_cast<int>(n);
+    }
+    // |x| = m * 2^(b - 53) with 2^52 <= m < 2^53; a subnormal is normalised. Below 53 bits m
+    // is rounded to nearest, ties to even, as tvl_float_from_double stores it.
+    std::int64_t b = biased - 1022;
+    if (biased != 0) {
+        m |= std::uint64_t{1} << 52;
+    } else {
+        const int t = std::countl_zero(m) - 11;
+        m <<= t;
+        b = -1021 - t;
+    }
+    std::uint64_t c = m << (precision >= 53 ? precision - 53 : 0);
+    if (precision < 53) {
+        const std::uint32_t k = 53 - precision;
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        const std::uint64_t rest = m & ((half << 1) - 1);
+        c = m >> k;
+        if (rest > half || (rest == half && (c & 1u) != 0)) ++c;
+        if (c >> precision != 0) {
+            c >>= 1;
+            ++b;
+        }
+    }
+    U128 digits = 0;
+    std::int64_t exp10 = 0;
+    if (precision == 64 ? !fast::shortest_of_double(m, b, digits, exp10) &&
+                              !fast::shortest<U128>(c, precision, b, digits, exp10)
+                        : !fast::shortest_digits(c, precision, b, digits, exp10)) {
+        return kUndecided;
+    }
+    return static_cast<int>(fast::format_shortest(out, negative, digits, exp10));
 }
 
 }  // namespace tvl::flt

@@ -54,4 +54,10 @@ int float_to_decimal_exact(const tvl_float *f, char *buf, std::size_t size);
 int float_to_decimal_fast(const tvl_float *f, char *buf, std::size_t size);
 inline constexpr int kUndecided = -2;
 
+// The text that tvl_float_to_str writes for x held at `precision` bits (1 to 64) as
+// tvl_float_from_double stores it, with its NUL, into out (kDoubleTextRoom bytes); returns its
+// length, or kUndecided where only the routes of the big float can decide.
+inline constexpr std::size_t kDoubleTextRoom = 64;
+int double_to_decimal(double x, std::uint32_t precision, char *out);
+
 }  // namespace tvl::flt

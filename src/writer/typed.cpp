@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/alloc.h"
+#include "bignum/float_print.h"
 #include "core/annotation.h"
 #include "core/number_text.h"
 #include "writer/pieces.h"
@@ -257,15 +258,20 @@ bool write_double(tvlr_writer *w, const char *name, uint32_t type, unsigned bits
     const bool width_ok =
         bits == 0 || bits == 16 || bits == 32 || bits == 64 || bits == 128 || bits == 256;
     // The text first: it changes nothing in the writer, and the direct path needs it.
-    char text[64];
+    char text[flt::kDoubleTextRoom];
     int n = -1;
     if (width_ok) {
         const bool narrow = bits == 16 || bits == 32;
-        uint64_t word = 0;
-        tvl_float f;
-        tvl_float_init_buf(&f, narrow ? bits : 64, &word, 1);
+        const uint32_t precision = narrow ? bits : 64;
         const double x = narrow ? static_cast<double>(static_cast<float>(v)) : v;
-        n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
+        n = flt::double_to_decimal(x, precision, text);
+        if (n == flt::kUndecided) {
+            // The few values that only the big float's routes decide.
+            uint64_t word = 0;
+            tvl_float f;
+            tvl_float_init_buf(&f, precision, &word, 1);
+            n = tvl_float_from_double(&f, x) ? tvl_float_to_str(&f, text, sizeof text, 10) : -1;
+        }
     }
     const auto base = static_cast<uint32_t>(fraction);
     // Under float the value check has nothing to find in the printer's text: a decimal number

@@ -108,6 +108,10 @@ TEST(TypedWriter, ExactOutputAndRefusals) {
          ".f=<float_fix:32,q16>1.5e+0;", ".f = <float_fix:32,q16> 1.5e+0;\n", 0},
         {[](tvlr_writer *w) { return tvlr_write_float_fix(w, "f", 32, 0, 1.5); },
          ".f=<float_fix:32>1.5e+0;", ".f = <float_fix:32> 1.5e+0;\n", 0},
+        // A value that only the big float's routes print (its scaled value is an integer).
+        {[](tvlr_writer *w) { return tvlr_write_float(w, "f", 64, 0x1.0f0cf064dd592p+133); },
+         ".f=<float:64>1.152921504606846976e+40;", ".f = <float:64> 1.152921504606846976e+40;\n",
+         0},
         {[&](tvlr_writer *w) { return tvlr_write_tvli(w, "i", big.integer("-255", 10), 0, 16); },
          ".i=<sint:_16>\"-ff\";", ".i = <sint:_16> \"-ff\";\n", 0},
         {[&](tvlr_writer *w) { return tvlr_write_tvli(w, "i", big.integer("255", 10), 0, 10); },
