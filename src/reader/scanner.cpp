@@ -444,6 +444,17 @@ inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
     const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(in));
     return static_cast<unsigned>(__builtin_ctz(~mask));  // bit 16 and up of ~mask are set
 }
+
+// Bit i set when byte i of the 32 bytes at p is an ASCII digit (the range test above).
+inline uint64_t digit_bits32(const uint8_t *p) {
+    const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
+    const __m128i bound = _mm_set1_epi8(static_cast<char>(10 - 128));
+    const auto digits = [&](const uint8_t *q) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(_mm_add_epi8(v, shift), bound)));
+    };
+    return digits(p) | uint64_t{digits(p + 16)} << 16;
+}
 #endif
 
 // ---------------------------------------------------------------------------
@@ -906,24 +917,27 @@ class FastScan {
 
     // `}` at p_ where a member may start: the struct closes (its struct_end event after the
     // enclosing array context is back, with delivery), then the separator or bracket after it.
+    // The `}` of enclosing structs that follow at once (after one space or none) close here too.
     [[gnu::noinline]] Next close_struct() {
-        if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
-        --r_->struct_depth;
-        close_struct_level(r_);
-        if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
-            r_->state = state_;
-            return taken_if(refused('}'));
-        }
-        state_ = S_after_struct;
-        if (++p_ == limit_) return Next::done;
-        if (r_->token_kind != TK_nothing) return end_of_value(*p_);
-        // Mostly the `;` that ends the member: taken here.
-        if (*p_ == ';' && plain_terminate<false>(r_)) {
+        for (;;) {
+            if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
+            --r_->struct_depth;
+            close_struct_level(r_);
+            if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
+                r_->state = state_;
+                return taken_if(refused('}'));
+            }
+            state_ = S_after_struct;
+            if (++p_ == limit_) return Next::done;
+            if (r_->token_kind != TK_nothing) return end_of_value(*p_);
+            // Mostly the `;` that ends the member: taken here.
+            if (*p_ != ';' || !plain_terminate<false>(r_)) return end_of_closed_value(*p_);
             state_ = S_after_member;
-            ++p_;
-            return Next::more;
+            const uint8_t *next = ++p_;
+            if (next < limit_ && *next == ' ') ++next;
+            if (next == limit_ || *next != '}') return Next::more;
+            p_ = next;
         }
-        return end_of_closed_value(*p_);
     }
 
     // The run of `[` at p_. In a read without event delivery each opens its array here; one that
@@ -1107,26 +1121,82 @@ class FastScan {
         }
     }
 
-    Next number_once() {
-        const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
-        if (digits == limit_ || *digits < '0' || *digits > '9') return Next::done;
-        const uint8_t *end = ascii_run(digits, Run::number);
-        uint32_t state = end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
-        const bool point = end < limit_ && *end == '.';
-        if (point) {
-            const uint8_t *fraction = end + 1;
-            end = ascii_run(fraction, Run::number);
-            state = end == fraction ? S_after_point : S_fraction;
+    // Where a number's parts end: its integer digits at int_end, the whole number at end.
+    struct NumberShape {
+        const uint8_t *int_end;
+        const uint8_t *end;
+        bool point;
+        bool exponent;
+    };
+
+    // The number at p_: a sign, integer digits, a point with fraction digits and an exponent,
+    // as far as they go. False where no digit follows the sign or the exponent mark (and its
+    // sign). An end at limit_ or past it means the number is not whole before the limit.
+    bool number_shape(NumberShape &s) const {
+        const size_t sign = *p_ == '-';
+        s.point = s.exponent = false;
+#if defined(__SSE2__)
+        if (end_ - p_ >= 32) {
+            // The parts from one mask of the digits among the 32 bytes at p_. The bits from 32 on
+            // are set and end every run there; a part that runs to the 32nd byte is left to the
+            // byte-wise scan below.
+            const uint64_t other = ~digit_bits32(p_);
+            if (other >> sign & 1) return false;
+            size_t e = sign + static_cast<size_t>(__builtin_ctzll(other >> sign));
+            if (e == 32) goto bytewise;
+            s.int_end = p_ + e;
+            if (p_[e] == '.') {
+                s.point = true;
+                ++e;
+                e += static_cast<size_t>(__builtin_ctzll(other >> e));
+                if (e == 32) goto bytewise;
+            }
+            if ((p_[e] | 0x20) == 'e') {
+                s.exponent = true;
+                size_t from = e + 1;
+                if (from < 32 && (p_[from] == '+' || p_[from] == '-')) ++from;
+                e = from + static_cast<size_t>(__builtin_ctzll(other >> from));
+                if (e >= 32) goto bytewise;
+                if (e == from) return false;
+            }
+            s.end = p_ + e;
+            return true;
         }
-        const bool exponent = end < limit_ && (*end | 0x20) == 'e';
-        if (exponent) {
+    bytewise:
+        s.point = s.exponent = false;
+#endif
+        const uint8_t *digits = p_ + sign;
+        if (digits == limit_ || *digits < '0' || *digits > '9') return false;
+        const uint8_t *end = ascii_run(digits, Run::number);
+        s.int_end = end;
+        if (end < limit_ && *end == '.') {
+            s.point = true;
+            end = ascii_run(end + 1, Run::number);
+        }
+        if (end < limit_ && (*end | 0x20) == 'e') {
+            s.exponent = true;
             const uint8_t *digits_from = end + 1;
             if (digits_from < limit_ && (*digits_from == '+' || *digits_from == '-')) ++digits_from;
             end = ascii_run(digits_from, Run::number);
-            if (end == digits_from) return Next::done;
-            state = S_exponent;
+            if (end == digits_from) return false;
         }
-        if (end == limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
+        s.end = end;
+        return true;
+    }
+
+    // The state the table is in after the number of the shape.
+    uint32_t number_state(const NumberShape &s) const {
+        if (s.exponent) return S_exponent;
+        if (s.point) return s.end == s.int_end + 1 ? S_after_point : S_fraction;
+        const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
+        return s.int_end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
+    }
+
+    Next number_once() {
+        NumberShape s;
+        if (!number_shape(s)) return Next::done;
+        const uint8_t *const end = s.end;
+        if (end >= limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;
         const uint8_t *unit_end = nullptr;
         if (!ends_value(*end) && !(unit_end = unit_suffix(end))) return Next::done;
@@ -1135,14 +1205,14 @@ class FastScan {
             const uint8_t *from = p_;
             p_ = end;
             const bool floating =
-                point || exponent || r_->has_point || r_->has_exponent || r_->is_special;
+                s.point || s.exponent || r_->has_point || r_->has_exponent || r_->is_special;
             if (complete_in_line(*end, added_number_key(floating, *from == '-'))) return Next::more;
             p_ = from;
         }
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
-        if (point) r_->has_point = true;
-        if (exponent) r_->has_exponent = true;
-        take_token(p_, end, state);
+        if (s.point) r_->has_point = true;
+        if (s.exponent) r_->has_exponent = true;
+        take_token(p_, end, number_state(s));
         if (!unit_end) return end_of_plain_value(*end);
         // The unit after one space, up to the `;` that completes the value with it.
         const auto unit_len = static_cast<size_t>(unit_end - end - 1);

@@ -302,7 +302,18 @@ TEST(ReferencePath, Statements) {
         const std::string &u = units[pick(units.size())];
         return u.empty() ? std::string(254 + pick(3), 'm') : u;
     };
-    std::function<std::string(int)> value = [&](int depth) -> std::string {
+    std::function<std::string(int)> value, structure;
+    // Structs, a third of their members structs again (up to five deep), closed one after
+    // another.
+    structure = [&](int depth) -> std::string {
+        std::string st = "{";
+        for (size_t k = pick(3); k > 0; --k)
+            st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
+                  (pick(4) ? " = " : "=") +
+                  (pick(3) || depth > 2 ? value(depth + 1) : structure(depth + 1)) + ";";
+        return st + breaks[pick(5)] + (pick(6) ? "}" : "} ");
+    };
+    value = [&](int depth) -> std::string {
         if (pick(6) == 0) return annotation() + value(depth + 1);
         if (pick(12) == 0) {
             const size_t n = pick(7) + 1;
@@ -310,10 +321,16 @@ TEST(ReferencePath, Statements) {
             return std::string(n, '[') + value(depth + 1) + std::string(pick(3) ? n : pick(n), ']');
         }
         switch (pick(depth > 2 ? 4 : 6)) {
-            case 0:
-                return (pick(3) == 0 ? "-" : "") + word("0123456789", 6) +
-                       (pick(2) ? "." + word("0123456789", 4).substr(pick(2)) : "") +
-                       (pick(8) == 0 ? "e5" : "") + (pick(3) == 0 ? " " + unit() : "");
+            case 0: {
+                // Digit runs long enough to cross 16 and 32 bytes; exponents with or without a
+                // sign, some without digits.
+                std::string exponent(1, "eE"[pick(2)]);
+                if (pick(3) == 0) exponent += "+-"[pick(2)];
+                if (pick(3)) exponent += word("0123456789", 3);
+                return (pick(3) == 0 ? "-" : "") + word("0123456789", pick(4) ? 6 : 24) +
+                       (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
+                       (pick(4) == 0 ? exponent : "") + (pick(3) == 0 ? " " + unit() : "");
+            }
             case 1: {
                 std::string text = word("ab c~{};,", 8).substr(pick(2));
                 if (pick(4) == 0) text.insert(pick(text.size() + 1), 1, "\"\\\xC3\t"[pick(4)]);
@@ -329,13 +346,8 @@ TEST(ReferencePath, Statements) {
                     a += value(depth + 1) + (k > 1 ? seps[pick(seps.size())] : "");
                 return a + "]";
             }
-            default: {
-                std::string st = "{";
-                for (size_t k = pick(3); k > 0; --k)
-                    st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
-                          (pick(4) ? " = " : "=") + value(depth + 1) + ";";
-                return st + breaks[pick(3)] + (pick(6) ? "}" : "} ");
-            }
+            default:
+                return structure(depth);
         }
     };
     std::vector<std::string> docs;
@@ -351,6 +363,9 @@ TEST(ReferencePath, Statements) {
         if (i % 3 == 0) doc = ".a = 1;" + std::string(85 + pick(16), ' ') + doc;
         for (size_t k = pick(3); k > 0 && !doc.empty(); --k)
             doc[pick(doc.size())] = ";,]}. \"\n[</>"[pick(12)];
+        // A refused byte at the end, whose report shows the line and column that the whole
+        // document led to, or spaces that the last tokens are scanned in bulk before.
+        doc += i % 2 ? " !" : std::string(pick(40), ' ');
         docs.push_back(doc);
     }
     expect_agreement(docs);
