@@ -1113,9 +1113,24 @@ class FastScan {
     // `-`, integer digits, a point with fraction digits and an exponent.
     Next number() {
         for (;;) {
-            const Next next = number_once();
-            // The next element straight away, while plain numbers follow `,`.
-            if (next != Next::more || state_ != S_after_comma) return next;
+            Next next = number_once();
+            if (next != Next::more) return next;
+            if (state_ == S_after_array) {
+                // The `,` and `[` before the next array of numbers (rows of a matrix of numbers):
+                // `,` as end_of_closed_value takes it, `[` as open_arrays.
+                if (p_ == limit_ || *p_ != ',' || r_->token_kind != TK_nothing ||
+                    !plain_element_sep<false>(r_))
+                    return next;
+                state_ = S_after_comma;
+                if (++p_ < limit_ && *p_ == ' ') ++p_;
+                if (p_ == limit_ || *p_ != '[') return next;
+                next = open_arrays();
+                // A refused `[` may have led to recovery.
+                if (next != Next::more || state_ != S_array_open) return next;
+            } else if (state_ != S_after_comma) {
+                return next;
+            }
+            // The next element straight away, while plain numbers follow `,` or `[`.
             if (p_ < limit_ && *p_ == ' ') ++p_;
             if (p_ == limit_ || (*p_ != '-' && (*p_ < '0' || *p_ > '9'))) return next;
         }

@@ -302,6 +302,16 @@ TEST(ReferencePath, Statements) {
         const std::string &u = units[pick(units.size())];
         return u.empty() ? std::string(254 + pick(3), 'm') : u;
     };
+    // Digit runs long enough to cross 16 and 32 bytes; exponents with or without a sign, some
+    // without digits.
+    const auto number = [&] {
+        std::string exponent(1, "eE"[pick(2)]);
+        if (pick(3) == 0) exponent += "+-"[pick(2)];
+        if (pick(3)) exponent += word("0123456789", 3);
+        return (pick(3) == 0 ? "-" : "") + word("0123456789", pick(4) ? 6 : 24) +
+               (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
+               (pick(4) == 0 ? exponent : "");
+    };
     std::function<std::string(int)> value, structure;
     // Structs, a third of their members structs again (up to five deep), closed one after
     // another.
@@ -321,16 +331,8 @@ TEST(ReferencePath, Statements) {
             return std::string(n, '[') + value(depth + 1) + std::string(pick(3) ? n : pick(n), ']');
         }
         switch (pick(depth > 2 ? 4 : 6)) {
-            case 0: {
-                // Digit runs long enough to cross 16 and 32 bytes; exponents with or without a
-                // sign, some without digits.
-                std::string exponent(1, "eE"[pick(2)]);
-                if (pick(3) == 0) exponent += "+-"[pick(2)];
-                if (pick(3)) exponent += word("0123456789", 3);
-                return (pick(3) == 0 ? "-" : "") + word("0123456789", pick(4) ? 6 : 24) +
-                       (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
-                       (pick(4) == 0 ? exponent : "") + (pick(3) == 0 ? " " + unit() : "");
-            }
+            case 0:
+                return number() + (pick(3) == 0 ? " " + unit() : "");
             case 1: {
                 std::string text = word("ab c~{};,", 8).substr(pick(2));
                 if (pick(4) == 0) text.insert(pick(text.size() + 1), 1, "\"\\\xC3\t"[pick(4)]);
@@ -342,8 +344,11 @@ TEST(ReferencePath, Statements) {
                 return word("abz_-+9\xC3", 6);
             case 4: {
                 std::string a = "[";
+                // A third of the elements pairs of numbers: the rows of a matrix.
                 for (size_t k = pick(6); k > 0; --k)
-                    a += value(depth + 1) + (k > 1 ? seps[pick(seps.size())] : "");
+                    a += (pick(3) ? value(depth + 1)
+                                  : "[" + number() + seps[pick(seps.size())] + number() + "]") +
+                         (k > 1 ? seps[pick(seps.size())] : "");
                 return a + "]";
             }
             default:
@@ -364,8 +369,8 @@ TEST(ReferencePath, Statements) {
         for (size_t k = pick(3); k > 0 && !doc.empty(); --k)
             doc[pick(doc.size())] = ";,]}. \"\n[</>"[pick(12)];
         // A refused byte at the end, whose report shows the line and column that the whole
-        // document led to, or spaces that the last tokens are scanned in bulk before.
-        doc += i % 2 ? " !" : std::string(pick(40), ' ');
+        // document led to, after spaces that let the last tokens be scanned in bulk.
+        doc += std::string(pick(40), ' ') + " !";
         docs.push_back(doc);
     }
     expect_agreement(docs);
