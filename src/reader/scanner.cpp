@@ -768,19 +768,26 @@ class FastScan {
     // reaches the end of the chunk or a limit) ends the statement path in a state the general
     // path resumes from. False ends the read.
     bool statements() {
+        Next next;
         for (;;) {
-            Next next;
             switch (state_) {
                 case S_before_member:
                 case S_struct_open:
                 case S_after_member:
+                take_member:
                     next = member();
+                    // Mostly the value after `=`: taken straight on.
+                    if (next == Next::more && state_ == S_value) goto take_value;
                     break;
                 case S_value:
                 case S_array_open:
                 case S_after_comma:
                 case S_after_annotation:
+                take_value:
                     next = value();
+                    // Mostly the member after the `;` or `{` that ended it: taken straight on.
+                    if (next == Next::more && (state_ == S_after_member || state_ == S_struct_open))
+                        goto take_member;
                     break;
                 case S_after_slash:
                     // The next row: only its opening bracket.
