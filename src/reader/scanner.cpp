@@ -898,10 +898,10 @@ class FastScan {
         const bool element = state_ == S_array_open || state_ == S_after_comma;
         if (b == '-' || (b >= '0' && b <= '9')) return number();
         if (b == '"') return string(element);
-        if (ascii_name_start(b)) return symbol();
-        if (b == '[') return open_arrays();
-        if (b == ']' && element) return end_without_element();
         if (b == '{') return open_struct();
+        if (b == '[') return open_arrays();
+        if (ascii_name_start(b)) return symbol();
+        if (b == ']' && element) return end_without_element();
         if (b == '<' && state_ != S_after_annotation) return annotation();
         return Next::done;
     }
