@@ -398,6 +398,29 @@ inline bool plain_ascii8(const uint8_t *p) {
     return plain_ascii_word(v);
 }
 
+// The end of the run of whole, valid characters of two to four bytes from q, before end; their
+// continuation bytes are added to `continuations`. Characters of two bytes, and of three with a
+// lead other than E0 and ED (whose second byte has a narrower range), are checked inline.
+inline const uint8_t *character_run(const uint8_t *q, const uint8_t *end, uint64_t &continuations) {
+    const auto continuation = [](uint8_t b) { return (b & 0xC0) == 0x80; };
+    while (q < end && *q >= 0x80) {
+        const uint8_t b = *q;
+        size_t n;
+        if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - q >= 3 && continuation(q[1]) &&
+            continuation(q[2])) {
+            n = 3;
+        } else if (b >= 0xC2 && b <= 0xDF && end - q >= 2 && continuation(q[1])) {
+            n = 2;
+        } else {
+            n = utf8_char_length(q, static_cast<size_t>(end - q));
+            if (n == 0) break;
+        }
+        q += n;
+        continuations += n - 1;
+    }
+    return q;
+}
+
 // The count of plain ASCII string-run bytes at the start of [p, end): sixteen bytes at a time
 // where SSE2 is there (on every x86-64), then eight at a time with the word test.
 inline size_t plain_ascii_prefix(const uint8_t *p, const uint8_t *end) {
@@ -1402,10 +1425,9 @@ class FastScan {
                 if (!has_class(b, kStringRunByte)) break;
                 ++q;
             } else {
-                const size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
-                if (n == 0) break;
-                q += n;
-                continuations += n - 1;
+                const uint8_t *after = character_run(q, end, continuations);
+                if (after == q) break;
+                q = after;
             }
         }
         const size_t n = static_cast<size_t>(q - p_);

@@ -263,6 +263,33 @@ TEST(ReferencePath, LongRuns) {
     expect_agreement(docs);
 }
 
+// Strings of characters of two to four bytes among broken ones: lead bytes from every range and
+// its edges, followed mostly by the right count of continuation bytes, and now and then by too
+// few or by bytes just outside the range allowed after the lead.
+TEST(ReferencePath, Characters) {
+    std::mt19937 rng(1210);
+    const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    const std::string leads = "\x80\xBF\xC0\xC1\xC2\xDF\xE0\xE1\xEC\xED\xEE\xEF\xF0\xF3\xF4\xF5";
+    const std::string edges = "\x7F\x80\x8F\x90\x9F\xA0\xBF\xC0";
+    std::vector<std::string> docs;
+    for (int i = 0; i < 80; ++i) {
+        std::string doc;
+        for (int m = 0; m < 4; ++m) {
+            std::string s;
+            for (size_t k = pick(12); k > 0; --k) {
+                const auto lead = static_cast<uint8_t>(leads[pick(leads.size())]);
+                s += pick(4) ? static_cast<char>(lead) : "a "[pick(2)];
+                const size_t expected = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+                for (size_t c = pick(5) ? expected : pick(4); c > 0; --c)
+                    s += pick(6) ? static_cast<char>(0x80 + pick(64)) : edges[pick(edges.size())];
+            }
+            doc += ".s = \"" + s + "\";" + std::string(pick(3), ' ');
+        }
+        docs.push_back(doc + std::string(pick(40), ' ') + " !");
+    }
+    expect_agreement(docs);
+}
+
 // The shapes that the scanner takes a statement at a time: members with one space or none
 // around `=`, numbers (some with a unit suffix), plain strings and symbols of lengths on both
 // sides of the limits, arrays (nested, with rows, item and depth limits) and structs (empty or
