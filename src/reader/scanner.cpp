@@ -1291,8 +1291,14 @@ class FastScan {
         if (p_ < limit_) string_run();
         if (p_ == limit_ || *p_ != '"') return Next::done;
         state_ = S_after_string;
-        ++p_;
-        return p_ < limit_ ? end_of_plain_value(*p_) : Next::done;
+        if (++p_ == limit_) return Next::done;
+        // Mostly the `;` that ends a member: completed here.
+        if (*p_ == ';' && completes_in_line() && plain_terminate<true>(r_)) {
+            state_ = S_after_member;
+            ++p_;
+            return Next::more;
+        }
+        return end_of_plain_value(*p_);
     }
 
     // A symbol (the words null, true, false among them), then its separator.
