@@ -1307,6 +1307,12 @@ class FastScan {
         if (end == limit_ || !ends_value(*end) ||
             static_cast<uint64_t>(end - p_) > r_->max_symbol_len)
             return Next::done;
+        // Mostly the `;` that ends a member: completed here, where the text is not needed.
+        if (*end == ';' && completes_in_line() && plain_terminate<true>(r_)) {
+            state_ = S_after_member;
+            p_ = end + 1;
+            return Next::more;
+        }
         r_->token_kind = TK_symbol;
         r_->text_len = 0;
         take_token(p_, end, S_symbol);
