@@ -401,7 +401,8 @@ inline bool plain_ascii8(const uint8_t *p) {
 // The end of the run of whole, valid characters of two to four bytes from q, before end; their
 // continuation bytes are added to `continuations`. Characters of two bytes, and of three with a
 // lead other than E0 and ED (whose second byte has a narrower range), are checked inline.
-inline const uint8_t *character_run(const uint8_t *q, const uint8_t *end, uint64_t &continuations) {
+[[gnu::noinline]] const uint8_t *character_run(const uint8_t *q, const uint8_t *end,
+                                              uint64_t &continuations) {
     const auto continuation = [](uint8_t b) { return (b & 0xC0) == 0x80; };
     while (q < end && *q >= 0x80) {
         const uint8_t b = *q;
@@ -1288,7 +1289,7 @@ class FastScan {
         r_->token_kind = element || r_->in_array ? TK_array_string : TK_string;
         state_ = S_string_opened;
         ++p_;
-        if (p_ < limit_) string_run();
+        if (p_ < limit_) string_run_call();
         if (p_ == limit_ || *p_ != '"') return Next::done;
         state_ = S_after_string;
         if (++p_ == limit_) return Next::done;
@@ -1422,7 +1423,7 @@ class FastScan {
 
     // Appends the following plain string bytes (and complete, valid multi-byte characters) to
     // the text, within the string limit.
-    void string_run() {
+    [[gnu::always_inline]] void string_run() {
         if (!has_class(*p_, kStringRunByte) || r_->text_len >= r_->max_string_len) return;
         const uint8_t *end = limit_;
         const uint32_t room = r_->max_string_len - r_->text_len;
@@ -1450,6 +1451,10 @@ class FastScan {
         p_ = q;
         state_ = S_string;
     }
+
+    // The string run as a call for the statement path, whose code stays smaller without it; the
+    // loop in run() has it inline.
+    [[gnu::noinline]] void string_run_call() { string_run(); }
 
     tvlr_reader *const r_;
     const uint8_t *const start_;
