@@ -400,7 +400,8 @@ inline bool plain_ascii8(const uint8_t *p) {
 
 // The end of the run of whole, valid characters of two to four bytes from q, before end; their
 // continuation bytes are added to `continuations`. Characters of two bytes, and of three with a
-// lead other than E0 and ED (whose second byte has a narrower range), are checked inline.
+// lead other than E0 and ED (whose second byte has a narrower range), are checked here with one
+// test per byte; the others by the general character test.
 [[gnu::noinline]] const uint8_t *character_run(const uint8_t *q, const uint8_t *end,
                                               uint64_t &continuations) {
     const auto continuation = [](uint8_t b) { return (b & 0xC0) == 0x80; };
