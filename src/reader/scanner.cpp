@@ -891,9 +891,12 @@ class FastScan {
         }
         spaces();
         if (p_ == limit_) return Next::done;
-        if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
-        if (*p_ == '}') return state_ == S_before_member ? Next::done : close_struct();
-        if (*p_ != '.' || p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
+        if (*p_ != '.') {
+            if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
+            if (*p_ == '}') return state_ == S_before_member ? Next::done : close_struct();
+            return Next::done;
+        }
+        if (p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
         const uint8_t *end = ascii_run(p_ + 1, Run::name);
         const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
         const auto len = static_cast<uint32_t>(end - p_ - 1);
