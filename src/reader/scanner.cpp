@@ -1318,6 +1318,22 @@ class FastScan {
             p_ = end + 1;
             return Next::more;
         }
+        return symbol_end(end);
+    }
+
+    // The symbol at p_ that ends at `end` with `,`, `]` or a `;` not completed above. A plain
+    // symbol is completed here without its text, which is needed for nothing but the type that
+    // a word of yes or no adds (bool).
+    [[gnu::noinline]] Next symbol_end(const uint8_t *end) {
+        if (completes_in_line()) {
+            const Word word = symbol_word(p_, static_cast<uint32_t>(end - p_));
+            const uint64_t key =
+                word == Word::yes || word == Word::no ? added_key(TVLR_TYPE_BOOL, 0) : 0;
+            const uint8_t *from = p_;
+            p_ = end;
+            if (complete_in_line(*end, *end == ';' ? 0 : key)) return Next::more;
+            p_ = from;
+        }
         r_->token_kind = TK_symbol;
         r_->text_len = 0;
         take_token(p_, end, S_symbol);
