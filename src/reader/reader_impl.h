@@ -380,11 +380,12 @@ inline void clear_type_in_force(tvlr_reader *r) {
 // The symbols that are words of the notation.
 enum class Word { other, null, yes, no };
 
-inline Word symbol_word(const tvlr_reader *r) {
-    const auto is = [r](const char *word, uint32_t len) {
-        return r->text_len == len && std::memcmp(r->text, word, len) == 0;
+// The word that the symbol text[0, len) is.
+inline Word symbol_word(const uint8_t *text, uint32_t len) {
+    const auto is = [text, len](const char *word, uint32_t word_len) {
+        return len == word_len && std::memcmp(text, word, word_len) == 0;
     };
-    switch (r->text_len) {
+    switch (len) {
         case 2:
             return is("on", 2) ? Word::yes : Word::other;
         case 3:
@@ -396,6 +397,10 @@ inline Word symbol_word(const tvlr_reader *r) {
         default:
             return Word::other;
     }
+}
+
+inline Word symbol_word(const tvlr_reader *r) {
+    return symbol_word(r->text, r->text_len);
 }
 
 // Empties the token buffers: nothing is pending.

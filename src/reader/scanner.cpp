@@ -398,6 +398,31 @@ inline bool plain_ascii8(const uint8_t *p) {
     return plain_ascii_word(v);
 }
 
+// The end of the run of whole, valid characters of two to four bytes from q, before end; their
+// continuation bytes are added to `continuations`. Characters of two bytes, and of three with a
+// lead other than E0 and ED (whose second byte has a narrower range), are checked here with one
+// test per byte; the others by the general character test.
+[[gnu::noinline]] const uint8_t *character_run(const uint8_t *q, const uint8_t *end,
+                                              uint64_t &continuations) {
+    const auto continuation = [](uint8_t b) { return (b & 0xC0) == 0x80; };
+    while (q < end && *q >= 0x80) {
+        const uint8_t b = *q;
+        size_t n;
+        if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - q >= 3 && continuation(q[1]) &&
+            continuation(q[2])) {
+            n = 3;
+        } else if (b >= 0xC2 && b <= 0xDF && end - q >= 2 && continuation(q[1])) {
+            n = 2;
+        } else {
+            n = utf8_char_length(q, static_cast<size_t>(end - q));
+            if (n == 0) break;
+        }
+        q += n;
+        continuations += n - 1;
+    }
+    return q;
+}
+
 // The count of plain ASCII string-run bytes at the start of [p, end): sixteen bytes at a time
 // where SSE2 is there (on every x86-64), then eight at a time with the word test.
 inline size_t plain_ascii_prefix(const uint8_t *p, const uint8_t *end) {
@@ -443,6 +468,17 @@ inline unsigned ascii_run_prefix16(const uint8_t *p, bool digits) {
     }
     const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(in));
     return static_cast<unsigned>(__builtin_ctz(~mask));  // bit 16 and up of ~mask are set
+}
+
+// Bit i set when byte i of the 32 bytes at p is an ASCII digit (the range test above).
+inline uint64_t digit_bits32(const uint8_t *p) {
+    const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
+    const __m128i bound = _mm_set1_epi8(static_cast<char>(10 - 128));
+    const auto digits = [&](const uint8_t *q) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(_mm_add_epi8(v, shift), bound)));
+    };
+    return digits(p) | uint64_t{digits(p + 16)} << 16;
 }
 #endif
 
@@ -757,19 +793,26 @@ class FastScan {
     // reaches the end of the chunk or a limit) ends the statement path in a state the general
     // path resumes from. False ends the read.
     bool statements() {
+        Next next;
         for (;;) {
-            Next next;
             switch (state_) {
                 case S_before_member:
                 case S_struct_open:
                 case S_after_member:
+                take_member:
                     next = member();
+                    // Mostly the value after `=`: taken straight on.
+                    if (next == Next::more && state_ == S_value) goto take_value;
                     break;
                 case S_value:
                 case S_array_open:
                 case S_after_comma:
                 case S_after_annotation:
+                take_value:
                     next = value();
+                    // Mostly the member after the `;` or `{` that ended it: taken straight on.
+                    if (next == Next::more && (state_ == S_after_member || state_ == S_struct_open))
+                        goto take_member;
                     break;
                 case S_after_slash:
                     // The next row: only its opening bracket.
@@ -848,9 +891,12 @@ class FastScan {
         }
         spaces();
         if (p_ == limit_) return Next::done;
-        if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
-        if (*p_ == '}') return state_ == S_before_member ? Next::done : close_struct();
-        if (*p_ != '.' || p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
+        if (*p_ != '.') {
+            if (*p_ == '\n') return Next::more;  // a blank line: the next round takes it
+            if (*p_ == '}') return state_ == S_before_member ? Next::done : close_struct();
+            return Next::done;
+        }
+        if (p_ + 1 == limit_ || !ascii_name_start(p_[1])) return Next::done;
         const uint8_t *end = ascii_run(p_ + 1, Run::name);
         const uint8_t *assign = end < limit_ && *end == ' ' ? end + 1 : end;
         const auto len = static_cast<uint32_t>(end - p_ - 1);
@@ -880,10 +926,10 @@ class FastScan {
         const bool element = state_ == S_array_open || state_ == S_after_comma;
         if (b == '-' || (b >= '0' && b <= '9')) return number();
         if (b == '"') return string(element);
-        if (ascii_name_start(b)) return symbol();
-        if (b == '[') return open_arrays();
-        if (b == ']' && element) return end_without_element();
         if (b == '{') return open_struct();
+        if (b == '[') return open_arrays();
+        if (ascii_name_start(b)) return symbol();
+        if (b == ']' && element) return end_without_element();
         if (b == '<' && state_ != S_after_annotation) return annotation();
         return Next::done;
     }
@@ -906,24 +952,27 @@ class FastScan {
 
     // `}` at p_ where a member may start: the struct closes (its struct_end event after the
     // enclosing array context is back, with delivery), then the separator or bracket after it.
+    // The `}` of enclosing structs that follow at once (after one space or none) close here too.
     [[gnu::noinline]] Next close_struct() {
-        if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
-        --r_->struct_depth;
-        close_struct_level(r_);
-        if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
-            r_->state = state_;
-            return taken_if(refused('}'));
-        }
-        state_ = S_after_struct;
-        if (++p_ == limit_) return Next::done;
-        if (r_->token_kind != TK_nothing) return end_of_value(*p_);
-        // Mostly the `;` that ends the member: taken here.
-        if (*p_ == ';' && plain_terminate<false>(r_)) {
+        for (;;) {
+            if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
+            --r_->struct_depth;
+            close_struct_level(r_);
+            if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
+                r_->state = state_;
+                return taken_if(refused('}'));
+            }
+            state_ = S_after_struct;
+            if (++p_ == limit_) return Next::done;
+            if (r_->token_kind != TK_nothing) return end_of_value(*p_);
+            // Mostly the `;` that ends the member: taken here.
+            if (*p_ != ';' || !plain_terminate<false>(r_)) return end_of_closed_value(*p_);
             state_ = S_after_member;
-            ++p_;
-            return Next::more;
+            const uint8_t *next = ++p_;
+            if (next < limit_ && *next == ' ') ++next;
+            if (next == limit_ || *next != '}') return Next::more;
+            p_ = next;
         }
-        return end_of_closed_value(*p_);
     }
 
     // The run of `[` at p_. In a read without event delivery each opens its array here; one that
@@ -1099,34 +1148,105 @@ class FastScan {
     // `-`, integer digits, a point with fraction digits and an exponent.
     Next number() {
         for (;;) {
-            const Next next = number_once();
-            // The next element straight away, while plain numbers follow `,`.
-            if (next != Next::more || state_ != S_after_comma) return next;
+            Next next = number_once();
+            if (next != Next::more) return next;
+            if (state_ == S_after_array) {
+                // The `,` and `[` before the next array of numbers (rows of a matrix of numbers):
+                // `,` as end_of_closed_value takes it, `[` as open_arrays.
+                if (p_ == limit_ || *p_ != ',' || r_->token_kind != TK_nothing ||
+                    !plain_element_sep<false>(r_))
+                    return next;
+                state_ = S_after_comma;
+                if (++p_ < limit_ && *p_ == ' ') ++p_;
+                if (p_ == limit_ || *p_ != '[') return next;
+                next = open_arrays();
+                // A refused `[` may have led to recovery.
+                if (next != Next::more || state_ != S_array_open) return next;
+            } else if (state_ != S_after_comma) {
+                return next;
+            }
+            // The next element straight away, while plain numbers follow `,` or `[`.
             if (p_ < limit_ && *p_ == ' ') ++p_;
             if (p_ == limit_ || (*p_ != '-' && (*p_ < '0' || *p_ > '9'))) return next;
         }
     }
 
-    Next number_once() {
-        const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
-        if (digits == limit_ || *digits < '0' || *digits > '9') return Next::done;
-        const uint8_t *end = ascii_run(digits, Run::number);
-        uint32_t state = end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
-        const bool point = end < limit_ && *end == '.';
-        if (point) {
-            const uint8_t *fraction = end + 1;
-            end = ascii_run(fraction, Run::number);
-            state = end == fraction ? S_after_point : S_fraction;
+    // Where a number's parts end: its integer digits at int_end, the whole number at end.
+    struct NumberShape {
+        const uint8_t *int_end;
+        const uint8_t *end;
+        bool point;
+        bool exponent;
+    };
+
+    // The number at p_: a sign, integer digits, a point with fraction digits and an exponent,
+    // as far as they go. False where no digit follows the sign or the exponent mark (and its
+    // sign). An end at limit_ or past it means the number is not whole before the limit.
+    bool number_shape(NumberShape &s) const {
+        const size_t sign = *p_ == '-';
+        s.point = s.exponent = false;
+#if defined(__SSE2__)
+        if (end_ - p_ >= 32) {
+            // The parts from one mask of the digits among the 32 bytes at p_. The bits from 32 on
+            // are set and end every run there; a part that runs to the 32nd byte is left to the
+            // byte-wise scan below.
+            const uint64_t other = ~digit_bits32(p_);
+            if (other >> sign & 1) return false;
+            size_t e = sign + static_cast<size_t>(__builtin_ctzll(other >> sign));
+            if (e == 32) goto bytewise;
+            s.int_end = p_ + e;
+            if (p_[e] == '.') {
+                s.point = true;
+                ++e;
+                e += static_cast<size_t>(__builtin_ctzll(other >> e));
+                if (e == 32) goto bytewise;
+            }
+            if ((p_[e] | 0x20) == 'e') {
+                s.exponent = true;
+                size_t from = e + 1;
+                if (from < 32 && (p_[from] == '+' || p_[from] == '-')) ++from;
+                e = from + static_cast<size_t>(__builtin_ctzll(other >> from));
+                if (e >= 32) goto bytewise;
+                if (e == from) return false;
+            }
+            s.end = p_ + e;
+            return true;
         }
-        const bool exponent = end < limit_ && (*end | 0x20) == 'e';
-        if (exponent) {
+    bytewise:
+        s.point = s.exponent = false;
+#endif
+        const uint8_t *digits = p_ + sign;
+        if (digits == limit_ || *digits < '0' || *digits > '9') return false;
+        const uint8_t *end = ascii_run(digits, Run::number);
+        s.int_end = end;
+        if (end < limit_ && *end == '.') {
+            s.point = true;
+            end = ascii_run(end + 1, Run::number);
+        }
+        if (end < limit_ && (*end | 0x20) == 'e') {
+            s.exponent = true;
             const uint8_t *digits_from = end + 1;
             if (digits_from < limit_ && (*digits_from == '+' || *digits_from == '-')) ++digits_from;
             end = ascii_run(digits_from, Run::number);
-            if (end == digits_from) return Next::done;
-            state = S_exponent;
+            if (end == digits_from) return false;
         }
-        if (end == limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
+        s.end = end;
+        return true;
+    }
+
+    // The state the table is in after the number of the shape.
+    uint32_t number_state(const NumberShape &s) const {
+        if (s.exponent) return S_exponent;
+        if (s.point) return s.end == s.int_end + 1 ? S_after_point : S_fraction;
+        const uint8_t *digits = *p_ == '-' ? p_ + 1 : p_;
+        return s.int_end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
+    }
+
+    Next number_once() {
+        NumberShape s;
+        if (!number_shape(s)) return Next::done;
+        const uint8_t *const end = s.end;
+        if (end >= limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;
         const uint8_t *unit_end = nullptr;
         if (!ends_value(*end) && !(unit_end = unit_suffix(end))) return Next::done;
@@ -1135,14 +1255,14 @@ class FastScan {
             const uint8_t *from = p_;
             p_ = end;
             const bool floating =
-                point || exponent || r_->has_point || r_->has_exponent || r_->is_special;
+                s.point || s.exponent || r_->has_point || r_->has_exponent || r_->is_special;
             if (complete_in_line(*end, added_number_key(floating, *from == '-'))) return Next::more;
             p_ = from;
         }
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
-        if (point) r_->has_point = true;
-        if (exponent) r_->has_exponent = true;
-        take_token(p_, end, state);
+        if (s.point) r_->has_point = true;
+        if (s.exponent) r_->has_exponent = true;
+        take_token(p_, end, number_state(s));
         if (!unit_end) return end_of_plain_value(*end);
         // The unit after one space, up to the `;` that completes the value with it.
         const auto unit_len = static_cast<size_t>(unit_end - end - 1);
@@ -1173,11 +1293,17 @@ class FastScan {
         r_->token_kind = element || r_->in_array ? TK_array_string : TK_string;
         state_ = S_string_opened;
         ++p_;
-        if (p_ < limit_) string_run();
+        if (p_ < limit_) string_run_call();
         if (p_ == limit_ || *p_ != '"') return Next::done;
         state_ = S_after_string;
-        ++p_;
-        return p_ < limit_ ? end_of_plain_value(*p_) : Next::done;
+        if (++p_ == limit_) return Next::done;
+        // Mostly the `;` that ends a member: completed here.
+        if (*p_ == ';' && completes_in_line() && plain_terminate<true>(r_)) {
+            state_ = S_after_member;
+            ++p_;
+            return Next::more;
+        }
+        return end_of_plain_value(*p_);
     }
 
     // A symbol (the words null, true, false among them), then its separator.
@@ -1186,6 +1312,28 @@ class FastScan {
         if (end == limit_ || !ends_value(*end) ||
             static_cast<uint64_t>(end - p_) > r_->max_symbol_len)
             return Next::done;
+        // Mostly the `;` that ends a member: completed here, where the text is not needed.
+        if (*end == ';' && completes_in_line() && plain_terminate<true>(r_)) {
+            state_ = S_after_member;
+            p_ = end + 1;
+            return Next::more;
+        }
+        return symbol_end(end);
+    }
+
+    // The symbol at p_ that ends at `end` with `,`, `]` or a `;` not completed above. A plain
+    // symbol is completed here without its text, which is needed for nothing but the type that
+    // a word of yes or no adds (bool).
+    [[gnu::noinline]] Next symbol_end(const uint8_t *end) {
+        if (completes_in_line()) {
+            const Word word = symbol_word(p_, static_cast<uint32_t>(end - p_));
+            const uint64_t key =
+                word == Word::yes || word == Word::no ? added_key(TVLR_TYPE_BOOL, 0) : 0;
+            const uint8_t *from = p_;
+            p_ = end;
+            if (complete_in_line(*end, *end == ';' ? 0 : key)) return Next::more;
+            p_ = from;
+        }
         r_->token_kind = TK_symbol;
         r_->text_len = 0;
         take_token(p_, end, S_symbol);
@@ -1295,7 +1443,7 @@ class FastScan {
 
     // Appends the following plain string bytes (and complete, valid multi-byte characters) to
     // the text, within the string limit.
-    void string_run() {
+    [[gnu::always_inline]] void string_run() {
         if (!has_class(*p_, kStringRunByte) || r_->text_len >= r_->max_string_len) return;
         const uint8_t *end = limit_;
         const uint32_t room = r_->max_string_len - r_->text_len;
@@ -1310,10 +1458,9 @@ class FastScan {
                 if (!has_class(b, kStringRunByte)) break;
                 ++q;
             } else {
-                const size_t n = utf8_char_length(q, static_cast<size_t>(end - q));
-                if (n == 0) break;
-                q += n;
-                continuations += n - 1;
+                const uint8_t *after = character_run(q, end, continuations);
+                if (after == q) break;
+                q = after;
             }
         }
         const size_t n = static_cast<size_t>(q - p_);
@@ -1324,6 +1471,10 @@ class FastScan {
         p_ = q;
         state_ = S_string;
     }
+
+    // The string run as a call for the statement path, whose code stays smaller without it; the
+    // loop in run() has it inline.
+    [[gnu::noinline]] void string_run_call() { string_run(); }
 
     tvlr_reader *const r_;
     const uint8_t *const start_;

@@ -263,6 +263,33 @@ TEST(ReferencePath, LongRuns) {
     expect_agreement(docs);
 }
 
+// Strings of characters of two to four bytes among broken ones: lead bytes from every range and
+// its edges, followed mostly by the right count of continuation bytes, and now and then by too
+// few or by bytes just outside the range allowed after the lead.
+TEST(ReferencePath, Characters) {
+    std::mt19937 rng(1210);
+    const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    const std::string leads = "\x80\xBF\xC0\xC1\xC2\xDF\xE0\xE1\xEC\xED\xEE\xEF\xF0\xF3\xF4\xF5";
+    const std::string edges = "\x7F\x80\x8F\x90\x9F\xA0\xBF\xC0";
+    std::vector<std::string> docs;
+    for (int i = 0; i < 80; ++i) {
+        std::string doc;
+        for (int m = 0; m < 4; ++m) {
+            std::string s;
+            for (size_t k = pick(12); k > 0; --k) {
+                const auto lead = static_cast<uint8_t>(leads[pick(leads.size())]);
+                s += pick(4) ? static_cast<char>(lead) : "a "[pick(2)];
+                const size_t expected = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+                for (size_t c = pick(5) ? expected : pick(4); c > 0; --c)
+                    s += pick(6) ? static_cast<char>(0x80 + pick(64)) : edges[pick(edges.size())];
+            }
+            doc += ".s = \"" + s + "\";" + std::string(pick(3), ' ');
+        }
+        docs.push_back(doc + std::string(pick(40), ' ') + " !");
+    }
+    expect_agreement(docs);
+}
+
 // The shapes that the scanner takes a statement at a time: members with one space or none
 // around `=`, numbers (some with a unit suffix), plain strings and symbols of lengths on both
 // sides of the limits, arrays (nested, with rows, item and depth limits) and structs (empty or
@@ -302,7 +329,28 @@ TEST(ReferencePath, Statements) {
         const std::string &u = units[pick(units.size())];
         return u.empty() ? std::string(254 + pick(3), 'm') : u;
     };
-    std::function<std::string(int)> value = [&](int depth) -> std::string {
+    // Digit runs long enough to cross 16 and 32 bytes; exponents with or without a sign, some
+    // without digits.
+    const auto number = [&] {
+        std::string exponent(1, "eE"[pick(2)]);
+        if (pick(3) == 0) exponent += "+-"[pick(2)];
+        if (pick(3)) exponent += word("0123456789", 3);
+        return (pick(3) == 0 ? "-" : "") + word("0123456789", pick(4) ? 6 : 24) +
+               (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
+               (pick(4) == 0 ? exponent : "");
+    };
+    std::function<std::string(int)> value, structure;
+    // Structs, a third of their members structs again (up to five deep), closed one after
+    // another.
+    structure = [&](int depth) -> std::string {
+        std::string st = "{";
+        for (size_t k = pick(3); k > 0; --k)
+            st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
+                  (pick(4) ? " = " : "=") +
+                  (pick(3) || depth > 2 ? value(depth + 1) : structure(depth + 1)) + ";";
+        return st + breaks[pick(5)] + (pick(6) ? "}" : "} ");
+    };
+    value = [&](int depth) -> std::string {
         if (pick(6) == 0) return annotation() + value(depth + 1);
         if (pick(12) == 0) {
             const size_t n = pick(7) + 1;
@@ -311,9 +359,7 @@ TEST(ReferencePath, Statements) {
         }
         switch (pick(depth > 2 ? 4 : 6)) {
             case 0:
-                return (pick(3) == 0 ? "-" : "") + word("0123456789", 6) +
-                       (pick(2) ? "." + word("0123456789", 4).substr(pick(2)) : "") +
-                       (pick(8) == 0 ? "e5" : "") + (pick(3) == 0 ? " " + unit() : "");
+                return number() + (pick(3) == 0 ? " " + unit() : "");
             case 1: {
                 std::string text = word("ab c~{};,", 8).substr(pick(2));
                 if (pick(4) == 0) text.insert(pick(text.size() + 1), 1, "\"\\\xC3\t"[pick(4)]);
@@ -325,17 +371,15 @@ TEST(ReferencePath, Statements) {
                 return word("abz_-+9\xC3", 6);
             case 4: {
                 std::string a = "[";
+                // A third of the elements pairs of numbers: the rows of a matrix.
                 for (size_t k = pick(6); k > 0; --k)
-                    a += value(depth + 1) + (k > 1 ? seps[pick(seps.size())] : "");
+                    a += (pick(3) ? value(depth + 1)
+                                  : "[" + number() + seps[pick(seps.size())] + number() + "]") +
+                         (k > 1 ? seps[pick(seps.size())] : "");
                 return a + "]";
             }
-            default: {
-                std::string st = "{";
-                for (size_t k = pick(3); k > 0; --k)
-                    st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
-                          (pick(4) ? " = " : "=") + value(depth + 1) + ";";
-                return st + breaks[pick(3)] + (pick(6) ? "}" : "} ");
-            }
+            default:
+                return structure(depth);
         }
     };
     std::vector<std::string> docs;
@@ -351,6 +395,9 @@ TEST(ReferencePath, Statements) {
         if (i % 3 == 0) doc = ".a = 1;" + std::string(85 + pick(16), ' ') + doc;
         for (size_t k = pick(3); k > 0 && !doc.empty(); --k)
             doc[pick(doc.size())] = ";,]}. \"\n[</>"[pick(12)];
+        // A refused byte at the end, whose report shows the line and column that the whole
+        // document led to, after spaces that let the last tokens be scanned in bulk.
+        doc += std::string(pick(40), ' ') + " !";
         docs.push_back(doc);
     }
     expect_agreement(docs);
