@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -242,3 +244,147 @@ TEST(WriterSink, Opening) {
 }
 
 }  // namespace
+
+namespace {
+
+// Members with strings, numbers, structs and arrays whose output crosses the 64 KiB buffer
+// at varying places: short texts mixed with long ones.
+std::vector<Ev> long_document(std::mt19937 &rng) {
+    std::vector<Ev> events;
+    for (int i = 0; i < 200; ++i) {
+        events.push_back(member("m" + std::to_string(rng() % 1000)));
+        switch (rng() % 4) {
+            case 0:
+                events.push_back(str(std::string(rng() % 8000, static_cast<char>('a' + i % 26))));
+                break;
+            case 1:
+                events.push_back(num(std::to_string(rng())));
+                break;
+            case 2:
+                events.push_back(event(TVLR_EV_STRUCT_START));
+                events.push_back(member("s"));
+                events.push_back(str(std::string(rng() % 40, 'q') + "\"\n"));
+                events.push_back(event(TVLR_EV_STRUCT_END));
+                break;
+            default:
+                events.push_back(event(TVLR_EV_ARRAY_START));
+                for (auto n = rng() % 5 + 1; n > 0; --n) events.push_back(num(std::to_string(n)));
+                events.push_back(event(TVLR_EV_ARRAY_END));
+                break;
+        }
+    }
+    return events;
+}
+
+struct SinkRun {
+    bool ok = true;
+    uint64_t count = 0;  // tvlr_writer_bytes_written, or the error offset after a failure
+    uint32_t error = 0;
+};
+
+SinkRun write_to(const std::vector<Ev> &events, tvlr_writer *w, bool opened) {
+    SinkRun r;
+    r.ok = opened;
+    for (const Ev &ev : events) {
+        tvlr_event e = ev.e;
+        e.text = ev.text.data();
+        e.text_len = static_cast<uint32_t>(ev.text.size());
+        r.ok = r.ok && tvlr_write_event(w, ev.kind, &e);
+    }
+    r.ok = r.ok && tvlr_write_finish(w);
+    r.error = tvlr_writer_get_error(w);
+    r.count = r.ok ? tvlr_writer_bytes_written(w) : tvlr_writer_get_error_offset(w);
+    return r;
+}
+
+}  // namespace
+
+// The same events give the same bytes into every kind of sink: a large memory sink, the
+// buffer (handing over full 64 KiB blocks and one final block), a direct sink, and memory sinks
+// too small for the document, which hold exactly the bytes before the piece that did not fit.
+TEST(WriterSink, EveryKindOfSinkGetsTheSameBytes) {
+    std::mt19937 rng(11);
+    tvlr_writer *w = tvlr_writer_create();
+    for (int i = 0; i < 40 && !HasFailure(); ++i) {
+        const std::vector<Ev> events = long_document(rng);
+        const bool pretty = rng() % 2 != 0;
+        std::vector<char> memory(size_t{1} << 20);
+        const SinkRun whole =
+            write_to(events, w,
+                     tvlr_open_write_mem(w, memory.data(), memory.size(), pretty, nullptr));
+        ASSERT_TRUE(whole.ok);
+        const std::string expected(memory.data(), whole.count);
+        ASSERT_GT(expected.size(), size_t{65536});
+
+        Recording rec;
+        tvlr_sink sink = recording_sink(&rec);
+        EXPECT_TRUE(write_to(events, w, tvlr_open_write_sink(w, &sink, pretty, nullptr)).ok);
+        EXPECT_EQ(rec.bytes, expected);
+        ASSERT_FALSE(rec.writes.empty());
+        for (size_t k = 0; k + 1 < rec.writes.size(); ++k) EXPECT_EQ(rec.writes[k], 65536u);
+        EXPECT_EQ(rec.writes.size(), (expected.size() + 65535) / 65536);
+
+        Recording direct;
+        sink = recording_sink(&direct, true);
+        EXPECT_TRUE(write_to(events, w, tvlr_open_write_sink(w, &sink, pretty, nullptr)).ok);
+        EXPECT_EQ(direct.bytes, expected);
+
+        const size_t capacity = rng() % expected.size();
+        std::fill(memory.begin(), memory.end(), '\0');
+        const SinkRun cut =
+            write_to(events, w, tvlr_open_write_mem(w, memory.data(), capacity, pretty, nullptr));
+        EXPECT_FALSE(cut.ok);
+        EXPECT_EQ(cut.error, 31u);
+        EXPECT_LE(cut.count, capacity);
+        EXPECT_EQ(std::string(memory.data(), cut.count), expected.substr(0, cut.count));
+        EXPECT_EQ(memory[cut.count], '\0');
+    }
+    tvlr_writer_destroy(w);
+}
+
+// The observer behind a sink that refuses its first handover of the full buffer: the rest of
+// the piece that filled it is lost, the full buffer is handed over again with the next piece,
+// and the bytes after the loss arrive as the reference has them.
+TEST(WriterSink, ObserverRecoversFromARefusedBlock) {
+    struct Once {
+        static bool write(tvlr_sink *sink, const uint8_t *data, uint32_t len) {
+            Recording *r = recording_of(sink);
+            if (r->fail_from == 0) {
+                r->fail_from = SIZE_MAX;
+                return false;
+            }
+            return recording_write(sink, data, len);
+        }
+    };
+    std::mt19937 rng(12);
+    for (int i = 0; i < 40 && !HasFailure(); ++i) {
+        const std::vector<Ev> events = long_document(rng);
+        const bool pretty = rng() % 2 != 0;
+        const auto observe = [&](Recording &rec, bool refuse_once) {
+            tvlr_sink sink = recording_sink(&rec);
+            if (refuse_once) {
+                rec.fail_from = 0;
+                sink.write = &Once::write;
+            }
+            tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, pretty);
+            int refused = 0;
+            for (const Ev &ev : events) {
+                tvlr_event e = ev.e;
+                e.text = ev.text.data();
+                e.text_len = static_cast<uint32_t>(ev.text.size());
+                refused += tvlr_canon_observer_on_event(obs, ev.kind, &e) ? 0 : 1;
+            }
+            refused += tvlr_canon_observer_finish(obs) ? 0 : 1;
+            tvlr_canon_observer_destroy(obs);
+            return refused;
+        };
+        Recording reference, flaky;
+        ASSERT_EQ(observe(reference, false), 0);
+        EXPECT_EQ(observe(flaky, true), 1);
+        const std::string &out = flaky.bytes, &ref = reference.bytes;
+        ASSERT_GT(out.size(), size_t{65536});
+        ASSERT_LE(out.size(), ref.size());
+        EXPECT_EQ(out.substr(0, 65536), ref.substr(0, 65536));
+        EXPECT_EQ(out.substr(65536), ref.substr(ref.size() - (out.size() - 65536)));
+    }
+}
