@@ -226,8 +226,10 @@ void output_open(Output &o, const tvlr_sink &sink, bool pretty) {
     }();
     o.to_memory = sink.write == memory_write && sink.direct;
     if (o.to_memory) {
-        o.at = o.memory_start = sink.cursor;
-        o.limit = sink.cursor != nullptr ? sink.cursor + sink.remaining : nullptr;
+        // A memory sink without memory has no room; its place is the buffer, so that `at` is
+        // never null once opened.
+        o.at = o.memory_start = sink.cursor != nullptr ? sink.cursor : o.buffer;
+        o.limit = sink.cursor != nullptr ? sink.cursor + sink.remaining : o.buffer;
         o.memory_delivered = sink.delivered;
     } else {
         o.at = o.buffer;

@@ -243,6 +243,23 @@ TEST(WriterSink, Opening) {
     tvlr_writer_destroy(nullptr);
 }
 
+// A memory sink without memory takes no byte (31 at offset 0), and its record as the finish
+// callback sees it still has no cursor and no room.
+TEST(WriterSink, MemorySinkWithoutMemory) {
+    tvlr_sink sink;
+    tvlr_sink_to_mem(&sink, nullptr, 0);
+    sink.finish = [](tvlr_sink *s) { return s->cursor == nullptr && s->remaining == 0; };
+    tvlr_writer *w = tvlr_writer_create();
+    ASSERT_TRUE(tvlr_open_write_sink(w, &sink, false, nullptr));
+    EXPECT_TRUE(tvlr_write_finish(w));
+    EXPECT_EQ(tvlr_writer_bytes_written(w), 0u);
+    ASSERT_TRUE(tvlr_open_write_sink(w, &sink, false, nullptr));
+    EXPECT_FALSE(tvlr_write_null(w, "n"));
+    EXPECT_EQ(tvlr_writer_get_error(w), 31u);
+    EXPECT_EQ(tvlr_writer_get_error_offset(w), 0u);
+    tvlr_writer_destroy(w);
+}
+
 }  // namespace
 
 namespace {
