@@ -260,58 +260,37 @@ TEST(WriterSink, MemorySinkWithoutMemory) {
     tvlr_writer_destroy(w);
 }
 
-}  // namespace
-
-namespace {
-
 // Members with strings, numbers, structs and arrays whose output crosses the 64 KiB buffer
 // at varying places: short texts mixed with long ones.
 std::vector<Ev> long_document(std::mt19937 &rng) {
     std::vector<Ev> events;
     for (int i = 0; i < 200; ++i) {
         events.push_back(member("m" + std::to_string(rng() % 1000)));
-        switch (rng() % 4) {
-            case 0:
-                events.push_back(str(std::string(rng() % 8000, static_cast<char>('a' + i % 26))));
-                break;
-            case 1:
-                events.push_back(num(std::to_string(rng())));
-                break;
-            case 2:
-                events.push_back(event(TVLR_EV_STRUCT_START));
-                events.push_back(member("s"));
-                events.push_back(str(std::string(rng() % 40, 'q') + "\"\n"));
-                events.push_back(event(TVLR_EV_STRUCT_END));
-                break;
-            default:
-                events.push_back(event(TVLR_EV_ARRAY_START));
-                for (auto n = rng() % 5 + 1; n > 0; --n) events.push_back(num(std::to_string(n)));
-                events.push_back(event(TVLR_EV_ARRAY_END));
-                break;
+        const auto shape = rng() % 3;
+        if (shape == 0) events.push_back(str(std::string(rng() % 8000, 'a')));
+        if (shape == 1)
+            events = events + event(TVLR_EV_STRUCT_START) + member("s") +
+                     str(std::string(rng() % 40, 'q') + "\"\n") + event(TVLR_EV_STRUCT_END);
+        if (shape == 2) {
+            events.push_back(event(TVLR_EV_ARRAY_START));
+            for (auto n = rng() % 5 + 1; n > 0; --n) events.push_back(num(std::to_string(rng())));
+            events.push_back(event(TVLR_EV_ARRAY_END));
         }
     }
     return events;
 }
 
-struct SinkRun {
-    bool ok = true;
-    uint64_t count = 0;  // tvlr_writer_bytes_written, or the error offset after a failure
-    uint32_t error = 0;
-};
-
-SinkRun write_to(const std::vector<Ev> &events, tvlr_writer *w, bool opened) {
-    SinkRun r;
-    r.ok = opened;
+// Hands each event to take (the writer's or the observer's call); gives the count refused.
+template <class Take>
+int feed(const std::vector<Ev> &events, Take take) {
+    int refused = 0;
     for (const Ev &ev : events) {
         tvlr_event e = ev.e;
         e.text = ev.text.data();
         e.text_len = static_cast<uint32_t>(ev.text.size());
-        r.ok = r.ok && tvlr_write_event(w, ev.kind, &e);
+        refused += take(ev.kind, &e) ? 0 : 1;
     }
-    r.ok = r.ok && tvlr_write_finish(w);
-    r.error = tvlr_writer_get_error(w);
-    r.count = r.ok ? tvlr_writer_bytes_written(w) : tvlr_writer_get_error_offset(w);
-    return r;
+    return refused;
 }
 
 }  // namespace
@@ -322,39 +301,40 @@ SinkRun write_to(const std::vector<Ev> &events, tvlr_writer *w, bool opened) {
 TEST(WriterSink, EveryKindOfSinkGetsTheSameBytes) {
     std::mt19937 rng(11);
     tvlr_writer *w = tvlr_writer_create();
+    const auto write = [w](const std::vector<Ev> &events) {
+        return feed(events, [w](uint32_t k, tvlr_event *e) { return tvlr_write_event(w, k, e); }) ==
+                   0 &&
+               tvlr_write_finish(w);
+    };
     for (int i = 0; i < 40 && !HasFailure(); ++i) {
         const std::vector<Ev> events = long_document(rng);
         const bool pretty = rng() % 2 != 0;
         std::vector<char> memory(size_t{1} << 20);
-        const SinkRun whole =
-            write_to(events, w,
-                     tvlr_open_write_mem(w, memory.data(), memory.size(), pretty, nullptr));
-        ASSERT_TRUE(whole.ok);
-        const std::string expected(memory.data(), whole.count);
+        ASSERT_TRUE(tvlr_open_write_mem(w, memory.data(), memory.size(), pretty, nullptr));
+        ASSERT_TRUE(write(events));
+        const std::string expected(memory.data(), tvlr_writer_bytes_written(w));
         ASSERT_GT(expected.size(), size_t{65536});
 
-        Recording rec;
-        tvlr_sink sink = recording_sink(&rec);
-        EXPECT_TRUE(write_to(events, w, tvlr_open_write_sink(w, &sink, pretty, nullptr)).ok);
+        Recording rec, direct;
+        const tvlr_sink buffered = recording_sink(&rec), unbuffered = recording_sink(&direct, true);
+        ASSERT_TRUE(tvlr_open_write_sink(w, &buffered, pretty, nullptr));
+        EXPECT_TRUE(write(events));
         EXPECT_EQ(rec.bytes, expected);
-        ASSERT_FALSE(rec.writes.empty());
         for (size_t k = 0; k + 1 < rec.writes.size(); ++k) EXPECT_EQ(rec.writes[k], 65536u);
         EXPECT_EQ(rec.writes.size(), (expected.size() + 65535) / 65536);
-
-        Recording direct;
-        sink = recording_sink(&direct, true);
-        EXPECT_TRUE(write_to(events, w, tvlr_open_write_sink(w, &sink, pretty, nullptr)).ok);
+        ASSERT_TRUE(tvlr_open_write_sink(w, &unbuffered, pretty, nullptr));
+        EXPECT_TRUE(write(events));
         EXPECT_EQ(direct.bytes, expected);
 
         const size_t capacity = rng() % expected.size();
         std::fill(memory.begin(), memory.end(), '\0');
-        const SinkRun cut =
-            write_to(events, w, tvlr_open_write_mem(w, memory.data(), capacity, pretty, nullptr));
-        EXPECT_FALSE(cut.ok);
-        EXPECT_EQ(cut.error, 31u);
-        EXPECT_LE(cut.count, capacity);
-        EXPECT_EQ(std::string(memory.data(), cut.count), expected.substr(0, cut.count));
-        EXPECT_EQ(memory[cut.count], '\0');
+        ASSERT_TRUE(tvlr_open_write_mem(w, memory.data(), capacity, pretty, nullptr));
+        EXPECT_FALSE(write(events));
+        EXPECT_EQ(tvlr_writer_get_error(w), 31u);
+        const uint64_t offset = tvlr_writer_get_error_offset(w);
+        EXPECT_LE(offset, capacity);
+        EXPECT_EQ(std::string(memory.data(), offset), expected.substr(0, offset));
+        EXPECT_EQ(memory[offset], '\0');
     }
     tvlr_writer_destroy(w);
 }
@@ -363,37 +343,29 @@ TEST(WriterSink, EveryKindOfSinkGetsTheSameBytes) {
 // the piece that filled it is lost, the full buffer is handed over again with the next piece,
 // and the bytes after the loss arrive as the reference has them.
 TEST(WriterSink, ObserverRecoversFromARefusedBlock) {
-    struct Once {
-        static bool write(tvlr_sink *sink, const uint8_t *data, uint32_t len) {
-            Recording *r = recording_of(sink);
-            if (r->fail_from == 0) {
-                r->fail_from = SIZE_MAX;
-                return false;
-            }
-            return recording_write(sink, data, len);
-        }
+    const auto refuse_once = [](tvlr_sink *sink, const uint8_t *data, uint32_t len) {
+        Recording *r = recording_of(sink);
+        if (r->fail_from != 0) return recording_write(sink, data, len);
+        r->fail_from = SIZE_MAX;
+        return false;
     };
     std::mt19937 rng(12);
     for (int i = 0; i < 40 && !HasFailure(); ++i) {
         const std::vector<Ev> events = long_document(rng);
         const bool pretty = rng() % 2 != 0;
-        const auto observe = [&](Recording &rec, bool refuse_once) {
+        const auto observe = [&](Recording &rec, bool flaky) {
             tvlr_sink sink = recording_sink(&rec);
-            if (refuse_once) {
+            if (flaky) {
                 rec.fail_from = 0;
-                sink.write = &Once::write;
+                sink.write = refuse_once;
             }
             tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, pretty);
-            int refused = 0;
-            for (const Ev &ev : events) {
-                tvlr_event e = ev.e;
-                e.text = ev.text.data();
-                e.text_len = static_cast<uint32_t>(ev.text.size());
-                refused += tvlr_canon_observer_on_event(obs, ev.kind, &e) ? 0 : 1;
-            }
-            refused += tvlr_canon_observer_finish(obs) ? 0 : 1;
+            const int refused = feed(events, [obs](uint32_t k, tvlr_event *e) {
+                return tvlr_canon_observer_on_event(obs, k, e);
+            });
+            const bool finished = tvlr_canon_observer_finish(obs);
             tvlr_canon_observer_destroy(obs);
-            return refused;
+            return refused + (finished ? 0 : 1);
         };
         Recording reference, flaky;
         ASSERT_EQ(observe(reference, false), 0);
