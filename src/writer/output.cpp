@@ -226,9 +226,14 @@ void output_open(Output &o, const tvlr_sink &sink, bool pretty) {
     }();
     o.to_memory = sink.write == memory_write && sink.direct;
     if (o.to_memory) {
-        o.memory_start = sink.cursor;
-        o.memory_end = sink.cursor != nullptr ? sink.cursor + sink.remaining : nullptr;
+        // A memory sink without memory has no room; its place is the buffer, so that `at` is
+        // never null once opened.
+        o.at = o.memory_start = sink.cursor != nullptr ? sink.cursor : o.buffer;
+        o.limit = sink.cursor != nullptr ? sink.cursor + sink.remaining : o.buffer;
         o.memory_delivered = sink.delivered;
+    } else {
+        o.at = o.buffer;
+        o.limit = sink.direct ? o.buffer : o.buffer + (kBufferSize - 1);
     }
 }
 
@@ -244,24 +249,34 @@ bool put_slow(Output &o, const uint8_t *data, size_t len) {
         }
         return true;
     }
+    uint8_t *const end = o.buffer + kBufferSize;
+    bool ok = true;
     while (len > 0) {
         // A buffer left full by an earlier failure is handed over again first.
-        if (o.fill == kBufferSize) {
-            if (!o.sink.write(&o.sink, o.buffer, kBufferSize)) return false;
-            o.fill = 0;
+        if (o.at == end) {
+            if (!o.sink.write(&o.sink, o.buffer, kBufferSize)) {
+                ok = false;
+                break;
+            }
+            o.at = o.buffer;
         }
-        const size_t room = kBufferSize - o.fill;
-        const size_t n = len < room ? len : room;
-        std::memcpy(o.buffer + o.fill, data, n);
-        o.fill += static_cast<uint32_t>(n);
+        const size_t space = static_cast<size_t>(end - o.at);
+        const size_t n = len < space ? len : space;
+        std::memcpy(o.at, data, n);
+        o.at += n;
         data += n;
         len -= n;
-        if (o.fill == kBufferSize) {
-            if (!o.sink.write(&o.sink, o.buffer, kBufferSize)) return false;
-            o.fill = 0;
+        if (o.at == end) {
+            if (!o.sink.write(&o.sink, o.buffer, kBufferSize)) {
+                ok = false;
+                break;
+            }
+            o.at = o.buffer;
         }
     }
-    return true;
+    // A full buffer leaves no room, so that the next piece comes here and hands it over first.
+    o.limit = o.at == end ? end : end - 1;
+    return ok;
 }
 
 bool close_statement(Output &o) {
@@ -272,9 +287,11 @@ bool close_statement(Output &o) {
 }
 
 bool flush(Output &o) {
-    if (o.fill == 0) return true;
-    if (!o.sink.write(&o.sink, o.buffer, o.fill)) return false;
-    o.fill = 0;
+    const size_t fill = buffered(o);
+    if (fill == 0) return true;
+    if (!o.sink.write(&o.sink, o.buffer, static_cast<uint32_t>(fill))) return false;
+    o.at = o.buffer;
+    o.limit = o.buffer + (kBufferSize - 1);
     return true;
 }
 

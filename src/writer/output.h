@@ -66,10 +66,17 @@ struct Output {
     bool param_written;     // the next annotation parameter is preceded by ',' not ':'
     bool in_annotation;     // between type_start and type_end
     bool to_memory;         // the sink is the library's memory sink: put() copies itself
-    // For the memory sink: where its room ends, and where the cursor and the byte count stood at
-    // the opening. Pieces move only the cursor; the sink's remaining and delivered counts follow
-    // from it and are brought up to date where the sink record is read (settle_memory_sink).
-    uint8_t *memory_end;
+    // Where the next piece goes, and the end of the room that a piece may take in one step: for
+    // the memory sink its cursor and the end of its room; for a buffered sink the end of the
+    // buffered bytes and the buffer's last byte (a piece that would fill the buffer goes through
+    // put_slow, which hands the full buffer over; a buffer left full by a refused handover has
+    // no room); for any other sink both the buffer's start (no room). Claims, commits and short
+    // puts only compare and move these two.
+    uint8_t *at;
+    uint8_t *limit;
+    // For the memory sink: where `at` and the byte count stood at the opening. Pieces move only
+    // `at`; the sink's cursor, remaining and delivered counts follow from it and are brought up
+    // to date where the sink record is read (settle_memory_sink).
     uint8_t *memory_start;
     uint64_t memory_delivered;
     uint32_t struct_depth;
@@ -78,29 +85,34 @@ struct Output {
     InForce annotation;       // the annotation being written
     InForce in_force;         // what a reader has in force for the next item
     ArrayLevel levels[kArrayLevels];
-    uint32_t fill;
     uint8_t buffer[kBufferSize];
 };
 
 // Clears the state (not the buffer contents) and takes a copy of the sink.
 void output_open(Output &o, const tvlr_sink &sink, bool pretty);
 
+// Room for a piece taken in one step (see Output::at).
+inline size_t room(const Output &o) {
+    return static_cast<size_t>(o.limit - o.at);
+}
+
+// The bytes waiting in the buffer; none for the memory sink, which has no buffer in use, nor
+// for an output that was never opened (all zero).
+inline size_t buffered(const Output &o) {
+    return o.to_memory || o.at == nullptr ? 0 : static_cast<size_t>(o.at - o.buffer);
+}
+
 // Bytes that reached the sink plus the bytes waiting in the buffer.
 inline uint64_t output_count(const Output &o) {
-    if (o.to_memory)
-        return o.memory_delivered + static_cast<uint64_t>(o.sink.cursor - o.memory_start);
-    return o.sink.delivered + o.fill;
+    if (o.to_memory) return o.memory_delivered + static_cast<uint64_t>(o.at - o.memory_start);
+    return o.sink.delivered + buffered(o);
 }
 
-// Room left in the memory sink.
-inline size_t memory_room(const Output &o) {
-    return static_cast<size_t>(o.memory_end - o.sink.cursor);
-}
-
-// Brings the memory sink's remaining and delivered counts up to its cursor.
+// Brings the memory sink's cursor, remaining and delivered counts up to the bytes written.
 inline void settle_memory_sink(Output &o) {
     if (!o.to_memory) return;
-    o.sink.remaining = memory_room(o);
+    if (o.sink.cursor != nullptr) o.sink.cursor = o.at;  // a sink without memory keeps none
+    o.sink.remaining = room(o);
     o.sink.delivered = output_count(o);
 }
 
@@ -148,19 +160,14 @@ inline void copy_bytes(uint8_t *to, const void *from, size_t len) {
 }
 
 inline bool put(Output &o, const void *data, size_t len) {
-    // The memory sink's own step, without the call through the sink: all bytes or none.
-    if (o.to_memory) {
-        if (len > memory_room(o)) return false;
-        copy_bytes(o.sink.cursor, data, len);
-        o.sink.cursor += len;
+    // Common case: a piece that fits the memory sink, or the buffer without filling it.
+    if (len <= room(o)) {
+        copy_bytes(o.at, data, len);
+        o.at += len;
         return true;
     }
-    // Common case: a small piece that fits the buffer without filling it.
-    if (!o.sink.direct && len < kBufferSize - o.fill) {
-        copy_bytes(o.buffer + o.fill, data, len);
-        o.fill += static_cast<uint32_t>(len);
-        return true;
-    }
+    // The memory sink takes all bytes or none, without the call through the sink.
+    if (o.to_memory) return false;
     return put_slow(o, static_cast<const uint8_t *>(data), len);
 }
 
@@ -169,17 +176,15 @@ inline bool put(Output &o, const void *data, size_t len) {
 // fit, or in the buffer when they fit without filling it. Null otherwise; commit() takes the
 // bytes once they are written.
 inline uint8_t *claim(Output &o, size_t n) {
-    if (o.to_memory) return n <= memory_room(o) ? o.sink.cursor : nullptr;
-    if (!o.sink.direct && n < kBufferSize - o.fill) return o.buffer + o.fill;
-    return nullptr;
+    if (n > room(o)) return nullptr;
+    // An opened output always has a place (output_open), and only opened outputs claim: telling
+    // the compiler spares every caller a second test of the result.
+    if (o.at == nullptr) __builtin_unreachable();
+    return o.at;
 }
 
 inline void commit(Output &o, size_t n) {
-    if (o.to_memory) {
-        o.sink.cursor += n;
-    } else {
-        o.fill += static_cast<uint32_t>(n);
-    }
+    o.at += n;
 }
 
 // The bytes that end an open statement: ";" compact, ";\n" pretty, none when no statement is open.

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -241,4 +243,137 @@ TEST(WriterSink, Opening) {
     tvlr_writer_destroy(nullptr);
 }
 
+// A memory sink without memory takes no byte (31 at offset 0), and its record as the finish
+// callback sees it still has no cursor and no room.
+TEST(WriterSink, MemorySinkWithoutMemory) {
+    tvlr_sink sink;
+    tvlr_sink_to_mem(&sink, nullptr, 0);
+    sink.finish = [](tvlr_sink *s) { return s->cursor == nullptr && s->remaining == 0; };
+    tvlr_writer *w = tvlr_writer_create();
+    ASSERT_TRUE(tvlr_open_write_sink(w, &sink, false, nullptr));
+    EXPECT_TRUE(tvlr_write_finish(w));
+    EXPECT_EQ(tvlr_writer_bytes_written(w), 0u);
+    ASSERT_TRUE(tvlr_open_write_sink(w, &sink, false, nullptr));
+    EXPECT_FALSE(tvlr_write_null(w, "n"));
+    EXPECT_EQ(tvlr_writer_get_error(w), 31u);
+    EXPECT_EQ(tvlr_writer_get_error_offset(w), 0u);
+    tvlr_writer_destroy(w);
+}
+
+// Members with strings, numbers, structs and arrays whose output crosses the 64 KiB buffer
+// at varying places: short texts mixed with long ones.
+std::vector<Ev> long_document(std::mt19937 &rng) {
+    std::vector<Ev> events;
+    for (int i = 0; i < 200; ++i) {
+        events.push_back(member("m" + std::to_string(rng() % 1000)));
+        const auto shape = rng() % 3;
+        if (shape == 0) events.push_back(str(std::string(rng() % 8000, 'a')));
+        if (shape == 1)
+            events = events + event(TVLR_EV_STRUCT_START) + member("s") +
+                     str(std::string(rng() % 40, 'q') + "\"\n") + event(TVLR_EV_STRUCT_END);
+        if (shape == 2) {
+            events.push_back(event(TVLR_EV_ARRAY_START));
+            for (auto n = rng() % 5 + 1; n > 0; --n) events.push_back(num(std::to_string(rng())));
+            events.push_back(event(TVLR_EV_ARRAY_END));
+        }
+    }
+    return events;
+}
+
+// Hands each event to take (the writer's or the observer's call); gives the count refused.
+template <class Take>
+int feed(const std::vector<Ev> &events, Take take) {
+    int refused = 0;
+    for (const Ev &ev : events) {
+        tvlr_event e = ev.e;
+        e.text = ev.text.data();
+        e.text_len = static_cast<uint32_t>(ev.text.size());
+        refused += take(ev.kind, &e) ? 0 : 1;
+    }
+    return refused;
+}
+
 }  // namespace
+
+// The same events give the same bytes into every kind of sink: a large memory sink, the
+// buffer (handing over full 64 KiB blocks and one final block), a direct sink, and memory sinks
+// too small for the document, which hold exactly the bytes before the piece that did not fit.
+TEST(WriterSink, EveryKindOfSinkGetsTheSameBytes) {
+    std::mt19937 rng(11);
+    tvlr_writer *w = tvlr_writer_create();
+    const auto write = [w](const std::vector<Ev> &events) {
+        return feed(events, [w](uint32_t k, tvlr_event *e) { return tvlr_write_event(w, k, e); }) ==
+                   0 &&
+               tvlr_write_finish(w);
+    };
+    for (int i = 0; i < 40 && !HasFailure(); ++i) {
+        const std::vector<Ev> events = long_document(rng);
+        const bool pretty = rng() % 2 != 0;
+        std::vector<char> memory(size_t{1} << 20);
+        ASSERT_TRUE(tvlr_open_write_mem(w, memory.data(), memory.size(), pretty, nullptr));
+        ASSERT_TRUE(write(events));
+        const std::string expected(memory.data(), tvlr_writer_bytes_written(w));
+        ASSERT_GT(expected.size(), size_t{65536});
+
+        Recording rec, direct;
+        const tvlr_sink buffered = recording_sink(&rec), unbuffered = recording_sink(&direct, true);
+        ASSERT_TRUE(tvlr_open_write_sink(w, &buffered, pretty, nullptr));
+        EXPECT_TRUE(write(events));
+        EXPECT_EQ(rec.bytes, expected);
+        for (size_t k = 0; k + 1 < rec.writes.size(); ++k) EXPECT_EQ(rec.writes[k], 65536u);
+        EXPECT_EQ(rec.writes.size(), (expected.size() + 65535) / 65536);
+        ASSERT_TRUE(tvlr_open_write_sink(w, &unbuffered, pretty, nullptr));
+        EXPECT_TRUE(write(events));
+        EXPECT_EQ(direct.bytes, expected);
+
+        const size_t capacity = rng() % expected.size();
+        std::fill(memory.begin(), memory.end(), '\0');
+        ASSERT_TRUE(tvlr_open_write_mem(w, memory.data(), capacity, pretty, nullptr));
+        EXPECT_FALSE(write(events));
+        EXPECT_EQ(tvlr_writer_get_error(w), 31u);
+        const uint64_t offset = tvlr_writer_get_error_offset(w);
+        EXPECT_LE(offset, capacity);
+        EXPECT_EQ(std::string(memory.data(), offset), expected.substr(0, offset));
+        EXPECT_EQ(memory[offset], '\0');
+    }
+    tvlr_writer_destroy(w);
+}
+
+// The observer behind a sink that refuses its first handover of the full buffer: the rest of
+// the piece that filled it is lost, the full buffer is handed over again with the next piece,
+// and the bytes after the loss arrive as the reference has them.
+TEST(WriterSink, ObserverRecoversFromARefusedBlock) {
+    const auto refuse_once = [](tvlr_sink *sink, const uint8_t *data, uint32_t len) {
+        Recording *r = recording_of(sink);
+        if (r->fail_from != 0) return recording_write(sink, data, len);
+        r->fail_from = SIZE_MAX;
+        return false;
+    };
+    std::mt19937 rng(12);
+    for (int i = 0; i < 40 && !HasFailure(); ++i) {
+        const std::vector<Ev> events = long_document(rng);
+        const bool pretty = rng() % 2 != 0;
+        const auto observe = [&](Recording &rec, bool flaky) {
+            tvlr_sink sink = recording_sink(&rec);
+            if (flaky) {
+                rec.fail_from = 0;
+                sink.write = refuse_once;
+            }
+            tvlr_canon_observer *obs = tvlr_canon_observer_create(&sink, pretty);
+            const int refused = feed(events, [obs](uint32_t k, tvlr_event *e) {
+                return tvlr_canon_observer_on_event(obs, k, e);
+            });
+            const bool finished = tvlr_canon_observer_finish(obs);
+            tvlr_canon_observer_destroy(obs);
+            return refused + (finished ? 0 : 1);
+        };
+        Recording reference, flaky;
+        ASSERT_EQ(observe(reference, false), 0);
+        EXPECT_EQ(observe(flaky, true), 1);
+        const std::string &out = flaky.bytes, &ref = reference.bytes;
+        ASSERT_GT(out.size(), size_t{65536});
+        ASSERT_LE(out.size(), ref.size());
+        EXPECT_EQ(out.substr(0, 65536), ref.substr(0, 65536));
+        EXPECT_EQ(out.substr(65536), ref.substr(ref.size() - (out.size() - 65536)));
+    }
+}
