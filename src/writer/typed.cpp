@@ -31,8 +31,9 @@ struct DirectValue {
 // the caller found to pass its check (value_ok), and room in the memory sink or the buffer.
 // Returns false, having changed nothing, where it is not taken. A writer that is stepping has
 // no on_event callback and was not opened for the general path of the tests.
-bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t type, uint32_t bits,
-                  uint32_t fraction, const DirectValue &v) {
+[[gnu::always_inline]] inline bool write_direct(tvlr_writer *w, const char *name, size_t name_len,
+                                                uint32_t type, uint32_t bits, uint32_t fraction,
+                                                const DirectValue &v) {
     Output &o = w->out;
     if (!member_piece_may_start(w, name, name_len) || type < TVLR_TYPE_SINT ||
         type > TVLR_TYPE_FLOAT_DEC || (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
