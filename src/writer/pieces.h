@@ -41,6 +41,24 @@ inline constexpr std::array<TypeWord, TVLR_TYPE_BOOL + 1> kTypeWords = [] {
     return t;
 }();
 
+// The decimal text of the numbers below 256 (the common widths and fraction counts): the count
+// of digits, then the digits from the left, so that a parameter costs a lookup and a 3-byte copy.
+struct SmallDecimal {
+    uint8_t len;
+    char digits[3];
+};
+inline constexpr std::array<SmallDecimal, 256> kSmallDecimals = [] {
+    std::array<SmallDecimal, 256> t{};
+    for (uint32_t v = 0; v < t.size(); ++v) {
+        char buf[3] = {static_cast<char>('0' + v / 100), static_cast<char>('0' + v / 10 % 10),
+                       static_cast<char>('0' + v % 10)};
+        const uint32_t len = v >= 100 ? 3 : v >= 10 ? 2 : 1;
+        t[v].len = static_cast<uint8_t>(len);
+        for (uint32_t i = 0; i < len; ++i) t[v].digits[i] = buf[3 - len + i];
+    }
+    return t;
+}();
+
 // An ASCII name: a name-start byte, then name bytes, all below 80 (so the text is UTF-8).
 inline bool is_ascii_name(const char *text, size_t len) {
     const auto *p = reinterpret_cast<const uint8_t *>(text);

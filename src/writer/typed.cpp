@@ -31,8 +31,9 @@ struct DirectValue {
 // the caller found to pass its check (value_ok), and room in the memory sink or the buffer.
 // Returns false, having changed nothing, where it is not taken. A writer that is stepping has
 // no on_event callback and was not opened for the general path of the tests.
-bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t type, uint32_t bits,
-                  uint32_t fraction, const DirectValue &v) {
+[[gnu::always_inline]] inline bool write_direct(tvlr_writer *w, const char *name, size_t name_len,
+                                                uint32_t type, uint32_t bits, uint32_t fraction,
+                                                const DirectValue &v) {
     Output &o = w->out;
     if (!member_piece_may_start(w, name, name_len) || type < TVLR_TYPE_SINT ||
         type > TVLR_TYPE_FLOAT_DEC || (fraction != 0 && type != TVLR_TYPE_FLOAT_FIX) ||
@@ -40,7 +41,9 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
         return false;
 
     const TypeWord word = kTypeWords[type];
-    const uint32_t bits_len = bits != 0 ? 1 + decimal_digits(bits) : 0;
+    const bool small_bits = bits < kSmallDecimals.size();
+    const uint32_t bits_len =
+        bits == 0 ? 0 : 1 + (small_bits ? kSmallDecimals[bits].len : decimal_digits(bits));
     const uint32_t fraction_len = fraction != 0 ? 2 + decimal_digits(fraction) : 0;
     const uint32_t annotation_len = word.len + bits_len + fraction_len;
     const bool special = v.text != nullptr && is_special_number(v.text, v.len);
@@ -58,8 +61,11 @@ bool write_direct(tvlr_writer *w, const char *name, size_t name_len, uint32_t ty
     p += word.len;
     if (bits != 0) {
         *p = ':';
+        // Three digits copied where fewer are due: the bytes after them ('>' and at least one
+        // of the value) lie in the claimed room and are written afterwards.
+        if (small_bits) std::memcpy(p + 1, kSmallDecimals[bits].digits, 3);
         p += bits_len;
-        write_decimal_before(p, bits);
+        if (!small_bits) write_decimal_before(p, bits);
     }
     if (fraction != 0) {
         *p = bits != 0 ? ',' : ':';

@@ -454,7 +454,8 @@ std::string typed_case(uint64_t seed, bool events, bool *typed_ok) {
             break;
     }
     const char *name = pick({"v", "v", "rec_12", "n\xC3\xA4me", "", "9x", "a\xC3"});
-    const int bits = pick({0, 0, 1, 8, 8, 16, 16, 32, 63, 64, 64, 65, 128, 256, 24, -1, 40000});
+    const int bits =
+        pick({0, 0, 1, 8, 8, 9, 10, 16, 16, 32, 63, 64, 64, 65, 99, 100, 128, 255, 256, 24, -1, 40000});
     const int fraction = pick({0, 0, 0, 1, 16, 31, 63, 64, 300, -1});
     const uint64_t u = rng() >> (rng() % 4 == 0 ? 60 : rng() % 64);
     // Also any bit pattern: every exponent and digit count that the printer can write.
