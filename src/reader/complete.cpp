@@ -297,15 +297,9 @@ template <uint32_t Type, uint32_t Targets>
     });
 }
 
-// Puts the type that a plain value added in force, with its annotation: what put_added_type
-// leaves.
+// Puts the type that a plain value added in force, with its annotation.
 inline void put_plain_added(tvlr_reader *r, const TypeInForce &added) {
-    r->in_force.type = added.type;
-    r->in_force.bits = added.bits;
-    r->in_force.base = 0;
-    set_neutral_unit(r->in_force.unit);
-    r->in_force_cleared = false;
-    r->annotation = {added_key(added.type, added.bits), false};
+    put_added_type(r, added.type, added.bits, false, nullptr);
 }
 
 // Delivers the events of a plain value (nothing in force, no unit suffix) with the record of the
