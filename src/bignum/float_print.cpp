@@ -1148,6 +1148,8 @@ int double_to_decimal(double x, std::uint32_t precision, char *out) {
     }
     U128 digits = 0;
     std::int64_t exp10 = 0;
+    // At precision 64 the route of shortest_digits for doubles is taken here, inlined: through
+    // shortest_digits it costs a call and the tests that c came from a double.
     if (precision == 64 ? !fast::shortest_of_double(m, b, digits, exp10) &&
                               !fast::shortest<U128>(c, precision, b, digits, exp10)
                         : !fast::shortest_digits(c, precision, b, digits, exp10)) {
