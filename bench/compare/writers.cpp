@@ -53,29 +53,15 @@ bool yajl_text(yajl_gen g, std::string_view key) {
            yajl_gen_status_ok;
 }
 
-tvlr_event event_of(uint32_t value_kind, std::string_view text) {
-    tvlr_event e{};
-    e.value_kind = value_kind;
-    e.text = text.data();
-    e.text_len = static_cast<uint32_t>(text.size());
-    return e;
-}
-
 }  // namespace
 
 struct RecordWriters::State {
     std::vector<Record> records;
-    // Events for tvlr_write_event; their texts point into the records, which no longer move.
-    std::vector<std::pair<uint32_t, tvlr_event>> events;
     std::vector<char> buffer;  // the tvlr memory sink
     uint64_t tvlr_bytes = 0;
     rapidjson::StringBuffer json;
     Output yajl;
     enum class Last { tvlr, rapidjson, yajl } last = Last::tvlr;
-
-    void add(uint32_t kind, uint32_t value_kind = 0, std::string_view text = "") {
-        events.emplace_back(kind, event_of(value_kind, text));
-    }
 };
 
 RecordWriters::RecordWriters(size_t min_json_bytes) : state_(std::make_unique<State>()) {
@@ -99,29 +85,6 @@ RecordWriters::RecordWriters(size_t min_json_bytes) : state_(std::make_unique<St
         json_bytes += 100 + r.key.size() + r.name.size() + r.id_text.size() + r.score_text.size();
         state_->records.push_back(std::move(r));
     }
-    for (const Record &r : state_->records) {
-        State &s = *state_;
-        s.add(TVLR_EV_MEMBER_NAME, 0, r.key);
-        s.add(TVLR_EV_STRUCT_START);
-        s.add(TVLR_EV_MEMBER_NAME, 0, "id");
-        s.add(TVLR_EV_VALUE, TVL_VK_NUMBER, r.id_text);
-        s.add(TVLR_EV_MEMBER_NAME, 0, "name");
-        s.add(TVLR_EV_VALUE, TVL_VK_STRING, r.name);
-        s.add(TVLR_EV_MEMBER_NAME, 0, "score");
-        s.add(TVLR_EV_VALUE, TVL_VK_NUMBER, r.score_text);
-        s.add(TVLR_EV_MEMBER_NAME, 0, "active");
-        s.add(TVLR_EV_VALUE, TVL_VK_BOOL, r.active ? "true" : "false");
-        s.add(TVLR_EV_MEMBER_NAME, 0, "tags");
-        s.add(TVLR_EV_ARRAY_START);
-        for (const char *tag : kTags) s.add(TVLR_EV_VALUE, TVL_VK_SYMBOL, tag);
-        s.add(TVLR_EV_ARRAY_END);
-        s.add(TVLR_EV_MEMBER_NAME, 0, "point");
-        s.add(TVLR_EV_ARRAY_START);
-        s.add(TVLR_EV_VALUE, TVL_VK_ARRAY_NUMBER, r.x_text);
-        s.add(TVLR_EV_VALUE, TVL_VK_ARRAY_NUMBER, r.y_text);
-        s.add(TVLR_EV_ARRAY_END);
-        s.add(TVLR_EV_STRUCT_END);
-    }
     // Room for the annotations that the typed writers add.
     state_->buffer.resize(2 * json_bytes + (size_t{1} << 20));
     state_->yajl.data.resize(2 * json_bytes + (size_t{1} << 20));
@@ -138,7 +101,31 @@ uint64_t RecordWriters::tvlr_events() {
     s.last = State::Last::tvlr;
     tvlr_writer *w = tvlr_writer_create();
     bool ok = tvlr_open_write_mem(w, s.buffer.data(), s.buffer.size(), false, nullptr);
-    for (const auto &[kind, event] : s.events) ok = ok && tvlr_write_event(w, kind, &event);
+    // Driven from the records as RapidJSON's writer is: one event record on the stack, its kind
+    // and text set for each call.
+    tvlr_event e{};
+    auto put = [&](uint32_t kind, uint32_t value_kind, std::string_view text) {
+        e.value_kind = value_kind;
+        e.text = text.data();
+        e.text_len = static_cast<uint32_t>(text.size());
+        return tvlr_write_event(w, kind, &e);
+    };
+    auto name = [&](std::string_view text) { return put(TVLR_EV_MEMBER_NAME, 0, text); };
+    auto value = [&](uint32_t value_kind, std::string_view text) {
+        return put(TVLR_EV_VALUE, value_kind, text);
+    };
+    for (const Record &r : s.records) {
+        ok = ok && name(r.key) && put(TVLR_EV_STRUCT_START, 0, "") && name("id") &&
+             value(TVL_VK_NUMBER, r.id_text) && name("name") && value(TVL_VK_STRING, r.name) &&
+             name("score") && value(TVL_VK_NUMBER, r.score_text) && name("active") &&
+             value(TVL_VK_BOOL, r.active ? "true" : "false") && name("tags") &&
+             put(TVLR_EV_ARRAY_START, 0, "");
+        for (const char *tag : kTags) ok = ok && value(TVL_VK_SYMBOL, tag);
+        ok = ok && put(TVLR_EV_ARRAY_END, 0, "") && name("point") &&
+             put(TVLR_EV_ARRAY_START, 0, "") && value(TVL_VK_ARRAY_NUMBER, r.x_text) &&
+             value(TVL_VK_ARRAY_NUMBER, r.y_text) && put(TVLR_EV_ARRAY_END, 0, "") &&
+             put(TVLR_EV_STRUCT_END, 0, "");
+    }
     ok = ok && tvlr_write_finish(w);
     s.tvlr_bytes = ok ? tvlr_writer_bytes_written(w) : 0;
     tvlr_writer_destroy(w);
@@ -151,29 +138,27 @@ uint64_t RecordWriters::tvlr_typed() {
     tvlr_writer *w = tvlr_writer_create();
     bool ok = tvlr_open_write_mem(w, s.buffer.data(), s.buffer.size(), false, nullptr);
     char digits[16];
+    tvlr_event e{};  // one event record for the array events, as in tvlr_events
+    auto put = [&](uint32_t kind, uint32_t value_kind, std::string_view text) {
+        e.value_kind = value_kind;
+        e.text = text.data();
+        e.text_len = static_cast<uint32_t>(text.size());
+        return tvlr_write_event(w, kind, &e);
+    };
     auto number = [&](uint32_t v) {
         const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
-        const tvlr_event e =
-            event_of(TVL_VK_ARRAY_NUMBER, {digits, static_cast<size_t>(end - digits)});
-        return tvlr_write_event(w, TVLR_EV_VALUE, &e);
-    };
-    const tvlr_event none{};
-    auto name = [&](const char *text) {
-        const tvlr_event e = event_of(0, text);
-        return tvlr_write_event(w, TVLR_EV_MEMBER_NAME, &e);
+        return put(TVLR_EV_VALUE, TVL_VK_ARRAY_NUMBER,
+                   {digits, static_cast<size_t>(end - digits)});
     };
     for (const Record &r : s.records) {
         ok = ok && tvlr_write_struct_start(w, r.key.c_str()) && tvlr_write_uint(w, "id", 0, r.id) &&
              tvlr_write_string(w, "name", r.name.c_str()) &&
              tvlr_write_float(w, "score", 64, r.score) && tvlr_write_bool(w, "active", r.active) &&
-             name("tags") && tvlr_write_event(w, TVLR_EV_ARRAY_START, &none);
-        for (const char *tag : kTags) {
-            const tvlr_event e = event_of(TVL_VK_SYMBOL, tag);
-            ok = ok && tvlr_write_event(w, TVLR_EV_VALUE, &e);
-        }
-        ok = ok && tvlr_write_event(w, TVLR_EV_ARRAY_END, &none) && name("point") &&
-             tvlr_write_event(w, TVLR_EV_ARRAY_START, &none) && number(r.x) && number(r.y) &&
-             tvlr_write_event(w, TVLR_EV_ARRAY_END, &none) && tvlr_write_struct_end(w);
+             put(TVLR_EV_MEMBER_NAME, 0, "tags") && put(TVLR_EV_ARRAY_START, 0, "");
+        for (const char *tag : kTags) ok = ok && put(TVLR_EV_VALUE, TVL_VK_SYMBOL, tag);
+        ok = ok && put(TVLR_EV_ARRAY_END, 0, "") && put(TVLR_EV_MEMBER_NAME, 0, "point") &&
+             put(TVLR_EV_ARRAY_START, 0, "") && number(r.x) && number(r.y) &&
+             put(TVLR_EV_ARRAY_END, 0, "") && tvlr_write_struct_end(w);
     }
     ok = ok && tvlr_write_finish(w);
     s.tvlr_bytes = ok ? tvlr_writer_bytes_written(w) : 0;

@@ -17,8 +17,8 @@ class RecordWriters {
     ~RecordWriters();
     size_t record_count() const;
 
-    // tvlr_write_event with prepared events (numbers as text, no annotations) into a memory
-    // sink.
+    // tvlr_write_event driven from the records through one event record (numbers as text, no
+    // annotations) into a memory sink.
     uint64_t tvlr_events();
     // The typed writers for the members (tvlr_write_uint, _string, _float, _bool) and events for
     // the arrays, formatting the numbers while writing.
