@@ -1,6 +1,7 @@
-// libFuzzer target: reads the input with and without recovery, whole and in
-// pieces, and checks the invariants every read must keep; read in pieces it
-// must give the same trace, errors and positions included.
+// libFuzzer target: reads the input with and without recovery, whole, in
+// pieces and through the scanner's per-byte reference path, and checks the
+// invariants every read must keep; every read must give the same trace, errors
+// and positions included.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "reader/reader_impl.h"
 #include "support/render.h"
 #include "tvlr.h"
 
@@ -64,7 +66,9 @@ bool piece_read(tvlr_source *src, uint8_t *dst, uint32_t cap, uint32_t *count) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (uint8_t recover : {uint8_t{0}, uint8_t{1}}) {
         std::string whole;  // the trace of the read from memory
-        for (int pass = 0; pass < 2; ++pass) {
+        // Pass 0 reads from memory, pass 1 in uneven pieces, pass 2 from memory with every
+        // byte through the per-byte step.
+        for (int pass = 0; pass < 3; ++pass) {
             State st;
             tvlr_reader_options o{};
             o.recover = recover;
@@ -77,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (!r) return 0;
             Pieces pieces{data, size, 0};
             bool opened;
-            if (pass == 0) {
+            if (pass != 1) {
                 opened = tvlr_open_read_mem(r, data, size, nullptr, 0, &o);
             } else {
                 tvlr_source src{};
@@ -87,7 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 opened = tvlr_open_read_source(r, &src, nullptr, &o);
             }
             if (!opened) std::abort();
+            tvl::rd::testing::use_reference_path(pass == 2);
             bool ok = tvlr_read(r);
+            tvl::rd::testing::use_reference_path(false);
             uint32_t err = tvlr_reader_get_error(r);
             if (ok != (err == 0)) std::abort();
             if (!st.nested) std::abort();
@@ -95,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             const std::string trace = st.trace.finish(ok, err);
             if (pass == 0) {
                 whole = trace;
-            } else if (trace != whole) {  // chunking changes no event, error or position
+            } else if (trace != whole) {  // neither chunking nor the path changes anything
                 std::fprintf(stderr, "traces differ:\n  %s\n  %s\n", whole.c_str(), trace.c_str());
                 std::abort();
             }
