@@ -68,6 +68,19 @@ inline bool is_ascii_name(const char *text, size_t len) {
     return all != 0;
 }
 
+// is_ascii_name for a text of 1 to 32 bytes, without a loop for up to 8: four bytes from each end
+// (overlapping where the text is shorter), the three of a text below 4 bytes. Keeps to a few
+// registers, for the steps that stay clear of saving any.
+inline bool is_short_ascii_name(const char *text, size_t len) {
+    const auto *p = reinterpret_cast<const uint8_t *>(text);
+    const auto &t = kAsciiName;
+    if (len < 4) return (t[p[0]] & 2 & (t[p[len / 2]] << 1) & (t[p[len - 1]] << 1)) != 0;
+    unsigned all = t[p[0]] >> 1 & t[p[1]] & t[p[2]] & t[p[3]];
+    for (size_t i = 4; i + 4 < len; i += 4)
+        all &= t[p[i]] & t[p[i + 1]] & t[p[i + 2]] & t[p[i + 3]];
+    return (all & t[p[len - 4]] & t[p[len - 3]] & t[p[len - 2]] & t[p[len - 1]]) != 0;
+}
+
 // Where a one-piece member (a name and what follows it, written with the bytes and state changes
 // of its events) may be taken: a stepping writer, a place where a member may start (no row break
 // or annotation before it, no array directly open) and a name that passes its check.
@@ -227,6 +240,19 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
     return p;
 }
 
+// The end of a value written in place: its len bytes taken, with output_event's changes of state
+// (open and comma as for put_plain_value).
+inline void finish_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma, size_t len) {
+    commit(o, len);
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    o.statement_open = true;
+    if (open != nullptr) open->separator_due = true;
+}
+
 // The output of a value event of a kind with text in one piece: the comma due before it (comma:
 // the directly open level whose comma is due and that no annotation suppresses, else null), the
 // value's text as output_event writes it, with output_event's changes of state; open is the
@@ -298,14 +324,7 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
             p += len;
             break;
     }
-    commit(o, static_cast<size_t>(p - start));
-    o.after_annotation = false;
-    if (comma != nullptr) {
-        comma->separator_due = false;
-        copy_in_force(o.in_force, comma->saved);
-    }
-    o.statement_open = true;
-    if (open != nullptr) open->separator_due = true;
+    finish_plain_value(o, open, comma, static_cast<size_t>(p - start));
     return true;
 }
 
