@@ -142,6 +142,28 @@ inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len, bool 
         p = put_literal_byte(p + k, s[i + k]);
         i += k + 1;
     }
+    // The rest of a text of 16 bytes or more lies in its last 16 bytes: the runs between the
+    // bytes to escape are copied as they are. The bytes of that block before i were taken
+    // already; they belong to the text, so looking at them again does not change `outside`.
+    if (i < len && len >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + len - 16));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, last_control), v);
+        outside =
+            _mm_or_si128(outside, _mm_or_si128(_mm_or_si128(control, v), _mm_cmpeq_epi8(v, del)));
+        const __m128i escape = _mm_or_si128(
+            control, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        // One bit for each byte from i on.
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(escape)) >> (16 - (len - i));
+        for (;;) {
+            const size_t run = mask != 0 ? static_cast<size_t>(std::countr_zero(mask)) : len - i;
+            copy_short(p, s + i, run);
+            p += run;
+            i += run;
+            if (mask == 0) break;
+            p = put_literal_byte(p, s[i++]);
+            mask >>= run + 1;
+        }
+    }
     unprintable = _mm_movemask_epi8(outside) != 0;
 #endif
     for (; i + 8 <= len; i += 8) {
