@@ -547,30 +547,44 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
     return kind == TVLR_EV_TYPE_START ? on_type_start(obs, e) : output(obs, kind, e);
 }
 
+// Runs and values up to this length are copied without a library call.
+constexpr uint32_t kShortCopy = 32;
+
 // The number value after a complete held run of the usual shape that a reader takes under it
 // as written: the run and the value in one piece, with the state changes of both. A plain
-// decimal without a unit only, which is written as it is. False, with nothing changed, for
-// any other value or where the piece does not fit.
-bool put_run_and_value(tvlr_canon_observer *obs, const tvlr_event &e) {
+// decimal without a unit only, which is written as it is, and both run and value of up to
+// kShortCopy bytes, so that the piece needs no call (and its caller no registers saved).
+// False, with nothing changed, for any other value or where the piece does not fit.
+[[gnu::always_inline]] inline bool put_run_and_value(tvlr_canon_observer *obs,
+                                                     const tvlr_event &e) {
     const Run &r = held_run(obs);
-    if (!r.shape || !tvl::is_number_kind(e.value_kind) || e.text == nullptr ||
-        e.text_len > tvl::kTokenMaxLen || tvl::wr::unit_present(e.unit))
+    // Read once: the bytes written below may alias them as far as the compiler knows.
+    const char *const text = e.text;
+    const uint32_t len = e.text_len, run_len = r.len;
+    if (!r.shape || !tvl::is_number_kind(e.value_kind) || text == nullptr || len > kShortCopy ||
+        run_len > kShortCopy || tvl::wr::unit_present(e.unit))
         return false;
     size_t digits = 0;
     bool point = false;
-    if (!tvl::wr::plain_decimal(e.text, e.text_len, digits, point)) return false;
+    if (!tvl::wr::plain_decimal(text, len, digits, point)) return false;
     // As refused_under_held_run tells, without the full rules.
     if (r.param_events != 0 &&
-        (r.len - 1 > tvl::kAnnotationTextMax ||
-         !tvl::wr::number_passes(r.type, r.bits, r.base, e.text, e.text_len, digits, point)))
+        (run_len - 1 > tvl::kAnnotationTextMax ||
+         !tvl::wr::number_passes(r.type, r.bits, r.base, text, len, digits, point)))
         return false;
     Output &o = obs->out;
     ArrayLevel *const open = open_level(o);
     ArrayLevel *const comma = comma_level(o, open, false);
-    const size_t total = run_bytes(o, r, comma) + e.text_len;
+    const size_t total = run_bytes(o, r, comma) + len;
     uint8_t *const start = tvl::wr::claim(o, total);
     if (start == nullptr) return false;
-    tvl::wr::copy_bytes(put_run(o, start, r, comma), e.text, e.text_len);
+    // put_run with the lengths read above.
+    uint8_t *p = comma != nullptr ? tvl::wr::put_comma(o, start) : start;
+    tvl::wr::copy_bytes(p, r.text, run_len);
+    p += run_len;
+    *p++ = '>';
+    if (o.pretty) *p++ = ' ';
+    tvl::wr::copy_bytes(p, text, len);
     tvl::wr::commit(o, total);
     after_run(o, r, comma);
     // The value's own changes; no comma stands before it, right after the run.
