@@ -211,7 +211,7 @@ bool type_name(tvlr_writer &w, const tvlr_event &e) {
     const TypeWord word = kTypeWords[e.value_type];
     uint8_t *const p = claim(o, word.len);
     if (p == nullptr || o.annotation_len + word.len > kAnnotationTextMax) return false;
-    std::memcpy(p, word.text, word.len);
+    copy_short(p, reinterpret_cast<const uint8_t *>(word.text), word.len);
     commit(o, word.len);
     o.annotation.type = e.value_type;
     o.annotation_len += word.len;
@@ -225,14 +225,21 @@ bool type_width(tvlr_writer &w, const tvlr_event &e) {
         a.type == 0)
         return false;
     const uint32_t bits = written_bits(e);
-    const uint32_t len = 1 + decimal_digits(bits);
+    // The common widths (below 256) from the table: the prefix and three bytes of digits,
+    // of which the first len - 1 are kept.
+    const bool small = bits < kSmallDecimals.size();
+    const uint32_t len = 1 + (small ? kSmallDecimals[bits].len : decimal_digits(bits));
     if (o.annotation_len + len > kAnnotationTextMax ||
         !annotation_fields_valid(a.type, bits, a.base))
         return false;
-    uint8_t *const p = claim(o, len);
+    uint8_t *const p = claim(o, small ? 4 : len);
     if (p == nullptr) return false;
     p[0] = o.param_written ? ',' : ':';
-    write_decimal_before(p + len, bits);
+    if (small) {
+        std::memcpy(p + 1, kSmallDecimals[bits].digits, 3);
+    } else {
+        write_decimal_before(p + len, bits);
+    }
     commit(o, len);
     o.param_written = true;
     a.bits = bits;
