@@ -662,8 +662,17 @@ TEST(Agreement, SteppedEventsAgreeWithTheGeneralPath) {
         for (auto n = rng() % 4 + 1; n > 0; --n)
             events = events + (rng() % 2 != 0 ? case_events(values.next()) : structures.next());
         for (auto n = rng() % 3; n > 0; --n) events[rng() % events.size()].text = mixed_text(rng);
-        for (Ev &ev : events)
-            if (ev.kind == TVLR_EV_VALUE && rng() % 3 == 0) ev.text = edge_number(rng, ev.e.bits);
+        for (Ev &ev : events) {
+            if (ev.kind != TVLR_EV_VALUE) continue;
+            const bool string =
+                ev.e.value_kind == TVL_VK_STRING || ev.e.value_kind == TVL_VK_ARRAY_STRING;
+            if (rng() % 3 == 0) {
+                ev.text = edge_number(rng, ev.e.bits);
+            } else if (string && rng() % 2 == 0) {
+                // Long enough for whole 16-byte blocks and a rest after them.
+                ev.text = mixed_text(rng) + mixed_text(rng);
+            }
+        }
         const bool pretty = rng() % 2 != 0;
         const size_t capacity = std::array<size_t, 3>{0, 1 << 16, rng() % 80}[rng() % 3];
         const WriteResult stepped = write_through(events, pretty, capacity, false);
