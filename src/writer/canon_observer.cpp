@@ -150,11 +150,30 @@ size_t length_of(const tvlr_event &e) {
     return e.text != nullptr ? e.text_len : 0;
 }
 
-[[gnu::noinline]] bool out_member_name(Output &o, const tvlr_event &e) {
+// Names, numbers and runs up to this length are copied without a library call.
+constexpr uint32_t kShortCopy = 32;
+
+[[gnu::noinline]] bool out_any_member_name(Output &o, const tvlr_event &e) {
     return tvl::wr::put_member_piece(o, text_of(e), length_of(e)) ||
            output_event(o, TVLR_EV_MEMBER_NAME, e, nullptr);
 }
-[[gnu::noinline]] bool out_value(Output &o, const tvlr_event &e) {
+// A short name at a line without tabs in one piece without a call (so without registers to
+// save); the rest through out_any_member_name.
+[[gnu::noinline]] bool out_member_name(Output &o, const tvlr_event &e) {
+    const char *const name = e.text;
+    const size_t len = e.text_len;
+    uint8_t *start = nullptr;
+    if (name == nullptr || len > kShortCopy || (o.pretty && o.struct_depth != 0) ||
+        (start = tvl::wr::claim(o, tvl::wr::statement_end_len(o) + 1 + len + (o.pretty ? 3 : 1))) ==
+            nullptr)
+        return out_any_member_name(o, e);
+    tvl::wr::commit(o,
+                    static_cast<size_t>(tvl::wr::put_member_head(o, start, 0, name, len) - start));
+    o.statement_open = o.after_annotation = o.param_written = false;
+    tvl::wr::clear_in_force(o.in_force);
+    return true;
+}
+[[gnu::noinline]] bool out_any_value(Output &o, const tvlr_event &e) {
     if (!tvl::wr::unit_present(e.unit)) {
         ArrayLevel *const open = open_level(o);
         if (tvl::wr::put_plain_value(o, open, comma_level(o, open, true), e.value_kind, text_of(e),
@@ -162,6 +181,39 @@ size_t length_of(const tvlr_event &e) {
             return true;
     }
     return output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+// Strings, and numbers of up to kShortCopy bytes that are no special number, without a call
+// but in tail position; the rest through out_any_value.
+[[gnu::noinline]] bool out_string_value(Output &o, const tvlr_event &e) {
+    ArrayLevel *const open = open_level(o);
+    return tvl::wr::put_plain_value(o, open, comma_level(o, open, true), TVL_VK_STRING, text_of(e),
+                                    length_of(e)) ||
+           output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+[[gnu::noinline]] bool out_number_value(Output &o, const tvlr_event &e) {
+    const char *const text = e.text;
+    const size_t len = e.text_len;
+    // A special number (nan, inf, -inf) takes a marker.
+    if (len > kShortCopy || (len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
+        (len == 4 && text[0] == '-' && text[1] == 'i'))
+        return out_any_value(o, e);
+    ArrayLevel *const open = open_level(o);
+    return tvl::wr::put_plain_value(o, open, comma_level(o, open, true), TVL_VK_NUMBER, text, len,
+                                    false, false) ||
+           output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+[[gnu::noinline]] bool out_value(Output &o, const tvlr_event &e) {
+    if (e.text == nullptr || tvl::wr::unit_present(e.unit)) return out_any_value(o, e);
+    switch (e.value_kind) {
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return out_string_value(o, e);
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            return out_number_value(o, e);
+        default:
+            return out_any_value(o, e);
+    }
 }
 [[gnu::noinline]] bool out_struct_start(Output &o, const tvlr_event &e) {
     return tvl::wr::put_struct_start_piece(o, comma_level(o, open_level(o), true)) ||
@@ -546,9 +598,6 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
     }
     return kind == TVLR_EV_TYPE_START ? on_type_start(obs, e) : output(obs, kind, e);
 }
-
-// Runs and values up to this length are copied without a library call.
-constexpr uint32_t kShortCopy = 32;
 
 // The number value after a complete held run of the usual shape that a reader takes under it
 // as written: the run and the value in one piece, with the state changes of both. A plain

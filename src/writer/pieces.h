@@ -282,9 +282,11 @@ inline void finish_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma, s
 // without a unit. With check_text, a string with bytes outside printable ASCII is taken only
 // where its content passes check_string_content. False, with nothing changed, for another kind,
 // for a string that fails that check, or where the piece does not fit.
+// Without may_be_special the caller knows that the text is no special number.
 [[gnu::always_inline]] inline bool put_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma,
                                                    uint32_t kind, const char *text, size_t len,
-                                                   bool check_text = false) {
+                                                   bool check_text = false,
+                                                   bool may_be_special = true) {
     size_t most = 0;
     switch (kind) {
         case TVL_VK_NUMBER:
@@ -336,7 +338,7 @@ inline void finish_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma, s
         default:  // numbers, symbols, references: the text with its marker
             if (kind == TVL_VK_REFERENCE) {
                 *p++ = '&';
-            } else if (kind != TVL_VK_SYMBOL &&
+            } else if (may_be_special && kind != TVL_VK_SYMBOL &&
                        ((len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
                         (len == 4 && text[0] == '-' && text[1] == 'i')) &&
                        is_special_number(text, len)) {
