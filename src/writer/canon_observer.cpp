@@ -150,11 +150,30 @@ size_t length_of(const tvlr_event &e) {
     return e.text != nullptr ? e.text_len : 0;
 }
 
-[[gnu::noinline]] bool out_member_name(Output &o, const tvlr_event &e) {
+// Names, numbers and runs up to this length are copied without a library call.
+constexpr uint32_t kShortCopy = 32;
+
+[[gnu::noinline]] bool out_any_member_name(Output &o, const tvlr_event &e) {
     return tvl::wr::put_member_piece(o, text_of(e), length_of(e)) ||
            output_event(o, TVLR_EV_MEMBER_NAME, e, nullptr);
 }
-[[gnu::noinline]] bool out_value(Output &o, const tvlr_event &e) {
+// A short name at a line without tabs in one piece without a call (so without registers to
+// save); the rest through out_any_member_name.
+[[gnu::noinline]] bool out_member_name(Output &o, const tvlr_event &e) {
+    const char *const name = e.text;
+    const size_t len = e.text_len;
+    uint8_t *start = nullptr;
+    if (name == nullptr || len > kShortCopy || (o.pretty && o.struct_depth != 0) ||
+        (start = tvl::wr::claim(o, tvl::wr::statement_end_len(o) + 1 + len + (o.pretty ? 3 : 1))) ==
+            nullptr)
+        return out_any_member_name(o, e);
+    tvl::wr::commit(o,
+                    static_cast<size_t>(tvl::wr::put_member_head(o, start, 0, name, len) - start));
+    o.statement_open = o.after_annotation = o.param_written = false;
+    tvl::wr::clear_in_force(o.in_force);
+    return true;
+}
+[[gnu::noinline]] bool out_any_value(Output &o, const tvlr_event &e) {
     if (!tvl::wr::unit_present(e.unit)) {
         ArrayLevel *const open = open_level(o);
         if (tvl::wr::put_plain_value(o, open, comma_level(o, open, true), e.value_kind, text_of(e),
@@ -162,6 +181,39 @@ size_t length_of(const tvlr_event &e) {
             return true;
     }
     return output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+// Strings, and numbers of up to kShortCopy bytes that are no special number, without a call
+// but in tail position; the rest through out_any_value.
+[[gnu::noinline]] bool out_string_value(Output &o, const tvlr_event &e) {
+    ArrayLevel *const open = open_level(o);
+    return tvl::wr::put_plain_value(o, open, comma_level(o, open, true), TVL_VK_STRING, text_of(e),
+                                    length_of(e)) ||
+           output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+[[gnu::noinline]] bool out_number_value(Output &o, const tvlr_event &e) {
+    const char *const text = e.text;
+    const size_t len = e.text_len;
+    // A special number (nan, inf, -inf) takes a marker.
+    if (len > kShortCopy || (len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
+        (len == 4 && text[0] == '-' && text[1] == 'i'))
+        return out_any_value(o, e);
+    ArrayLevel *const open = open_level(o);
+    return tvl::wr::put_plain_value(o, open, comma_level(o, open, true), TVL_VK_NUMBER, text, len,
+                                    false, false) ||
+           output_event(o, TVLR_EV_VALUE, e, nullptr);
+}
+[[gnu::noinline]] bool out_value(Output &o, const tvlr_event &e) {
+    if (e.text == nullptr || tvl::wr::unit_present(e.unit)) return out_any_value(o, e);
+    switch (e.value_kind) {
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return out_string_value(o, e);
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            return out_number_value(o, e);
+        default:
+            return out_any_value(o, e);
+    }
 }
 [[gnu::noinline]] bool out_struct_start(Output &o, const tvlr_event &e) {
     return tvl::wr::put_struct_start_piece(o, comma_level(o, open_level(o), true)) ||
@@ -549,28 +601,39 @@ bool refused_under_held_run(const tvlr_canon_observer *obs, const tvlr_event &va
 
 // The number value after a complete held run of the usual shape that a reader takes under it
 // as written: the run and the value in one piece, with the state changes of both. A plain
-// decimal without a unit only, which is written as it is. False, with nothing changed, for
-// any other value or where the piece does not fit.
-bool put_run_and_value(tvlr_canon_observer *obs, const tvlr_event &e) {
+// decimal without a unit only, which is written as it is, and both run and value of up to
+// kShortCopy bytes, so that the piece needs no call (and its caller no registers saved).
+// False, with nothing changed, for any other value or where the piece does not fit.
+[[gnu::always_inline]] inline bool put_run_and_value(tvlr_canon_observer *obs,
+                                                     const tvlr_event &e) {
     const Run &r = held_run(obs);
-    if (!r.shape || !tvl::is_number_kind(e.value_kind) || e.text == nullptr ||
-        e.text_len > tvl::kTokenMaxLen || tvl::wr::unit_present(e.unit))
+    // Read once: the bytes written below may alias them as far as the compiler knows.
+    const char *const text = e.text;
+    const uint32_t len = e.text_len, run_len = r.len;
+    if (!r.shape || !tvl::is_number_kind(e.value_kind) || text == nullptr || len > kShortCopy ||
+        run_len > kShortCopy || tvl::wr::unit_present(e.unit))
         return false;
     size_t digits = 0;
     bool point = false;
-    if (!tvl::wr::plain_decimal(e.text, e.text_len, digits, point)) return false;
+    if (!tvl::wr::plain_decimal(text, len, digits, point)) return false;
     // As refused_under_held_run tells, without the full rules.
     if (r.param_events != 0 &&
-        (r.len - 1 > tvl::kAnnotationTextMax ||
-         !tvl::wr::number_passes(r.type, r.bits, r.base, e.text, e.text_len, digits, point)))
+        (run_len - 1 > tvl::kAnnotationTextMax ||
+         !tvl::wr::number_passes(r.type, r.bits, r.base, text, len, digits, point)))
         return false;
     Output &o = obs->out;
     ArrayLevel *const open = open_level(o);
     ArrayLevel *const comma = comma_level(o, open, false);
-    const size_t total = run_bytes(o, r, comma) + e.text_len;
+    const size_t total = run_bytes(o, r, comma) + len;
     uint8_t *const start = tvl::wr::claim(o, total);
     if (start == nullptr) return false;
-    tvl::wr::copy_bytes(put_run(o, start, r, comma), e.text, e.text_len);
+    // put_run with the lengths read above.
+    uint8_t *p = comma != nullptr ? tvl::wr::put_comma(o, start) : start;
+    tvl::wr::copy_bytes(p, r.text, run_len);
+    p += run_len;
+    *p++ = '>';
+    if (o.pretty) *p++ = ' ';
+    tvl::wr::copy_bytes(p, text, len);
     tvl::wr::commit(o, total);
     after_run(o, r, comma);
     // The value's own changes; no comma stands before it, right after the run.

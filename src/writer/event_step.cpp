@@ -211,7 +211,7 @@ bool type_name(tvlr_writer &w, const tvlr_event &e) {
     const TypeWord word = kTypeWords[e.value_type];
     uint8_t *const p = claim(o, word.len);
     if (p == nullptr || o.annotation_len + word.len > kAnnotationTextMax) return false;
-    std::memcpy(p, word.text, word.len);
+    copy_short(p, reinterpret_cast<const uint8_t *>(word.text), word.len);
     commit(o, word.len);
     o.annotation.type = e.value_type;
     o.annotation_len += word.len;
@@ -225,14 +225,21 @@ bool type_width(tvlr_writer &w, const tvlr_event &e) {
         a.type == 0)
         return false;
     const uint32_t bits = written_bits(e);
-    const uint32_t len = 1 + decimal_digits(bits);
+    // The common widths (below 256) from the table: the prefix and three bytes of digits,
+    // of which the first len - 1 are kept.
+    const bool small = bits < kSmallDecimals.size();
+    const uint32_t len = 1 + (small ? kSmallDecimals[bits].len : decimal_digits(bits));
     if (o.annotation_len + len > kAnnotationTextMax ||
         !annotation_fields_valid(a.type, bits, a.base))
         return false;
-    uint8_t *const p = claim(o, len);
+    uint8_t *const p = claim(o, small ? 4 : len);
     if (p == nullptr) return false;
     p[0] = o.param_written ? ',' : ':';
-    write_decimal_before(p + len, bits);
+    if (small) {
+        std::memcpy(p + 1, kSmallDecimals[bits].digits, 3);
+    } else {
+        write_decimal_before(p + len, bits);
+    }
     commit(o, len);
     o.param_written = true;
     a.bits = bits;
@@ -268,6 +275,191 @@ bool stepped(tvlr_writer &w, const tvlr_event &e) {
     return write_general(w, kKind, e);
 }
 
+// The whole step of a value event, for what value_event leaves to it.
+[[gnu::noinline]] bool value_in_full(tvlr_writer &w, const tvlr_event &e) {
+    return stepped<TVLR_EV_VALUE, value>(w, e);
+}
+
+// The bookkeeping of a value written in place from start to p.
+inline bool value_taken(tvlr_writer &w, ArrayLevel *open, ArrayLevel *level, uint8_t *start,
+                        uint8_t *p) {
+    finish_plain_value(w.out, open, level, static_cast<size_t>(p - start));
+    if (level != nullptr) count_comma(w, w.out.array_depth);
+    w.previous = TVLR_EV_VALUE;
+    w.started = true;
+    return true;
+}
+
+// A string whose text leaves printable ASCII, written from start up to its closing quote at p:
+// taken only where its content passes the full check.
+[[gnu::noinline]] bool string_checked(tvlr_writer &w, const tvlr_event &e, ArrayLevel *open,
+                                      ArrayLevel *level, uint8_t *start, uint8_t *p) {
+    if (check_string_content(e.text, e.text_len) != 0) return write_general(w, TVLR_EV_VALUE, e);
+    *p++ = '"';
+    return value_taken(w, open, level, start, p);
+}
+
+// Number and symbol texts up to this length are copied without a library call.
+constexpr size_t kShortCopy = 32;
+
+// Where a value goes: the directly open array level, the level whose comma is due before the
+// value, and what a reader has in force for it (restored by that comma).
+struct ValuePlace {
+    ArrayLevel *open;
+    ArrayLevel *level;
+    const InForce *f;
+};
+
+inline ValuePlace value_place(Output &o) {
+    ArrayLevel *const open = const_cast<ArrayLevel *>(directly_open_level(o));
+    ArrayLevel *const level =
+        open != nullptr && open->separator_due && !o.after_annotation ? open : nullptr;
+    return {open, level, level != nullptr ? &level->saved : &o.in_force};
+}
+
+// The common values, one function for each kind, each with the checks and output of `value`
+// and every call the last thing it does, so that none needs registers saved. They begin where
+// value_event has found no row break before, no unit and a text.
+[[gnu::noinline]] bool number_value(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const char *const text = e.text;
+    const size_t len = e.text_len;
+    if (len > kShortCopy) return value_in_full(w, e);
+    const ValuePlace at = value_place(o);
+    const InForce &f = *at.f;
+    size_t digits = 0;
+    bool point = false;
+    uint8_t *start = nullptr;
+    // A plain decimal is no special number: it takes no marker.
+    if ((at.level != nullptr && !comma_fits(w.rows)) || !plain_decimal(text, len, digits, point) ||
+        !number_passes(e.value_type, e.bits, e.base, text, len, digits, point) ||
+        ((f.type != e.value_type || f.bits != e.bits || f.base != e.base) &&
+         !number_passes(f.type, f.bits, f.base, text, len, digits, point)) ||
+        (start = claim(o, 3 + len)) == nullptr)
+        return write_general(w, TVLR_EV_VALUE, e);
+    uint8_t *p = at.level != nullptr ? put_comma(o, start) : start;
+    copy_bytes(p, text, len);
+    return value_taken(w, at.open, at.level, start, p + len);
+}
+
+[[gnu::noinline]] bool string_value(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const size_t len = e.text_len;
+    const ValuePlace at = value_place(o);
+    auto text_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_UTF8; };
+    uint8_t *start = nullptr;
+    if ((at.level != nullptr && !comma_fits(w.rows)) || len > kTokenMaxLen ||
+        !text_type(e.value_type) || !text_type(at.f->type) ||
+        (start = claim(o, 4 + 2 * len)) == nullptr)
+        return write_general(w, TVLR_EV_VALUE, e);
+    uint8_t *p = at.level != nullptr ? put_comma(o, start) : start;
+    *p++ = '"';
+    bool odd = false;
+    p = put_literal_body(p, e.text, len, odd);
+    if (odd) return string_checked(w, e, at.open, at.level, start, p);
+    *p++ = '"';
+    return value_taken(w, at.open, at.level, start, p);
+}
+
+[[gnu::noinline]] bool symbol_value(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const char *const text = e.text;
+    const size_t len = e.text_len;
+    if (len > kShortCopy) return value_in_full(w, e);
+    const ValuePlace at = value_place(o);
+    uint8_t *start = nullptr;
+    if ((at.level != nullptr && !comma_fits(w.rows)) || len == 0 ||
+        e.value_type != TVLR_TYPE_PLAIN || at.f->type != TVLR_TYPE_PLAIN ||
+        !is_short_ascii_name(text, len) || is_reserved_word(text, len) ||
+        (start = claim(o, 2 + len)) == nullptr)
+        return write_general(w, TVLR_EV_VALUE, e);
+    uint8_t *p = at.level != nullptr ? put_comma(o, start) : start;
+    copy_bytes(p, text, len);
+    return value_taken(w, at.open, at.level, start, p + len);
+}
+
+[[gnu::noinline]] bool bool_value(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const size_t len = e.text_len;
+    const ValuePlace at = value_place(o);
+    auto bool_type = [](uint32_t t) { return t == TVLR_TYPE_PLAIN || t == TVLR_TYPE_BOOL; };
+    uint8_t *start = nullptr;
+    if ((at.level != nullptr && !comma_fits(w.rows)) || !bool_type(e.value_type) ||
+        !bool_type(at.f->type) || !is_bool_word(e.text, len) || (start = claim(o, 7)) == nullptr)
+        return write_general(w, TVLR_EV_VALUE, e);
+    uint8_t *p = at.level != nullptr ? put_comma(o, start) : start;
+    // "true" and "on" (an even length) give true, "false" and "off" false.
+    if (len % 2 == 0) {
+        std::memcpy(p, "true", 4);
+        p += 4;
+    } else {
+        std::memcpy(p, "false", 5);
+        p += 5;
+    }
+    return value_taken(w, at.open, at.level, start, p);
+}
+
+[[gnu::noinline]] bool null_value(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const ValuePlace at = value_place(o);
+    uint8_t *start = nullptr;
+    // Null stands under every type.
+    if ((at.level != nullptr && !comma_fits(w.rows)) || (start = claim(o, 2)) == nullptr)
+        return write_general(w, TVLR_EV_VALUE, e);
+    uint8_t *p = at.level != nullptr ? put_comma(o, start) : start;
+    return value_taken(w, at.open, at.level, start, p);
+}
+
+// A value event: the common values (no unit; numbers and symbols of up to kShortCopy bytes,
+// strings, booleans, null) through the function of their kind, the rest through the whole step.
+bool value_event(tvlr_writer &w, const tvlr_event &e) {
+    if (w.previous == TVLR_EV_ROW_BREAK || e.unit.count != 0 || e.text == nullptr)
+        return value_in_full(w, e);
+    switch (e.value_kind) {
+        case TVL_VK_NUMBER:
+        case TVL_VK_ARRAY_NUMBER:
+            return number_value(w, e);
+        case TVL_VK_STRING:
+        case TVL_VK_ARRAY_STRING:
+            return string_value(w, e);
+        case TVL_VK_SYMBOL:
+            return symbol_value(w, e);
+        case TVL_VK_BOOL:
+            return bool_value(w, e);
+        case TVL_VK_NULL:
+            return null_value(w, e);
+        default:
+            return write_general(w, TVLR_EV_VALUE, e);
+    }
+}
+
+// The whole step of a member name, for what member_event leaves to it.
+[[gnu::noinline]] bool member_in_full(tvlr_writer &w, const tvlr_event &e) {
+    return stepped<TVLR_EV_MEMBER_NAME, member_name>(w, e);
+}
+
+// A member name: an ASCII name of up to kShortCopy bytes at a line without tabs before it, with
+// the checks and output of `member_name` and no call that returns here (see number_value); the
+// rest through the whole step.
+bool member_event(tvlr_writer &w, const tvlr_event &e) {
+    Output &o = w.out;
+    const char *const name = e.text;
+    const size_t len = e.text_len;
+    if (len > kShortCopy || (o.pretty && o.struct_depth != 0)) return member_in_full(w, e);
+    uint8_t *start = nullptr;
+    if (w.previous == TVLR_EV_ROW_BREAK || w.previous == TVLR_EV_TYPE_END || name == nullptr ||
+        len == 0 || !is_short_ascii_name(name, len) ||
+        (start = claim(o, statement_end_len(o) + 1 + len + (o.pretty ? 3 : 1))) == nullptr)
+        return write_general(w, TVLR_EV_MEMBER_NAME, e);
+    commit(o, static_cast<size_t>(put_member_head(o, start, 0, name, len) - start));
+    o.statement_open = o.after_annotation = o.param_written = false;
+    clear_in_force(o.in_force);
+    forget_member_rows(w.rows, o.array_depth);
+    w.previous = TVLR_EV_MEMBER_NAME;
+    w.started = true;
+    return true;
+}
+
 template <uint32_t kKind>
 bool general(tvlr_writer &w, const tvlr_event &e) {
     return write_general(w, kKind, e);
@@ -278,7 +470,7 @@ bool general(tvlr_writer &w, const tvlr_event &e) {
 // Indexed by event kind; to_array makes a missing or extra entry a compile error.
 const std::array<EventStep, kEventKinds> kEventSteps = std::to_array<EventStep>({
     general<TVLR_EV_DOC_START>,
-    stepped<TVLR_EV_MEMBER_NAME, member_name>,
+    member_event,
     general<TVLR_EV_OCTETS_START>,
     general<TVLR_EV_OCTETS_END>,
     stepped<TVLR_EV_STRUCT_START, struct_start>,
@@ -286,7 +478,7 @@ const std::array<EventStep, kEventKinds> kEventSteps = std::to_array<EventStep>(
     stepped<TVLR_EV_ARRAY_START, array_start>,
     stepped<TVLR_EV_ARRAY_END, array_end>,
     general<TVLR_EV_ROW_BREAK>,
-    stepped<TVLR_EV_VALUE, value>,
+    value_event,
     stepped<TVLR_EV_TYPE_START, type_start>,
     stepped<TVLR_EV_TYPE_END, type_end>,
     stepped<TVLR_EV_TYPE_NAME, type_name>,

@@ -68,6 +68,19 @@ inline bool is_ascii_name(const char *text, size_t len) {
     return all != 0;
 }
 
+// is_ascii_name for a text of 1 to 32 bytes, without a loop for up to 8: four bytes from each end
+// (overlapping where the text is shorter), the three of a text below 4 bytes. Keeps to a few
+// registers, for the steps that stay clear of saving any.
+inline bool is_short_ascii_name(const char *text, size_t len) {
+    const auto *p = reinterpret_cast<const uint8_t *>(text);
+    const auto &t = kAsciiName;
+    if (len < 4) return (t[p[0]] & 2 & (t[p[len / 2]] << 1) & (t[p[len - 1]] << 1)) != 0;
+    unsigned all = t[p[0]] >> 1 & t[p[1]] & t[p[2]] & t[p[3]];
+    for (size_t i = 4; i + 4 < len; i += 4)
+        all &= t[p[i]] & t[p[i + 1]] & t[p[i + 2]] & t[p[i + 3]];
+    return (all & t[p[len - 4]] & t[p[len - 3]] & t[p[len - 2]] & t[p[len - 1]]) != 0;
+}
+
 // Where a one-piece member (a name and what follows it, written with the bytes and state changes
 // of its events) may be taken: a stepping writer, a place where a member may start (no row break
 // or annotation before it, no array directly open) and a name that passes its check.
@@ -128,6 +141,28 @@ inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len, bool 
         const auto k = static_cast<size_t>(std::countr_zero(mask));
         p = put_literal_byte(p + k, s[i + k]);
         i += k + 1;
+    }
+    // The rest of a text of 16 bytes or more lies in its last 16 bytes: the runs between the
+    // bytes to escape are copied as they are. The bytes of that block before i were taken
+    // already; they belong to the text, so looking at them again does not change `outside`.
+    if (i < len && len >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + len - 16));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, last_control), v);
+        outside =
+            _mm_or_si128(outside, _mm_or_si128(_mm_or_si128(control, v), _mm_cmpeq_epi8(v, del)));
+        const __m128i escape = _mm_or_si128(
+            control, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        // One bit for each byte from i on.
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(escape)) >> (16 - (len - i));
+        for (;;) {
+            const size_t run = mask != 0 ? static_cast<size_t>(std::countr_zero(mask)) : len - i;
+            copy_short(p, s + i, run);
+            p += run;
+            i += run;
+            if (mask == 0) break;
+            p = put_literal_byte(p, s[i++]);
+            mask >>= run + 1;
+        }
     }
     unprintable = _mm_movemask_epi8(outside) != 0;
 #endif
@@ -227,6 +262,19 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
     return p;
 }
 
+// The end of a value written in place: its len bytes taken, with output_event's changes of state
+// (open and comma as for put_plain_value).
+inline void finish_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma, size_t len) {
+    commit(o, len);
+    o.after_annotation = false;
+    if (comma != nullptr) {
+        comma->separator_due = false;
+        copy_in_force(o.in_force, comma->saved);
+    }
+    o.statement_open = true;
+    if (open != nullptr) open->separator_due = true;
+}
+
 // The output of a value event of a kind with text in one piece: the comma due before it (comma:
 // the directly open level whose comma is due and that no annotation suppresses, else null), the
 // value's text as output_event writes it, with output_event's changes of state; open is the
@@ -234,9 +282,11 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
 // without a unit. With check_text, a string with bytes outside printable ASCII is taken only
 // where its content passes check_string_content. False, with nothing changed, for another kind,
 // for a string that fails that check, or where the piece does not fit.
+// Without may_be_special the caller knows that the text is no special number.
 [[gnu::always_inline]] inline bool put_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma,
                                                    uint32_t kind, const char *text, size_t len,
-                                                   bool check_text = false) {
+                                                   bool check_text = false,
+                                                   bool may_be_special = true) {
     size_t most = 0;
     switch (kind) {
         case TVL_VK_NUMBER:
@@ -288,7 +338,7 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
         default:  // numbers, symbols, references: the text with its marker
             if (kind == TVL_VK_REFERENCE) {
                 *p++ = '&';
-            } else if (kind != TVL_VK_SYMBOL &&
+            } else if (may_be_special && kind != TVL_VK_SYMBOL &&
                        ((len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
                         (len == 4 && text[0] == '-' && text[1] == 'i')) &&
                        is_special_number(text, len)) {
@@ -298,14 +348,7 @@ inline uint8_t *put_comma(const Output &o, uint8_t *p) {
             p += len;
             break;
     }
-    commit(o, static_cast<size_t>(p - start));
-    o.after_annotation = false;
-    if (comma != nullptr) {
-        comma->separator_due = false;
-        copy_in_force(o.in_force, comma->saved);
-    }
-    o.statement_open = true;
-    if (open != nullptr) open->separator_due = true;
+    finish_plain_value(o, open, comma, static_cast<size_t>(p - start));
     return true;
 }
 
