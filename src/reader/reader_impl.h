@@ -62,7 +62,7 @@ struct StructLevel {
     uint64_t elements;
     uint64_t row_length;
     uint64_t array_items;
-    uint32_t array_depth;
+    uint32_t array_base;  // the array base around the struct, put back at `}`
     bool in_array;
 };
 
@@ -298,7 +298,7 @@ inline uint32_t member_array_base(const tvlr_reader *r);
 // Struct bookkeeping shared by `{`, `}` and recovery: the array context around the struct at
 // depth struct_depth, saved before the depth goes up and put back after it went down.
 inline void open_struct_level(tvlr_reader *r) {
-    r->struct_stack[r->struct_depth] = {r->elements, r->row_length, r->array_items, r->array_depth,
+    r->struct_stack[r->struct_depth] = {r->elements, r->row_length, r->array_items, r->array_base,
                                         r->in_array};
     r->array_base = r->array_depth;
 }
@@ -309,7 +309,7 @@ inline void close_struct_level(tvlr_reader *r) {
     r->row_length = s.row_length;
     r->array_items = s.array_items;
     r->in_array = s.in_array;
-    r->array_base = r->struct_depth ? r->struct_stack[r->struct_depth - 1].array_depth : 0;
+    r->array_base = s.array_base;
 }
 
 // Completion actions; each returns false with the error code set.

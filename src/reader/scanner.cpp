@@ -833,7 +833,10 @@ class FastScan {
         }
     }
 
-    enum class Next { more, done, stop };
+    // More tokens may follow, the statement path ends here (the general path goes on), or the
+    // read ends. `plain`, a kind of `more` that number_once() and array_number() alone return:
+    // a plain number was completed in line.
+    enum class Next { more, done, stop, plain };
 
     static Next taken_if(bool ok) { return ok ? Next::more : Next::stop; }
 
@@ -1145,10 +1148,15 @@ class FastScan {
         p_ = to;
     }
 
-    // `-`, integer digits, a point with fraction digits and an exponent.
+    // `-`, integer digits, a point with fraction digits and an exponent; then, in an array, the
+    // numbers that follow it. An element after a `,` or `[` that this loop took straight after a
+    // plain element completed here is taken by array_number().
     Next number() {
+        bool plain = false;
         for (;;) {
-            Next next = number_once();
+            Next next = plain ? array_number() : number_once();
+            plain = next == Next::plain;
+            if (plain) next = Next::more;
             if (next != Next::more) return next;
             if (state_ == S_after_array) {
                 // The `,` and `[` before the next array of numbers (rows of a matrix of numbers):
@@ -1171,6 +1179,47 @@ class FastScan {
         }
     }
 
+    // An element that number() takes straight after a plain element that it completed in line
+    // and the `,` after it, or the `], [` after it. That completion leaves what the element
+    // starts from known: no event delivery, no token, no number flags, no row break in this
+    // array, the token kind of an element, within an array of this member, and the type in force
+    // equal to the one the array keeps (put back by the `,`, or taken along by the `[`). A plain
+    // number ended by `,` or `]` is completed here without putting back that type (it is still in
+    // force: a plain number changes nothing in force but unit slots, with a unit of two factors
+    // or more in force) and without clearing what is clear already; anything else goes to
+    // number_once().
+    [[gnu::noinline]] Next array_number() {
+        NumberShape s;
+        if (!number_shape(s) || s.end >= limit_ ||
+            static_cast<uint64_t>(s.end - p_) > r_->max_number_len ||
+            r_->in_force.type != TVLR_TYPE_PLAIN || r_->in_force.unit.count > 1)
+            return number_once_call();
+        const uint64_t key = added_number_key(s.point || s.exponent, *p_ == '-');
+        tvlr_reader *const r = r_;
+        if (*s.end == ',') {
+            if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
+                (r->row_length != 0 && r->row_length <= r->elements))
+                return number_once_call();
+            ++r->array_items;
+            ++r->elements;
+            state_ = S_after_comma;
+        } else if (*s.end == ']') {
+            if (r->row_length != 0 && r->row_length != r->elements) return number_once_call();
+            ArrayLevel &level = r->array_stack[--r->array_depth];
+            level.closed_row_length = r->elements;
+            r->elements = level.elements + 1;
+            r->row_length = level.row_length;
+            r->in_array = r->array_depth > member_array_base(r);
+            r->token_kind = TK_nothing;
+            state_ = S_after_array;
+        } else {
+            return number_once_call();
+        }
+        if (r->annotation.same_as_added != key) r->annotation = {key, false};
+        p_ = s.end + 1;
+        return Next::plain;
+    }
+
     // Where a number's parts end: its integer digits at int_end, the whole number at end.
     struct NumberShape {
         const uint8_t *int_end;
@@ -1182,7 +1231,7 @@ class FastScan {
     // The number at p_: a sign, integer digits, a point with fraction digits and an exponent,
     // as far as they go. False where no digit follows the sign or the exponent mark (and its
     // sign). An end at limit_ or past it means the number is not whole before the limit.
-    bool number_shape(NumberShape &s) const {
+    [[gnu::always_inline]] bool number_shape(NumberShape &s) const {
         const size_t sign = *p_ == '-';
         s.point = s.exponent = false;
 #if defined(__SSE2__)
@@ -1242,9 +1291,37 @@ class FastScan {
         return s.int_end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
     }
 
-    Next number_once() {
+    // number_once() as a call, for array_number(): number() alone has it inline.
+    [[gnu::noinline]] Next number_once_call() { return number_once(); }
+
+    // An integer of one to seven digits without a sign (as most integers of members are), whose
+    // shape one word of eight bytes tells without the digit scan of number_shape(). False for any
+    // other number, which number_shape() then takes.
+    bool small_integer(NumberShape &s) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        if (end_ - p_ < 8) return false;
+        uint64_t v;
+        std::memcpy(&v, p_, sizeof v);
+        // A byte is a digit when its high half is 3 and adding 6 leaves it 3: the high halves of
+        // the two tests are zero exactly at the digits. A carry out of a byte from 0xFA up only
+        // reaches the bytes after the first byte that is no digit, which the test does not need.
+        constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull, kThrees = 0x3030303030303030ull;
+        const uint64_t other =
+            ((v & kHigh) ^ kThrees) | (((v + 0x0606060606060606ull) & kHigh) ^ kThrees);
+        if (other == 0 || (other & 0xFF) != 0) return false;
+        const uint8_t *end = p_ + __builtin_ctzll(other) / 8;
+        if (*end == '.' || (*end | 0x20) == 'e') return false;
+        s = {end, end, false, false};
+        return true;
+#else
+        (void)s;
+        return false;
+#endif
+    }
+
+    [[gnu::always_inline]] Next number_once() {
         NumberShape s;
-        if (!number_shape(s)) return Next::done;
+        if (!small_integer(s) && !number_shape(s)) return Next::done;
         const uint8_t *const end = s.end;
         if (end >= limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;
@@ -1254,9 +1331,19 @@ class FastScan {
             // Completed here: of the token only the type it adds is needed, not its text.
             const uint8_t *from = p_;
             p_ = end;
-            const bool floating =
-                s.point || s.exponent || r_->has_point || r_->has_exponent || r_->is_special;
-            if (complete_in_line(*end, added_number_key(floating, *from == '-'))) return Next::more;
+            // The `;` that ends the member clears what the value adds: no key needed.
+            if (*end == ';') {
+                if (plain_terminate<true>(r_)) {
+                    state_ = S_after_member;
+                    ++p_;
+                    return Next::plain;
+                }
+            } else {
+                const bool floating =
+                    s.point || s.exponent || r_->has_point || r_->has_exponent || r_->is_special;
+                if (complete_in_line(*end, added_number_key(floating, *from == '-')))
+                    return Next::plain;
+            }
             p_ = from;
         }
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;

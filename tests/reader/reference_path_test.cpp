@@ -339,6 +339,19 @@ TEST(ReferencePath, Statements) {
                (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
                (pick(4) == 0 ? exponent : "");
     };
+    // Matrices of numbers: rows mostly of one width, some of another or empty, with row
+    // breaks between some of them.
+    const auto matrix = [&] {
+        const size_t width = pick(3) + 1;
+        std::string m = "[";
+        for (size_t k = pick(4) + 1; k > 0; --k) {
+            m += "[";
+            for (size_t i = 0, n = pick(4) ? width : pick(5); i < n; ++i)
+                m += (i ? ", " : "") + number();
+            m += std::string("]") + (k == 1 ? "" : pick(3) ? ", " : " / ");
+        }
+        return m + "]";
+    };
     std::function<std::string(int)> value, structure;
     // Structs, a third of their members structs again (up to five deep), closed one after
     // another.
@@ -370,6 +383,7 @@ TEST(ReferencePath, Statements) {
             case 3:
                 return word("abz_-+9\xC3", 6);
             case 4: {
+                if (pick(3) == 0) return matrix();
                 std::string a = "[";
                 // A third of the elements pairs of numbers: the rows of a matrix.
                 for (size_t k = pick(6); k > 0; --k)
