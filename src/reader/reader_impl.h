@@ -414,16 +414,22 @@ inline void clear_number_state(tvlr_reader *r) {
     r->has_point = r->has_exponent = r->is_special = false;
 }
 
-// The fields a new member starts from once its name is taken: no token, no number, no array,
-// and no rows of a matrix from an earlier member.
-inline void start_member(tvlr_reader *r) {
-    clear_token(r);
-    clear_number_state(r);
+// start_member where the token and the number flags are clear already (the `;` that ended the
+// member before cleared them).
+inline void start_cleared_member(tvlr_reader *r) {
     r->array_items = 0;
     r->in_array = false;
     r->array_stack[r->array_depth].row_break_seen = false;
     r->array_stack[r->array_depth].closed_row_length = 0;
     r->token_kind = TK_null;
+}
+
+// The fields a new member starts from once its name is taken: no token, no number, no array,
+// and no rows of a matrix from an earlier member.
+inline void start_member(tvlr_reader *r) {
+    clear_token(r);
+    clear_number_state(r);
+    start_cleared_member(r);
 }
 
 // The fields a member leaves once it has ended: nothing in force, no number, and at the top

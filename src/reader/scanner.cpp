@@ -794,13 +794,15 @@ class FastScan {
     // path resumes from. False ends the read.
     bool statements() {
         Next next;
+        bool cleared = false;  // the member follows a `;` that completed a plain value in line
         for (;;) {
             switch (state_) {
                 case S_before_member:
                 case S_struct_open:
                 case S_after_member:
                 take_member:
-                    next = member();
+                    next = member(cleared);
+                    cleared = false;
                     // Mostly the value after `=`: taken straight on.
                     if (next == Next::more && state_ == S_value) goto take_value;
                     break;
@@ -811,6 +813,10 @@ class FastScan {
                 take_value:
                     next = value();
                     // Mostly the member after the `;` or `{` that ended it: taken straight on.
+                    if (next == Next::plain) {
+                        cleared = true;
+                        goto take_member;
+                    }
                     if (next == Next::more && (state_ == S_after_member || state_ == S_struct_open))
                         goto take_member;
                     break;
@@ -834,8 +840,8 @@ class FastScan {
     }
 
     // More tokens may follow, the statement path ends here (the general path goes on), or the
-    // read ends. `plain`, a kind of `more` that number_once() and array_number() alone return:
-    // a plain number was completed in line.
+    // read ends. `plain`, a kind of `more`: a plain value was completed in line (number_once(),
+    // array_number()), and where value() returns it, by the `;` that ends the member.
     enum class Next { more, done, stop, plain };
 
     static Next taken_if(bool ok) { return ok ? Next::more : Next::stop; }
@@ -886,8 +892,9 @@ class FastScan {
     }
 
     // A member, after line breaks and spaces: its name up to `=`, or the `}` that
-    // closes the struct.
-    Next member() {
+    // closes the struct. `cleared`: the token and number flags are clear and nothing is in
+    // force, as the `;` of a plain value completed in line leaves them.
+    Next member(bool cleared) {
         if (p_ < limit_ && *p_ == '\n') {
             line_break('\n');
             ++p_;
@@ -906,7 +913,10 @@ class FastScan {
         if (assign == limit_ || *assign != '=' || len > r_->max_identifier_len) return Next::done;
         if (!r_->deliver) {
             // No member_name event: the name is needed for nothing but its length, checked.
-            plain_assign(r_);
+            if (cleared)
+                start_cleared_member(r_);
+            else
+                plain_assign(r_);
             state_ = S_value;
             p_ = assign + 1;
             return Next::more;
@@ -1171,7 +1181,7 @@ class FastScan {
                 // A refused `[` may have led to recovery.
                 if (next != Next::more || state_ != S_array_open) return next;
             } else if (state_ != S_after_comma) {
-                return next;
+                return plain ? Next::plain : next;  // plain: after the member's `;`
             }
             // The next element straight away, while plain numbers follow `,` or `[`.
             if (p_ < limit_ && *p_ == ' ') ++p_;
@@ -1388,7 +1398,7 @@ class FastScan {
         if (*p_ == ';' && completes_in_line() && plain_terminate<true>(r_)) {
             state_ = S_after_member;
             ++p_;
-            return Next::more;
+            return Next::plain;
         }
         return end_of_plain_value(*p_);
     }
@@ -1403,7 +1413,7 @@ class FastScan {
         if (*end == ';' && completes_in_line() && plain_terminate<true>(r_)) {
             state_ = S_after_member;
             p_ = end + 1;
-            return Next::more;
+            return Next::plain;
         }
         return symbol_end(end);
     }
