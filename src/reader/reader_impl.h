@@ -446,24 +446,28 @@ inline void end_member(tvlr_reader *r) {
 
 // The state after a separator between elements has passed its checks: one more element, the
 // array's type in force again.
+// `kept`: the array's type is in force already, and stays.
+template <bool kept = false>
 inline void next_element(tvlr_reader *r) {
     ++r->array_items;
     ++r->elements;
     clear_number_state(r);
     r->array_stack[r->array_depth].row_break_seen = false;
-    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
+    if constexpr (!kept) restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
     r->token_kind = TK_null;
 }
 
 // The bookkeeping of an array's start once it has passed its limits: one more item, and a level
 // that keeps the enclosing element count, row length and type in force; a row break before it
 // gives its expected row length. The caller then delivers the event and enters the array.
+// `kept`: the level keeps the type in force already.
+template <bool kept = false>
 inline void push_array_level(tvlr_reader *r) {
     ++r->array_items;
     ArrayLevel &level = r->array_stack[r->array_depth];
     level.elements = r->elements;
     level.row_length = r->row_length;
-    copy_in_force(level.in_force, r->in_force);
+    if constexpr (!kept) copy_in_force(level.in_force, r->in_force);
     r->elements = 1;
     r->row_length = level.row_break_seen ? level.closed_row_length : 0;
     ArrayLevel &next = r->array_stack[r->array_depth + 1];

@@ -563,8 +563,8 @@ inline bool plain_terminate(tvlr_reader *r) {
 }
 
 // `,`: the next element of the array, within the item limit and the row length. The value's
-// added annotation has the key.
-template <bool value>
+// added annotation has the key. `kept`: the array's type is in force already.
+template <bool value, bool kept = false>
 inline bool plain_element_sep(tvlr_reader *r, uint64_t key = 0) {
     if (!r->in_array || r->array_depth <= member_array_base(r) ||
         (r->max_array_items != 0 && r->array_items == r->max_array_items) ||
@@ -574,7 +574,7 @@ inline bool plain_element_sep(tvlr_reader *r, uint64_t key = 0) {
         note_added_annotation(r, key);
         clear_token(r);
     }
-    next_element(r);
+    next_element<kept>(r);
     return true;
 }
 
@@ -596,11 +596,13 @@ inline bool plain_array_end(tvlr_reader *r, uint64_t key = 0) {
 
 // `[`: an array opens within the item and depth limits; its level keeps the enclosing element
 // count, row length and type in force, and a row break before it gives its expected length.
+// `kept`: the level keeps the type in force already.
+template <bool kept = false>
 inline bool plain_array_start(tvlr_reader *r) {
     if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
         r->array_depth == r->max_array_depth)
         return false;
-    push_array_level(r);
+    push_array_level<kept>(r);
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
@@ -1163,6 +1165,10 @@ class FastScan {
     // plain element completed here is taken by array_number().
     Next number() {
         bool plain = false;
+        // A `, [` was taken here in a read without event delivery: from then on the arrays
+        // opened here and the one around them keep the same type, the one in force (each `]`
+        // puts back the type its array keeps), so that the next `, [` need not copy it around.
+        bool rows = false;
         for (;;) {
             Next next = plain ? array_number() : number_once();
             plain = next == Next::plain;
@@ -1172,14 +1178,20 @@ class FastScan {
                 // The `,` and `[` before the next array of numbers (rows of a matrix of numbers):
                 // `,` as end_of_closed_value takes it, `[` as open_arrays.
                 if (p_ == limit_ || *p_ != ',' || r_->token_kind != TK_nothing ||
-                    !plain_element_sep<false>(r_))
+                    !(rows ? plain_element_sep<false, true>(r_) : plain_element_sep<false>(r_)))
                     return next;
                 state_ = S_after_comma;
                 if (++p_ < limit_ && *p_ == ' ') ++p_;
                 if (p_ == limit_ || *p_ != '[') return next;
-                next = open_arrays();
-                // A refused `[` may have led to recovery.
-                if (next != Next::more || state_ != S_array_open) return next;
+                if (rows && plain_array_start<true>(r_)) {
+                    state_ = S_array_open;
+                    ++p_;
+                } else {
+                    next = open_arrays();
+                    // A refused `[` may have led to recovery.
+                    if (next != Next::more || state_ != S_array_open) return next;
+                    rows = !r_->deliver;
+                }
             } else if (state_ != S_after_comma) {
                 return plain ? Next::plain : next;  // plain: after the member's `;`
             }
