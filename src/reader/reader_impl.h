@@ -62,7 +62,7 @@ struct StructLevel {
     uint64_t elements;
     uint64_t row_length;
     uint64_t array_items;
-    uint32_t array_depth;
+    uint32_t array_base;  // the array base around the struct, put back at `}`
     bool in_array;
 };
 
@@ -298,7 +298,7 @@ inline uint32_t member_array_base(const tvlr_reader *r);
 // Struct bookkeeping shared by `{`, `}` and recovery: the array context around the struct at
 // depth struct_depth, saved before the depth goes up and put back after it went down.
 inline void open_struct_level(tvlr_reader *r) {
-    r->struct_stack[r->struct_depth] = {r->elements, r->row_length, r->array_items, r->array_depth,
+    r->struct_stack[r->struct_depth] = {r->elements, r->row_length, r->array_items, r->array_base,
                                         r->in_array};
     r->array_base = r->array_depth;
 }
@@ -309,7 +309,7 @@ inline void close_struct_level(tvlr_reader *r) {
     r->row_length = s.row_length;
     r->array_items = s.array_items;
     r->in_array = s.in_array;
-    r->array_base = r->struct_depth ? r->struct_stack[r->struct_depth - 1].array_depth : 0;
+    r->array_base = s.array_base;
 }
 
 // Completion actions; each returns false with the error code set.
@@ -414,16 +414,22 @@ inline void clear_number_state(tvlr_reader *r) {
     r->has_point = r->has_exponent = r->is_special = false;
 }
 
-// The fields a new member starts from once its name is taken: no token, no number, no array,
-// and no rows of a matrix from an earlier member.
-inline void start_member(tvlr_reader *r) {
-    clear_token(r);
-    clear_number_state(r);
+// start_member where the token and the number flags are clear already (the `;` that ended the
+// member before cleared them).
+inline void start_cleared_member(tvlr_reader *r) {
     r->array_items = 0;
     r->in_array = false;
     r->array_stack[r->array_depth].row_break_seen = false;
     r->array_stack[r->array_depth].closed_row_length = 0;
     r->token_kind = TK_null;
+}
+
+// The fields a new member starts from once its name is taken: no token, no number, no array,
+// and no rows of a matrix from an earlier member.
+inline void start_member(tvlr_reader *r) {
+    clear_token(r);
+    clear_number_state(r);
+    start_cleared_member(r);
 }
 
 // The fields a member leaves once it has ended: nothing in force, no number, and at the top
@@ -440,24 +446,28 @@ inline void end_member(tvlr_reader *r) {
 
 // The state after a separator between elements has passed its checks: one more element, the
 // array's type in force again.
+// `kept`: the array's type is in force already, and stays.
+template <bool kept = false>
 inline void next_element(tvlr_reader *r) {
     ++r->array_items;
     ++r->elements;
     clear_number_state(r);
     r->array_stack[r->array_depth].row_break_seen = false;
-    restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
+    if constexpr (!kept) restore_in_force(r, r->array_stack[r->array_depth - 1].in_force);
     r->token_kind = TK_null;
 }
 
 // The bookkeeping of an array's start once it has passed its limits: one more item, and a level
 // that keeps the enclosing element count, row length and type in force; a row break before it
 // gives its expected row length. The caller then delivers the event and enters the array.
+// `kept`: the level keeps the type in force already.
+template <bool kept = false>
 inline void push_array_level(tvlr_reader *r) {
     ++r->array_items;
     ArrayLevel &level = r->array_stack[r->array_depth];
     level.elements = r->elements;
     level.row_length = r->row_length;
-    copy_in_force(level.in_force, r->in_force);
+    if constexpr (!kept) copy_in_force(level.in_force, r->in_force);
     r->elements = 1;
     r->row_length = level.row_break_seen ? level.closed_row_length : 0;
     ArrayLevel &next = r->array_stack[r->array_depth + 1];

@@ -563,8 +563,8 @@ inline bool plain_terminate(tvlr_reader *r) {
 }
 
 // `,`: the next element of the array, within the item limit and the row length. The value's
-// added annotation has the key.
-template <bool value>
+// added annotation has the key. `kept`: the array's type is in force already.
+template <bool value, bool kept = false>
 inline bool plain_element_sep(tvlr_reader *r, uint64_t key = 0) {
     if (!r->in_array || r->array_depth <= member_array_base(r) ||
         (r->max_array_items != 0 && r->array_items == r->max_array_items) ||
@@ -574,7 +574,7 @@ inline bool plain_element_sep(tvlr_reader *r, uint64_t key = 0) {
         note_added_annotation(r, key);
         clear_token(r);
     }
-    next_element(r);
+    next_element<kept>(r);
     return true;
 }
 
@@ -596,11 +596,13 @@ inline bool plain_array_end(tvlr_reader *r, uint64_t key = 0) {
 
 // `[`: an array opens within the item and depth limits; its level keeps the enclosing element
 // count, row length and type in force, and a row break before it gives its expected length.
+// `kept`: the level keeps the type in force already.
+template <bool kept = false>
 inline bool plain_array_start(tvlr_reader *r) {
     if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
         r->array_depth == r->max_array_depth)
         return false;
-    push_array_level(r);
+    push_array_level<kept>(r);
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
@@ -794,13 +796,15 @@ class FastScan {
     // path resumes from. False ends the read.
     bool statements() {
         Next next;
+        bool cleared = false;  // the member follows a `;` that completed a plain value in line
         for (;;) {
             switch (state_) {
                 case S_before_member:
                 case S_struct_open:
                 case S_after_member:
                 take_member:
-                    next = member();
+                    next = member(cleared);
+                    cleared = false;
                     // Mostly the value after `=`: taken straight on.
                     if (next == Next::more && state_ == S_value) goto take_value;
                     break;
@@ -811,6 +815,10 @@ class FastScan {
                 take_value:
                     next = value();
                     // Mostly the member after the `;` or `{` that ended it: taken straight on.
+                    if (next == Next::plain) {
+                        cleared = true;
+                        goto take_member;
+                    }
                     if (next == Next::more && (state_ == S_after_member || state_ == S_struct_open))
                         goto take_member;
                     break;
@@ -833,7 +841,10 @@ class FastScan {
         }
     }
 
-    enum class Next { more, done, stop };
+    // More tokens may follow, the statement path ends here (the general path goes on), or the
+    // read ends. `plain`, a kind of `more`: a plain value was completed in line (number_once(),
+    // array_number()), and where value() returns it, by the `;` that ends the member.
+    enum class Next { more, done, stop, plain };
 
     static Next taken_if(bool ok) { return ok ? Next::more : Next::stop; }
 
@@ -883,8 +894,9 @@ class FastScan {
     }
 
     // A member, after line breaks and spaces: its name up to `=`, or the `}` that
-    // closes the struct.
-    Next member() {
+    // closes the struct. `cleared`: the token and number flags are clear and nothing is in
+    // force, as the `;` of a plain value completed in line leaves them.
+    Next member(bool cleared) {
         if (p_ < limit_ && *p_ == '\n') {
             line_break('\n');
             ++p_;
@@ -903,7 +915,10 @@ class FastScan {
         if (assign == limit_ || *assign != '=' || len > r_->max_identifier_len) return Next::done;
         if (!r_->deliver) {
             // No member_name event: the name is needed for nothing but its length, checked.
-            plain_assign(r_);
+            if (cleared)
+                start_cleared_member(r_);
+            else
+                plain_assign(r_);
             state_ = S_value;
             p_ = assign + 1;
             return Next::more;
@@ -1145,30 +1160,86 @@ class FastScan {
         p_ = to;
     }
 
-    // `-`, integer digits, a point with fraction digits and an exponent.
+    // `-`, integer digits, a point with fraction digits and an exponent; then, in an array, the
+    // numbers that follow it. An element after a `,` or `[` that this loop took straight after a
+    // plain element completed here is taken by array_number().
     Next number() {
+        bool plain = false;
+        // A `, [` was taken here in a read without event delivery: from then on the arrays
+        // opened here and the one around them keep the same type, the one in force (each `]`
+        // puts back the type its array keeps), so that the next `, [` need not copy it around.
+        bool rows = false;
         for (;;) {
-            Next next = number_once();
+            Next next = plain ? array_number() : number_once();
+            plain = next == Next::plain;
+            if (plain) next = Next::more;
             if (next != Next::more) return next;
             if (state_ == S_after_array) {
                 // The `,` and `[` before the next array of numbers (rows of a matrix of numbers):
                 // `,` as end_of_closed_value takes it, `[` as open_arrays.
                 if (p_ == limit_ || *p_ != ',' || r_->token_kind != TK_nothing ||
-                    !plain_element_sep<false>(r_))
+                    !(rows ? plain_element_sep<false, true>(r_) : plain_element_sep<false>(r_)))
                     return next;
                 state_ = S_after_comma;
                 if (++p_ < limit_ && *p_ == ' ') ++p_;
                 if (p_ == limit_ || *p_ != '[') return next;
-                next = open_arrays();
-                // A refused `[` may have led to recovery.
-                if (next != Next::more || state_ != S_array_open) return next;
+                if (rows && plain_array_start<true>(r_)) {
+                    state_ = S_array_open;
+                    ++p_;
+                } else {
+                    next = open_arrays();
+                    // A refused `[` may have led to recovery.
+                    if (next != Next::more || state_ != S_array_open) return next;
+                    rows = !r_->deliver;
+                }
             } else if (state_ != S_after_comma) {
-                return next;
+                return plain ? Next::plain : next;  // plain: after the member's `;`
             }
             // The next element straight away, while plain numbers follow `,` or `[`.
             if (p_ < limit_ && *p_ == ' ') ++p_;
             if (p_ == limit_ || (*p_ != '-' && (*p_ < '0' || *p_ > '9'))) return next;
         }
+    }
+
+    // An element that number() takes straight after a plain element that it completed in line
+    // and the `,` after it, or the `], [` after it. That completion leaves what the element
+    // starts from known: no event delivery, no token, no number flags, no row break in this
+    // array, the token kind of an element, within an array of this member, and the type in force
+    // equal to the one the array keeps (put back by the `,`, or taken along by the `[`). A plain
+    // number ended by `,` or `]` is completed here without putting back that type (it is still in
+    // force: a plain number changes nothing in force but unit slots, with a unit of two factors
+    // or more in force) and without clearing what is clear already; anything else goes to
+    // number_once().
+    [[gnu::noinline]] Next array_number() {
+        NumberShape s;
+        if (!number_shape(s) || s.end >= limit_ ||
+            static_cast<uint64_t>(s.end - p_) > r_->max_number_len ||
+            r_->in_force.type != TVLR_TYPE_PLAIN || r_->in_force.unit.count > 1)
+            return number_once_call();
+        const uint64_t key = added_number_key(s.point || s.exponent, *p_ == '-');
+        tvlr_reader *const r = r_;
+        if (*s.end == ',') {
+            if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
+                (r->row_length != 0 && r->row_length <= r->elements))
+                return number_once_call();
+            ++r->array_items;
+            ++r->elements;
+            state_ = S_after_comma;
+        } else if (*s.end == ']') {
+            if (r->row_length != 0 && r->row_length != r->elements) return number_once_call();
+            ArrayLevel &level = r->array_stack[--r->array_depth];
+            level.closed_row_length = r->elements;
+            r->elements = level.elements + 1;
+            r->row_length = level.row_length;
+            r->in_array = r->array_depth > member_array_base(r);
+            r->token_kind = TK_nothing;
+            state_ = S_after_array;
+        } else {
+            return number_once_call();
+        }
+        if (r->annotation.same_as_added != key) r->annotation = {key, false};
+        p_ = s.end + 1;
+        return Next::plain;
     }
 
     // Where a number's parts end: its integer digits at int_end, the whole number at end.
@@ -1182,7 +1253,7 @@ class FastScan {
     // The number at p_: a sign, integer digits, a point with fraction digits and an exponent,
     // as far as they go. False where no digit follows the sign or the exponent mark (and its
     // sign). An end at limit_ or past it means the number is not whole before the limit.
-    bool number_shape(NumberShape &s) const {
+    [[gnu::always_inline]] bool number_shape(NumberShape &s) const {
         const size_t sign = *p_ == '-';
         s.point = s.exponent = false;
 #if defined(__SSE2__)
@@ -1242,9 +1313,37 @@ class FastScan {
         return s.int_end - digits == 1 && *digits == '0' ? S_after_zero : S_int_digits;
     }
 
-    Next number_once() {
+    // number_once() as a call, for array_number(): number() alone has it inline.
+    [[gnu::noinline]] Next number_once_call() { return number_once(); }
+
+    // An integer of one to seven digits without a sign (as most integers of members are), whose
+    // shape one word of eight bytes tells without the digit scan of number_shape(). False for any
+    // other number, which number_shape() then takes.
+    bool small_integer(NumberShape &s) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        if (end_ - p_ < 8) return false;
+        uint64_t v;
+        std::memcpy(&v, p_, sizeof v);
+        // A byte is a digit when its high half is 3 and adding 6 leaves it 3: the high halves of
+        // the two tests are zero exactly at the digits. A carry out of a byte from 0xFA up only
+        // reaches the bytes after the first byte that is no digit, which the test does not need.
+        constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull, kThrees = 0x3030303030303030ull;
+        const uint64_t other =
+            ((v & kHigh) ^ kThrees) | (((v + 0x0606060606060606ull) & kHigh) ^ kThrees);
+        if (other == 0 || (other & 0xFF) != 0) return false;
+        const uint8_t *end = p_ + __builtin_ctzll(other) / 8;
+        if (*end == '.' || (*end | 0x20) == 'e') return false;
+        s = {end, end, false, false};
+        return true;
+#else
+        (void)s;
+        return false;
+#endif
+    }
+
+    [[gnu::always_inline]] Next number_once() {
         NumberShape s;
-        if (!number_shape(s)) return Next::done;
+        if (!small_integer(s) && !number_shape(s)) return Next::done;
         const uint8_t *const end = s.end;
         if (end >= limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;
@@ -1254,9 +1353,19 @@ class FastScan {
             // Completed here: of the token only the type it adds is needed, not its text.
             const uint8_t *from = p_;
             p_ = end;
-            const bool floating =
-                s.point || s.exponent || r_->has_point || r_->has_exponent || r_->is_special;
-            if (complete_in_line(*end, added_number_key(floating, *from == '-'))) return Next::more;
+            // The `;` that ends the member clears what the value adds: no key needed.
+            if (*end == ';') {
+                if (plain_terminate<true>(r_)) {
+                    state_ = S_after_member;
+                    ++p_;
+                    return Next::plain;
+                }
+            } else {
+                const bool floating =
+                    s.point || s.exponent || r_->has_point || r_->has_exponent || r_->is_special;
+                if (complete_in_line(*end, added_number_key(floating, *from == '-')))
+                    return Next::plain;
+            }
             p_ = from;
         }
         if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
@@ -1301,7 +1410,7 @@ class FastScan {
         if (*p_ == ';' && completes_in_line() && plain_terminate<true>(r_)) {
             state_ = S_after_member;
             ++p_;
-            return Next::more;
+            return Next::plain;
         }
         return end_of_plain_value(*p_);
     }
@@ -1316,7 +1425,7 @@ class FastScan {
         if (*end == ';' && completes_in_line() && plain_terminate<true>(r_)) {
             state_ = S_after_member;
             p_ = end + 1;
-            return Next::more;
+            return Next::plain;
         }
         return symbol_end(end);
     }

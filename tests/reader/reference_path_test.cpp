@@ -339,6 +339,23 @@ TEST(ReferencePath, Statements) {
                (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
                (pick(4) == 0 ? exponent : "");
     };
+    // Matrices of numbers (half of them small integers): rows mostly of one width, some one
+    // longer or shorter, with row breaks between half of them; a type annotation before half of
+    // the first rows and a few others, which the rows after it must not keep.
+    const auto matrix = [&] {
+        const size_t width = pick(3) + 2;
+        std::string m = "[";
+        for (size_t k = pick(4) + 1, first = k; k > 0; --k) {
+            if (pick(k == first ? 2 : 8) == 0)
+                m += pick(4) ? std::vector<std::string>{"<uint> ", "<sint:8>"}[pick(2)]
+                             : annotation();
+            m += "[";
+            for (size_t i = 0, n = pick(4) ? width : width + pick(3) - 1; i < n; ++i)
+                m += (i ? ", " : "") + (pick(2) ? number() : std::to_string(pick(300)));
+            m += std::string("]") + (k == 1 ? "" : pick(2) ? ", " : " / ");
+        }
+        return m + "]";
+    };
     std::function<std::string(int)> value, structure;
     // Structs, a third of their members structs again (up to five deep), closed one after
     // another.
@@ -370,6 +387,7 @@ TEST(ReferencePath, Statements) {
             case 3:
                 return word("abz_-+9\xC3", 6);
             case 4: {
+                if (pick(3) == 0) return matrix();
                 std::string a = "[";
                 // A third of the elements pairs of numbers: the rows of a matrix.
                 for (size_t k = pick(6); k > 0; --k)
@@ -399,6 +417,12 @@ TEST(ReferencePath, Statements) {
         // document led to, after spaces that let the last tokens be scanned in bulk.
         doc += std::string(pick(40), ' ') + " !";
         docs.push_back(doc);
+    }
+    // Members that are matrices alone, many more of them than above.
+    for (int i = 0; i < 150; ++i) {
+        std::string doc;
+        for (size_t m = pick(4) + 1; m > 0; --m) doc += ".m = " + matrix() + ";\n";
+        docs.push_back(doc + " !");
     }
     expect_agreement(docs);
 }
