@@ -121,7 +121,8 @@ struct tvlr_reader {
     void *user_data;
     tvlr_event_fn on_event;
     tvlr_event_fn on_event_after;
-    bool deliver;  // either event callback is set: events are built and delivered
+    bool deliver;     // either event callback is set: events are built and delivered
+    uint8_t targets;  // the event callbacks that are set (kFirst, kSecond): the actions' instance
     tvlr_error_fn on_error;
     bool recover;
     bool opened;
@@ -234,11 +235,9 @@ static_assert(
     offsetof(TypeInForce, base) == offsetof(tvlr_event, base) - offsetof(tvlr_event, value_type) &&
     offsetof(TypeInForce, unit) == offsetof(tvlr_event, unit) - offsetof(tvlr_event, value_type));
 
-// As emit, with an explicit record (type, bits, base, unit) and targets, and a text that is never
-// null. Inline: a read with callbacks delivers several events per value.
-inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
-                        uint32_t len, const TypeInForce &record, uint32_t targets) {
-    tvlr_event &e = r->event;
+// Writes an event's record: its value kind, the type (type, bits, base, unit) and the text.
+[[gnu::always_inline]] inline void put_record(tvlr_event &e, uint32_t value_kind, const char *text,
+                                              uint32_t len, const TypeInForce &record) {
     e.value_kind = value_kind;
     // A callback may have changed the record's unit: its count decides what is rewritten. With
     // at most one factor on either side, type, width, base, unit count and first factor are one
@@ -254,6 +253,39 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
     }
     e.text = text;
     e.text_len = len;
+}
+
+// As emit_record, for callbacks known where it is compiled: the record is written, then handed to
+// each callback of `Calls`, which must be set (none for 0).
+template <uint32_t Calls>
+[[gnu::always_inline]] inline bool send_event(tvlr_reader *r, uint32_t kind, uint32_t value_kind,
+                                              const char *text, uint32_t len,
+                                              const TypeInForce &record) {
+    tvlr_event &e = r->event;
+    put_record(e, value_kind, text, len, record);
+    if constexpr ((Calls & kFirst) != 0) {
+        if (!r->on_event(r->user_data, kind, &e)) return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    }
+    if constexpr ((Calls & kSecond) != 0) {
+        // The first callback may have cleared the text of the shared record.
+        if constexpr ((Calls & kFirst) != 0) {
+            if (!e.text) {
+                e.text = kEmptyText;
+                e.text_len = 0;
+            }
+        }
+        if (!r->on_event_after(r->user_data, kind, &e))
+            return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    }
+    return true;
+}
+
+// As emit, with an explicit record (type, bits, base, unit) and targets, and a text that is never
+// null. Inline: a read with callbacks delivers several events per value.
+inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
+                        uint32_t len, const TypeInForce &record, uint32_t targets) {
+    tvlr_event &e = r->event;
+    put_record(e, value_kind, text, len, record);
     if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
         return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
     if ((targets & kSecond) && r->on_event_after) {
