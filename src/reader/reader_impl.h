@@ -308,9 +308,17 @@ inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
     // A reader without callbacks builds no records at all.
     if (!r->deliver) return true;
     static constexpr TypeInForce kZero{};
-    return emit_record(r, kind, value_kind,
-                       text ? reinterpret_cast<const char *>(text) : kEmptyText, len,
-                       zero_record ? kZero : r->in_force, kBoth);
+    const char *t = text ? reinterpret_cast<const char *>(text) : kEmptyText;
+    const TypeInForce &record = zero_record ? kZero : r->in_force;
+    // Straight to the callbacks that are set: mostly one of them.
+    switch (r->targets) {
+        case kFirst:
+            return send_event<kFirst>(r, kind, value_kind, t, len, record);
+        case kSecond:
+            return send_event<kSecond>(r, kind, value_kind, t, len, record);
+        default:
+            return send_event<kBoth>(r, kind, value_kind, t, len, record);
+    }
 }
 
 // Test hook: switches the annotation and unit caches off (or on again).
