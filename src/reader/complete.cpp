@@ -2,9 +2,6 @@
 // annotations (explicit and added), and the bookkeeping of arrays, rows and
 // structs.
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -107,22 +104,6 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
     e.bits = f.bits;
     e.base = f.base;
     copy_unit(e.unit, f.unit);
-}
-
-// Writes the first kShortRecordBytes of a type in force into the record, from its value type on:
-// two 16-byte moves (a copy of that size may otherwise be split up, by parts of a constant).
-[[gnu::always_inline]] inline void put_short_record(tvlr_event &e, const TypeInForce &f) {
-    unsigned char *dst = reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type);
-    const auto *src = reinterpret_cast<const unsigned char *>(&f);
-#if defined(__SSE2__)
-    static_assert(kShortRecordBytes == 32);
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 16),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 16)));
-#else
-    std::memcpy(dst, src, kShortRecordBytes);
-#endif
 }
 
 // Delivers a run of events whose records all carry one type (the type in force, or the constant

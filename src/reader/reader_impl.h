@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -235,6 +238,22 @@ static_assert(
     offsetof(TypeInForce, base) == offsetof(tvlr_event, base) - offsetof(tvlr_event, value_type) &&
     offsetof(TypeInForce, unit) == offsetof(tvlr_event, unit) - offsetof(tvlr_event, value_type));
 
+// Writes the first kShortRecordBytes of a type in force into the record, from its value type on:
+// two 16-byte moves (a copy of that size may otherwise be split up, by parts of a constant).
+[[gnu::always_inline]] inline void put_short_record(tvlr_event &e, const TypeInForce &f) {
+    unsigned char *dst = reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type);
+    const auto *src = reinterpret_cast<const unsigned char *>(&f);
+#if defined(__SSE2__)
+    static_assert(kShortRecordBytes == 32);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 16)));
+#else
+    std::memcpy(dst, src, kShortRecordBytes);
+#endif
+}
+
 // Writes an event's record: its value kind, the type (type, bits, base, unit) and the text.
 [[gnu::always_inline]] inline void put_record(tvlr_event &e, uint32_t value_kind, const char *text,
                                               uint32_t len, const TypeInForce &record) {
@@ -243,8 +262,7 @@ static_assert(
     // at most one factor on either side, type, width, base, unit count and first factor are one
     // block of 32 bytes in both records, copied as such.
     if ((e.unit.count | record.unit.count) <= 1) [[likely]] {
-        std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
-                    &record, kShortRecordBytes);
+        put_short_record(e, record);
     } else {
         e.value_type = record.type;
         e.bits = record.bits;
