@@ -107,30 +107,24 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 }
 
 // Delivers a run of events whose records all carry one type (the type in force, or the constant
-// record of the type a plain value adds), which no callback can change: the callbacks and their
-// user pointer stay in locals across the calls, and each event rewrites the record as
-// emit_record does, its first 32 bytes (type, width, base, unit count and first factor) copied
-// straight from the type. `Targets` names the callbacks that are set, for a type with at most one
-// unit factor (the common case: the 32 bytes are the whole record unless a callback has grown the
-// record's unit); 0 is the general instance, which checks the callbacks and copies the whole
-// unit.
+// record of the type a plain value adds), which no callback can change: each event rewrites the
+// record as emit_record does, its first 32 bytes (type, width, base, unit count and first factor)
+// copied straight from the type. `Targets` names the callbacks that are set, for a type with at
+// most one unit factor (the common case: the 32 bytes are the whole record unless a callback has
+// grown the record's unit); 0 is the general instance, which checks the callbacks and copies the
+// whole unit. The callbacks and their user pointer are read from the reader for each call, as
+// cheap as keeping them in registers that would have to be saved.
 template <uint32_t Targets>
 class RunDelivery {
   public:
-    RunDelivery(tvlr_reader *r, const TypeInForce &record)
-        : r_(r),
-          record_(&record),
-          e_(&r->event),
-          first_(r->on_event),
-          second_(r->on_event_after),
-          user_(r->user_data) {}
+    RunDelivery(tvlr_reader *r, const TypeInForce &record) : r_(r), record_(&record) {}
 
     // Rewrites the record for the next event and hands it to the callbacks in turn; false (error
     // 26 set) when one refused it.
     [[gnu::always_inline]] bool send(uint32_t kind, uint32_t value_kind, const char *text,
                                      uint32_t len) {
         constexpr bool general = Targets == 0;
-        tvlr_event &e = *e_;
+        tvlr_event &e = r_->event;
         e.value_kind = value_kind;
         if (!general && e.unit.count <= 1) [[likely]] {
             put_short_record(e, *record_);
@@ -139,16 +133,18 @@ class RunDelivery {
         }
         e.text = text;
         e.text_len = len;
-        if ((Targets & kFirst) || (general && first_)) {
-            if (!first_(user_, kind, e_)) return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
+        if ((Targets & kFirst) || (general && r_->on_event)) {
+            if (!r_->on_event(r_->user_data, kind, &e))
+                return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
         }
-        if ((Targets & kSecond) || (general && second_)) {
+        if ((Targets & kSecond) || (general && r_->on_event_after)) {
             // The first callback may have cleared the text of the shared record.
             if (Targets != kSecond && !e.text) {
                 e.text = kEmptyText;
                 e.text_len = 0;
             }
-            if (!second_(user_, kind, e_)) return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
+            if (!r_->on_event_after(r_->user_data, kind, &e))
+                return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
         }
         return true;
     }
@@ -156,10 +152,6 @@ class RunDelivery {
   private:
     tvlr_reader *r_;
     const TypeInForce *record_;
-    tvlr_event *e_;
-    tvlr_event_fn first_;
-    tvlr_event_fn second_;
-    void *user_;
 };
 
 // The value event that follows an added annotation run: its value kind (0 for none) and text.
