@@ -108,7 +108,7 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
 
 // Delivers a run of events whose records all carry one type (the type in force, or the constant
 // record of the type a plain value adds), which no callback can change: each event rewrites the
-// record as emit_record does, its first 32 bytes (type, width, base, unit count and first factor)
+// record as send_event does, its first 32 bytes (type, width, base, unit count and first factor)
 // copied straight from the type. `Targets` names the callbacks that are set, for a type with at
 // most one unit factor (the common case: the 32 bytes are the whole record unless a callback has
 // grown the record's unit); 0 is the general instance, which checks the callbacks and copies the

@@ -273,8 +273,10 @@ static_assert(
     e.text_len = len;
 }
 
-// As emit_record, for callbacks known where it is compiled: the record is written, then handed to
-// each callback of `Calls`, which must be set (none for 0).
+// Delivers one event with an explicit record (type, bits, base, unit) and a text that is never
+// null to the callbacks of `Calls`, known where it is compiled, which must be set: the record is
+// written (also for none, 0), then handed to each in turn. False when one refused it (error 26 is
+// then set). Inline: a read with callbacks delivers several events per value.
 template <uint32_t Calls>
 [[gnu::always_inline]] inline bool send_event(tvlr_reader *r, uint32_t kind, uint32_t value_kind,
                                               const char *text, uint32_t len,
@@ -298,27 +300,7 @@ template <uint32_t Calls>
     return true;
 }
 
-// As emit, with an explicit record (type, bits, base, unit) and targets, and a text that is never
-// null. Inline: a read with callbacks delivers several events per value.
-inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
-                        uint32_t len, const TypeInForce &record, uint32_t targets) {
-    tvlr_event &e = r->event;
-    put_record(e, value_kind, text, len, record);
-    if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
-        return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
-    if ((targets & kSecond) && r->on_event_after) {
-        // The first callback may have cleared the text of the shared record.
-        if (!e.text) {
-            e.text = kEmptyText;
-            e.text_len = 0;
-        }
-        if (!r->on_event_after(r->user_data, kind, &e))
-            return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
-    }
-    return true;
-}
-
-// Delivers one event to both callbacks with the type in force (or an
+// Delivers one event to the callbacks that are set with the type in force (or an
 // all-zero record when `zero_record`), the given value kind and text.
 // False when a callback refused it (error 26 is then set).
 inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
