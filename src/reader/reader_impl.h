@@ -51,13 +51,21 @@ struct TypeInForce {
 
 // One level of the array stack: the enclosing level's state while an inner
 // array is open, and the row bookkeeping of arrays closed at that level.
-struct ArrayLevel {
+struct ArrayLevelState {
     uint64_t elements;
     uint64_t row_length;  // expected row length, 0 = not yet known
     TypeInForce in_force;
     uint64_t closed_row_length;  // length of the array just closed here
     bool row_break_seen;
 };
+
+// A level of the stack takes a power of two of bytes, so that the level of a depth is found with
+// a shift: every array bracket and separator finds one or two.
+inline constexpr size_t kArrayLevelBytes = 256;
+struct ArrayLevel : ArrayLevelState {
+    unsigned char unused[kArrayLevelBytes - sizeof(ArrayLevelState)];
+};
+static_assert(sizeof(ArrayLevel) == kArrayLevelBytes);
 
 // The array context around an open struct, saved at `{` and restored at
 // `}`: members inside the struct must not disturb the enclosing array.
