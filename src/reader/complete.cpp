@@ -2,9 +2,6 @@
 // annotations (explicit and added), and the bookkeeping of arrays, rows and
 // structs.
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -19,17 +16,18 @@ namespace {
 
 using namespace tvl::scan;
 
-// The completion comes in two instances: `Deliver` when an event callback is set, and without,
-// where no event is built and the actions make no calls for the common tokens.
-template <bool Deliver>
+// The completion comes in an instance for each set of event callbacks (`Targets`, the callbacks
+// that are set): without any (0) no event is built and the actions make no calls for the common
+// tokens; with some, each event goes straight to the callbacks of the instance.
+template <uint32_t Targets>
 inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
                     uint32_t len, bool zero_record = false) {
-    if constexpr (!Deliver) {
+    if constexpr (Targets == 0) {
         return true;
     } else {
         static constexpr TypeInForce kZero{};
-        return emit_record(r, kind, value_kind, text, len, zero_record ? kZero : r->in_force,
-                           kBoth);
+        return send_event<Targets>(r, kind, value_kind, text, len,
+                                   zero_record ? kZero : r->in_force);
     }
 }
 
@@ -108,47 +106,25 @@ const AnnotationParse &parse_annotation(tvlr_reader *r) {
     copy_unit(e.unit, f.unit);
 }
 
-// Writes the first kShortRecordBytes of a type in force into the record, from its value type on:
-// two 16-byte moves (a copy of that size may otherwise be split up, by parts of a constant).
-[[gnu::always_inline]] inline void put_short_record(tvlr_event &e, const TypeInForce &f) {
-    unsigned char *dst = reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type);
-    const auto *src = reinterpret_cast<const unsigned char *>(&f);
-#if defined(__SSE2__)
-    static_assert(kShortRecordBytes == 32);
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 16),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 16)));
-#else
-    std::memcpy(dst, src, kShortRecordBytes);
-#endif
-}
-
 // Delivers a run of events whose records all carry one type (the type in force, or the constant
-// record of the type a plain value adds), which no callback can change: the callbacks and their
-// user pointer stay in locals across the calls, and each event rewrites the record as
-// emit_record does, its first 32 bytes (type, width, base, unit count and first factor) copied
-// straight from the type. `Targets` names the callbacks that are set, for a type with at most one
-// unit factor (the common case: the 32 bytes are the whole record unless a callback has grown the
-// record's unit); 0 is the general instance, which checks the callbacks and copies the whole
-// unit.
+// record of the type a plain value adds), which no callback can change: each event rewrites the
+// record as send_event does, its first 32 bytes (type, width, base, unit count and first factor)
+// copied straight from the type. `Targets` names the callbacks that are set, for a type with at
+// most one unit factor (the common case: the 32 bytes are the whole record unless a callback has
+// grown the record's unit); 0 is the general instance, which checks the callbacks and copies the
+// whole unit. The callbacks and their user pointer are read from the reader for each call, as
+// cheap as keeping them in registers that would have to be saved.
 template <uint32_t Targets>
 class RunDelivery {
   public:
-    RunDelivery(tvlr_reader *r, const TypeInForce &record)
-        : r_(r),
-          record_(&record),
-          e_(&r->event),
-          first_(r->on_event),
-          second_(r->on_event_after),
-          user_(r->user_data) {}
+    RunDelivery(tvlr_reader *r, const TypeInForce &record) : r_(r), record_(&record) {}
 
     // Rewrites the record for the next event and hands it to the callbacks in turn; false (error
     // 26 set) when one refused it.
     [[gnu::always_inline]] bool send(uint32_t kind, uint32_t value_kind, const char *text,
                                      uint32_t len) {
         constexpr bool general = Targets == 0;
-        tvlr_event &e = *e_;
+        tvlr_event &e = r_->event;
         e.value_kind = value_kind;
         if (!general && e.unit.count <= 1) [[likely]] {
             put_short_record(e, *record_);
@@ -157,16 +133,18 @@ class RunDelivery {
         }
         e.text = text;
         e.text_len = len;
-        if ((Targets & kFirst) || (general && first_)) {
-            if (!first_(user_, kind, e_)) return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
+        if ((Targets & kFirst) || (general && r_->on_event)) {
+            if (!r_->on_event(r_->user_data, kind, &e))
+                return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
         }
-        if ((Targets & kSecond) || (general && second_)) {
+        if ((Targets & kSecond) || (general && r_->on_event_after)) {
             // The first callback may have cleared the text of the shared record.
             if (Targets != kSecond && !e.text) {
                 e.text = kEmptyText;
                 e.text_len = 0;
             }
-            if (!second_(user_, kind, e_)) return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
+            if (!r_->on_event_after(r_->user_data, kind, &e))
+                return fail(r_, TVL_ERR_SCANNER_CALLBACK_FAILED);
         }
         return true;
     }
@@ -174,10 +152,6 @@ class RunDelivery {
   private:
     tvlr_reader *r_;
     const TypeInForce *record_;
-    tvlr_event *e_;
-    tvlr_event_fn first_;
-    tvlr_event_fn second_;
-    void *user_;
 };
 
 // The value event that follows an added annotation run: its value kind (0 for none) and text.
@@ -223,26 +197,25 @@ template <uint32_t Targets, bool Number, bool Base>
 }
 
 // The instance of the run for the callbacks that are set and the unit in force.
-template <bool Number, bool Base>
+template <uint32_t Targets, bool Number, bool Base>
 bool emit_added_run_for_reader(tvlr_reader *r, TypeWord w, const ValueEvent &v) {
     if (r->in_force.unit.count > 1)
         return emit_added_run<0, Number, Base>(r, w, v.kind, v.text, v.len);
-    if (!r->on_event_after)
-        return emit_added_run<kFirst, Number, Base>(r, w, v.kind, v.text, v.len);
-    if (!r->on_event) return emit_added_run<kSecond, Number, Base>(r, w, v.kind, v.text, v.len);
-    return emit_added_run<kBoth, Number, Base>(r, w, v.kind, v.text, v.len);
+    return emit_added_run<Targets, Number, Base>(r, w, v.kind, v.text, v.len);
 }
 
 // Emits the run of events of an added annotation for the type, and the value event after it when
-// one is given. The caller has checked that events are delivered.
+// one is given, to the callbacks of `Targets` (not 0).
+template <uint32_t Targets>
 [[gnu::noinline]] bool emit_added_annotation(tvlr_reader *r, uint32_t type, bool number,
                                              uint32_t value_kind, const char *value_text,
                                              uint32_t value_len) {
     const TypeWord w = type_word(type);
     const ValueEvent value{value_kind, value_text, value_len};
-    if (!number) return emit_added_run_for_reader<false, false>(r, w, value);
-    if (type == TVLR_TYPE_FLOAT_DEC) return emit_added_run_for_reader<true, false>(r, w, value);
-    return emit_added_run_for_reader<true, true>(r, w, value);
+    if (!number) return emit_added_run_for_reader<Targets, false, false>(r, w, value);
+    if (type == TVLR_TYPE_FLOAT_DEC)
+        return emit_added_run_for_reader<Targets, true, false>(r, w, value);
+    return emit_added_run_for_reader<Targets, true, true>(r, w, value);
 }
 
 // Puts the type of an untyped string, number or boolean in force. True when its added annotation
@@ -264,12 +237,15 @@ bool emit_added_run_for_reader(tvlr_reader *r, TypeWord w, const ValueEvent &v) 
 }
 
 // As put_added_type, and emits the added annotation run when it is due.
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::always_inline]] inline bool add_annotation(tvlr_reader *r, uint32_t type, uint32_t bits,
                                                   bool number, const tvl_unit *suffix_unit) {
     if (!put_added_type(r, type, bits, number, suffix_unit)) return true;
-    if constexpr (!Deliver) return true;
-    return emit_added_annotation(r, type, number, 0, nullptr, 0);
+    if constexpr (Targets == 0) {
+        return true;
+    } else {
+        return emit_added_annotation<Targets>(r, type, number, 0, nullptr, 0);
+    }
 }
 
 // The type that a plain value without a unit suffix adds, known where the value is completed:
@@ -308,20 +284,18 @@ inline void put_plain_added(tvlr_reader *r, const TypeInForce &added) {
 // once the value is complete (cleared at `;`, the array's at `,` and `]`), and `added` names the
 // record for the caller to put in force (put_plain_added) where it fails instead. In an array
 // the annotation in force is kept, so it is noted; at the member's end it is cleared.
-template <uint32_t Type, bool InArray>
+template <uint32_t Targets, uint32_t Type, bool InArray>
 [[gnu::always_inline]] inline bool deliver_plain(tvlr_reader *r, uint32_t kind, const char *text,
                                                  uint32_t len, const TypeInForce *&added) {
     using A = PlainAdded<Type>;
     added = &A::kRecord;
     if (r->annotation.same_as_added == A::kKey)
-        return emit_record(r, TVLR_EV_VALUE, kind, text, len, A::kRecord, kBoth);
+        return send_event<Targets>(r, TVLR_EV_VALUE, kind, text, len, A::kRecord);
     if constexpr (InArray) {
         r->annotation = {A::kKey, false};
         r->in_force_cleared = false;
     }
-    if (!r->on_event_after) return send_plain_run<Type, kFirst>(r, len);
-    if (!r->on_event) return send_plain_run<Type, kSecond>(r, len);
-    return send_plain_run<Type, kBoth>(r, len);
+    return send_plain_run<Type, Targets>(r, len);
 }
 
 // ---------------------------------------------------------------------------
@@ -342,7 +316,7 @@ uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
 
 // Completes a value token of the kind that carries a unit suffix and emits its value event.
 // Out of line: most values carry none.
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool complete_value_with_unit(tvlr_reader *r, uint32_t kind) {
     const bool is_string = kind == TK_string || kind == TK_array_string;
     const bool is_number = kind == TK_number || kind == TK_array_number;
@@ -352,7 +326,7 @@ template <bool Deliver>
     const uint32_t t = r->in_force.type;
     if (t == TVLR_TYPE_PLAIN) {
         if (is_string) {
-            if (!add_annotation<Deliver>(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
+            if (!add_annotation<Targets>(r, TVLR_TYPE_UTF8, 0, false, nullptr)) return false;
         } else if (is_number) {
             const tvl_unit *valid = unit_ok ? &suffix : nullptr;
             uint32_t type = TVLR_TYPE_UINT;
@@ -363,7 +337,7 @@ template <bool Deliver>
             } else if (r->text[0] == '-') {
                 type = TVLR_TYPE_SINT;
             }
-            if (!add_annotation<Deliver>(r, type, kImpliedWidth, true, valid)) return false;
+            if (!add_annotation<Targets>(r, type, kImpliedWidth, true, valid)) return false;
         }
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
@@ -374,7 +348,7 @@ template <bool Deliver>
         return fail(r, TVL_ERR_UNIT_MISMATCH);
     copy_unit(r->in_force.unit, suffix);
     r->in_force_cleared = false;
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
+    return emit_if<Targets>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
 // Strings and numbers: the values that add a type when nothing is in force.
@@ -389,37 +363,38 @@ constexpr bool is_string_token(uint32_t kind) {
 }
 
 // Delivers a string or number token with nothing in force and no unit suffix (deliver_plain).
-template <bool InArray>
+template <uint32_t Targets, bool InArray>
 [[gnu::always_inline]] inline bool deliver_plain_value(tvlr_reader *r, uint32_t kind,
                                                        const TypeInForce *&added) {
     const char *text = token_text(r);
     const uint32_t len = r->text_len;
     if (is_string_token(kind))
-        return deliver_plain<TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
+        return deliver_plain<Targets, TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
     if (r->has_point || r->has_exponent || r->is_special)
-        return deliver_plain<TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
-    if (text[0] == '-') return deliver_plain<TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
-    return deliver_plain<TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
+        return deliver_plain<Targets, TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
+    if (text[0] == '-')
+        return deliver_plain<Targets, TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
+    return deliver_plain<Targets, TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
 }
 
 // Delivers a symbol with nothing in force and no unit suffix: a word of the notation adds its
 // type (deliver_plain), any other symbol is delivered with what is in force.
-template <bool InArray>
+template <uint32_t Targets, bool InArray>
 [[gnu::always_inline]] inline bool deliver_plain_symbol(tvlr_reader *r, const TypeInForce *&added) {
     const Word word = symbol_word(r);
     if (word == Word::other)
-        return emit_record(r, TVLR_EV_VALUE, TK_symbol, token_text(r), r->text_len, r->in_force,
-                           kBoth);
+        return send_event<Targets>(r, TVLR_EV_VALUE, TK_symbol, token_text(r), r->text_len,
+                                   r->in_force);
     if (word == Word::null)
-        return emit_record(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0, r->in_force, kBoth);
+        return send_event<Targets>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0, r->in_force);
     const bool is_true = word == Word::yes;
-    return deliver_plain<TVLR_TYPE_BOOL, InArray>(r, TVL_VK_BOOL, is_true ? "true" : "false",
-                                                  is_true ? 4u : 5u, added);
+    return deliver_plain<Targets, TVLR_TYPE_BOOL, InArray>(
+        r, TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u, added);
 }
 
 // Completes a value token and emits its value event. With delivery, a plain value's added type
 // is left to the caller (deliver_plain).
-template <bool Deliver, bool InArray>
+template <uint32_t Targets, bool InArray>
 [[gnu::always_inline]] inline bool complete_value(tvlr_reader *r, const TypeInForce *&added) {
     const uint32_t kind = r->token_kind;
     r->text[r->text_len] = 0;
@@ -427,33 +402,33 @@ template <bool Deliver, bool InArray>
     if (kind == TK_symbol) {
         const Word word = symbol_word(r);
         if (word == Word::null)
-            return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
+            return emit_if<Targets>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
         const bool is_true = word == Word::yes;
         if (word != Word::other) {
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
-                if constexpr (Deliver) {
-                    return deliver_plain<TVLR_TYPE_BOOL, InArray>(r, value.kind, value.text,
-                                                                  value.len, added);
+                if constexpr (Targets != 0) {
+                    return deliver_plain<Targets, TVLR_TYPE_BOOL, InArray>(
+                        r, value.kind, value.text, value.len, added);
                 } else {
                     put_added_type(r, TVLR_TYPE_BOOL, 0, false, nullptr);
                     return true;
                 }
             }
             if (const uint32_t code = check_in_force(r, TVL_VK_BOOL)) return fail(r, code);
-            return emit_if<Deliver>(r, TVLR_EV_VALUE, value.kind, value.text, value.len);
+            return emit_if<Targets>(r, TVLR_EV_VALUE, value.kind, value.text, value.len);
         }
     }
-    if (kind == TK_null) return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
+    if (kind == TK_null) return emit_if<Targets>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
     if (r->unit_len) {
         r->unit_text[r->unit_len] = 0;
-        return complete_value_with_unit<Deliver>(r, kind);
+        return complete_value_with_unit<Targets>(r, kind);
     }
 
     if (r->in_force.type == TVLR_TYPE_PLAIN) {
         if (is_plain_kind(kind)) {
-            if constexpr (Deliver) {
-                return deliver_plain_value<InArray>(r, kind, added);
+            if constexpr (Targets != 0) {
+                return deliver_plain_value<Targets, InArray>(r, kind, added);
             } else {
                 if (is_string_token(kind)) {
                     put_added_type(r, TVLR_TYPE_UTF8, 0, false, nullptr);
@@ -470,22 +445,23 @@ template <bool Deliver, bool InArray>
     } else if (const uint32_t code = check_in_force(r, kind)) {
         return fail(r, code);
     }
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
+    return emit_if<Targets>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
 // Completes whatever token is pending: a value (or element), or nothing. `added` is set as by
 // deliver_plain, and stays null otherwise.
-template <bool Deliver, bool InArray>
+template <uint32_t Targets, bool InArray>
 [[gnu::always_inline]] inline bool complete_pending(tvlr_reader *r, const TypeInForce *&added) {
-    if constexpr (Deliver) {
+    if constexpr (Targets != 0) {
         // Most values are strings and numbers with nothing in force and no unit suffix: told
         // apart from the rest at once.
         const uint32_t kind = r->token_kind;
         if ((is_plain_kind(kind) || kind == TK_symbol) && (r->unit_len | r->in_force.type) == 0)
             [[likely]] {
             r->text[r->text_len] = 0;
-            const bool ok = kind == TK_symbol ? deliver_plain_symbol<InArray>(r, added)
-                                              : deliver_plain_value<InArray>(r, kind, added);
+            const bool ok = kind == TK_symbol
+                                ? deliver_plain_symbol<Targets, InArray>(r, added)
+                                : deliver_plain_value<Targets, InArray>(r, kind, added);
             clear_token(r);
             return ok;
         }
@@ -495,23 +471,23 @@ template <bool Deliver, bool InArray>
         r->token_kind = TK_nothing;
         return true;
     }
-    bool ok = complete_value<Deliver, InArray>(r, added);
+    bool ok = complete_value<Targets, InArray>(r, added);
     clear_token(r);
     return ok;
 }
 
 // Null value that carries the annotation just read (`<uint:8>;`).
-template <bool Deliver>
+template <uint32_t Targets>
 bool annotated_null(tvlr_reader *r) {
     clear_token(r);
-    return emit_if<Deliver>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
+    return emit_if<Targets>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0);
 }
 
 // What clearing leaves in force: no type, the neutral unit. The record of a member name, and of
 // an annotation's type_start before the annotation is read.
 constexpr TypeInForce kClearedInForce{0, 0, 0, kNeutralUnit};
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool assign(tvlr_reader *r) {
     // In locals: the terminating NUL could otherwise be any field of the reader.
     const uint32_t len = r->text_len;
@@ -519,10 +495,10 @@ template <bool Deliver>
     if (len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
     text[len] = 0;
     clear_type_in_force(r);
-    if constexpr (Deliver) {
+    if constexpr (Targets != 0) {
         // The record is written from the constant that clearing leaves in force.
-        if (!emit_record(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(text), len,
-                         kClearedInForce, kBoth))
+        if (!send_event<Targets>(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(text),
+                                 len, kClearedInForce))
             return false;
     }
     start_member(r);
@@ -530,13 +506,13 @@ template <bool Deliver>
     return true;
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool terminate(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
     if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
-    if (!complete_pending<Deliver, false>(r, added)) {
+    if (!complete_pending<Targets, false>(r, added)) {
         if (added) put_plain_added(r, *added);
         r->failed_at_member_end = true;
         return false;
@@ -546,14 +522,15 @@ template <bool Deliver>
     return true;
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool annotation_end(tvlr_reader *r) {
     r->type_text[r->type_len] = 0;
     const char *text = reinterpret_cast<const char *>(r->type_text);
     const uint32_t len = r->type_len;
     // The first callback sees type_start before the annotation is read.
-    if constexpr (Deliver) {
-        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, kClearedInForce, kFirst))
+    if constexpr (Targets != 0) {
+        if (!send_event<Targets & kFirst>(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len,
+                                          kClearedInForce))
             return false;
     }
     const AnnotationParse &p = parse_annotation(r);
@@ -565,25 +542,26 @@ template <bool Deliver>
     r->annotation = {base_matches ? added_key(a.value_type, a.bits) : 0, p.unit_text_len != 0};
     // The parameters are delivered in a fixed order (width, base, unit); a
     // unit that did not parse is refused only after the ones before it.
-    if constexpr (Deliver) {
-        if (!emit_record(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len, r->in_force, kSecond))
+    if constexpr (Targets != 0) {
+        if (!send_event<Targets & kSecond>(r, TVLR_EV_TYPE_START, TVL_VK_TYPE, text, len,
+                                           r->in_force))
             return false;
-        if (!emit_if<Deliver>(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
-        if (a.bits && !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, kEmptyText, 0))
+        if (!emit_if<Targets>(r, TVLR_EV_TYPE_NAME, TVL_VK_TYPE, text, len)) return false;
+        if (a.bits && !emit_if<Targets>(r, TVLR_EV_TYPE_PARAM, TVL_VK_BITS, kEmptyText, 0))
             return false;
         if (a.base &&
-            !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM,
+            !emit_if<Targets>(r, TVLR_EV_TYPE_PARAM,
                               a.value_type == TVLR_TYPE_FLOAT_FIX ? TVL_VK_FRACTION : TVL_VK_BASE,
                               kEmptyText, 0))
             return false;
     }
     if (p.unit_text_len && a.value_type != TVLR_TYPE_UTF8 && !p.unit_ok)
         return fail(r, p.unit_too_long ? TVL_ERR_UNIT_TOO_LONG : TVL_ERR_UNIT_ILLEGAL);
-    if constexpr (Deliver) {
+    if constexpr (Targets != 0) {
         if (p.unit_text_len &&
-            !emit_if<Deliver>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, p.unit_text, p.unit_text_len))
+            !emit_if<Targets>(r, TVLR_EV_TYPE_PARAM, TVL_VK_UNIT, p.unit_text, p.unit_text_len))
             return false;
-        if (!emit_if<Deliver>(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
+        if (!emit_if<Targets>(r, TVLR_EV_TYPE_END, TVL_VK_TYPE, text, len)) return false;
     }
     r->token_kind = TK_nothing;
     r->type_len = 0;
@@ -591,23 +569,23 @@ template <bool Deliver>
     return true;
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool annotated_terminate(tvlr_reader *r) {
-    if (!annotated_null<Deliver>(r)) {
+    if (!annotated_null<Targets>(r)) {
         // With arrays still open this `;` does not end the member.
         r->failed_at_member_end = r->array_depth <= member_array_base(r);
         return false;
     }
-    return terminate<Deliver>(r);
+    return terminate<Targets>(r);
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool array_start(tvlr_reader *r) {
     if (r->max_array_items != 0 && r->array_items == r->max_array_items)
         return fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     if (r->array_depth == r->max_array_depth) return fail(r, TVL_ERR_ARRAY_NESTING_TOO_HIGH);
     push_array_level(r);
-    if (!emit_if<Deliver>(r, TVLR_EV_ARRAY_START, 0, kEmptyText, 0)) return false;
+    if (!emit_if<Targets>(r, TVLR_EV_ARRAY_START, 0, kEmptyText, 0)) return false;
     r->token_kind = TK_null;
     r->in_array = true;
     ++r->array_depth;
@@ -615,12 +593,12 @@ template <bool Deliver>
     return true;
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool element_sep(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
-    bool ok = complete_pending<Deliver, true>(r, added);
+    bool ok = complete_pending<Targets, true>(r, added);
     if (ok && r->max_array_items != 0 && r->array_items == r->max_array_items)
         ok = fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     else if (ok && r->row_length != 0 && r->row_length <= r->elements)
@@ -634,17 +612,17 @@ template <bool Deliver>
     return true;
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool array_end(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
-    bool ok = complete_pending<Deliver, true>(r, added);
+    bool ok = complete_pending<Targets, true>(r, added);
     if (ok && r->row_length == 0)
         r->row_length = r->elements;
     else if (ok && r->row_length != r->elements)
         ok = fail(r, TVL_ERR_ARRAY_ROW_SIZE_MISMATCH);
-    ok = ok && emit_if<Deliver>(r, TVLR_EV_ARRAY_END, 0, kEmptyText, 0, true);
+    ok = ok && emit_if<Targets>(r, TVLR_EV_ARRAY_END, 0, kEmptyText, 0, true);
     if (!ok) [[unlikely]] {
         if (added) put_plain_added(r, *added);
         return false;
@@ -654,9 +632,9 @@ template <bool Deliver>
     return true;
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool row_break(tvlr_reader *r) {
-    if (!emit_if<Deliver>(r, TVLR_EV_ROW_BREAK, 0, kEmptyText, 0)) return false;
+    if (!emit_if<Targets>(r, TVLR_EV_ROW_BREAK, 0, kEmptyText, 0)) return false;
     r->array_stack[r->array_depth].row_break_seen = true;
     r->state = S_after_slash;
     return true;
@@ -664,57 +642,69 @@ template <bool Deliver>
 
 // The annotated null comes first, also when the separator is then refused
 // outside an array.
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool annotated_element_sep(tvlr_reader *r) {
-    return annotated_null<Deliver>(r) && element_sep<Deliver>(r);
+    return annotated_null<Targets>(r) && element_sep<Targets>(r);
 }
 
-template <bool Deliver>
+template <uint32_t Targets>
 [[gnu::noinline]] bool annotated_array_end(tvlr_reader *r) {
-    return annotated_null<Deliver>(r) && array_end<Deliver>(r);
+    return annotated_null<Targets>(r) && array_end<Targets>(r);
+}
+
+// Takes the instance of an action for the reader's callbacks.
+using Action = bool (*)(tvlr_reader *);
+template <Action None, Action First, Action Second, Action Both>
+[[gnu::always_inline]] inline bool take(tvlr_reader *r) {
+    static constexpr Action kInstances[] = {None, First, Second, Both};
+    return kInstances[r->targets](r);
 }
 
 }  // namespace
 
-// Each action is taken by the instance for the reader's delivery (a tail call).
+// Each action is taken by the instance for the reader's callbacks (a tail call).
 bool complete_assign(tvlr_reader *r) {
-    return r->deliver ? assign<true>(r) : assign<false>(r);
+    return take<assign<0>, assign<kFirst>, assign<kSecond>, assign<kBoth>>(r);
 }
 
 bool complete_terminate(tvlr_reader *r) {
-    return r->deliver ? terminate<true>(r) : terminate<false>(r);
+    return take<terminate<0>, terminate<kFirst>, terminate<kSecond>, terminate<kBoth>>(r);
 }
 
 bool complete_annotation_end(tvlr_reader *r) {
-    return r->deliver ? annotation_end<true>(r) : annotation_end<false>(r);
+    return take<annotation_end<0>, annotation_end<kFirst>, annotation_end<kSecond>,
+                annotation_end<kBoth>>(r);
 }
 
 bool complete_annotated_terminate(tvlr_reader *r) {
-    return r->deliver ? annotated_terminate<true>(r) : annotated_terminate<false>(r);
+    return take<annotated_terminate<0>, annotated_terminate<kFirst>, annotated_terminate<kSecond>,
+                annotated_terminate<kBoth>>(r);
 }
 
 bool complete_annotated_element_sep(tvlr_reader *r) {
-    return r->deliver ? annotated_element_sep<true>(r) : annotated_element_sep<false>(r);
+    return take<annotated_element_sep<0>, annotated_element_sep<kFirst>,
+                annotated_element_sep<kSecond>, annotated_element_sep<kBoth>>(r);
 }
 
 bool complete_annotated_array_end(tvlr_reader *r) {
-    return r->deliver ? annotated_array_end<true>(r) : annotated_array_end<false>(r);
+    return take<annotated_array_end<0>, annotated_array_end<kFirst>, annotated_array_end<kSecond>,
+                annotated_array_end<kBoth>>(r);
 }
 
 bool complete_array_start(tvlr_reader *r) {
-    return r->deliver ? array_start<true>(r) : array_start<false>(r);
+    return take<array_start<0>, array_start<kFirst>, array_start<kSecond>, array_start<kBoth>>(r);
 }
 
 bool complete_element_sep(tvlr_reader *r) {
-    return r->deliver ? element_sep<true>(r) : element_sep<false>(r);
+    return take<element_sep<0>, element_sep<kFirst>, element_sep<kSecond>, element_sep<kBoth>>(r);
 }
 
 bool complete_array_end(tvlr_reader *r) {
-    return r->deliver ? array_end<true>(r) : array_end<false>(r);
+    return take<array_end<0>, array_end<kFirst>, array_end<kSecond>, array_end<kBoth>>(r);
 }
 
 bool complete_row_break(tvlr_reader *r) {
-    return r->deliver ? row_break<true>(r) : row_break<false>(r);
+    return take<row_break<0>, row_break<kFirst>, row_break<kSecond>, row_break<kBoth>>(r);
 }
 
 }  // namespace tvl::rd

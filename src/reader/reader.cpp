@@ -317,6 +317,8 @@ bool tvlr_open_read_source(tvlr_reader *r, const tvlr_source *src, const tvlr_si
     r->on_event = o->on_event;
     r->on_event_after = o->on_event_after;
     r->deliver = r->on_event || r->on_event_after;
+    r->targets = static_cast<uint8_t>((r->on_event ? uint32_t{kFirst} : 0u) |
+                                      (r->on_event_after ? uint32_t{kSecond} : 0u));
     r->on_error = o->on_error;
     r->recover = o->recover != 0;
     r->opened = true;

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/annotation.h"
 #include "core/limits.h"
@@ -48,13 +51,21 @@ struct TypeInForce {
 
 // One level of the array stack: the enclosing level's state while an inner
 // array is open, and the row bookkeeping of arrays closed at that level.
-struct ArrayLevel {
+struct ArrayLevelState {
     uint64_t elements;
     uint64_t row_length;  // expected row length, 0 = not yet known
     TypeInForce in_force;
     uint64_t closed_row_length;  // length of the array just closed here
     bool row_break_seen;
 };
+
+// A level of the stack takes a power of two of bytes, so that the level of a depth is found with
+// a shift: every array bracket and separator finds one or two.
+inline constexpr size_t kArrayLevelBytes = 256;
+struct ArrayLevel : ArrayLevelState {
+    unsigned char unused[kArrayLevelBytes - sizeof(ArrayLevelState)];
+};
+static_assert(sizeof(ArrayLevel) == kArrayLevelBytes);
 
 // The array context around an open struct, saved at `{` and restored at
 // `}`: members inside the struct must not disturb the enclosing array.
@@ -121,7 +132,8 @@ struct tvlr_reader {
     void *user_data;
     tvlr_event_fn on_event;
     tvlr_event_fn on_event_after;
-    bool deliver;  // either event callback is set: events are built and delivered
+    bool deliver;     // either event callback is set: events are built and delivered
+    uint8_t targets;  // the event callbacks that are set (kFirst, kSecond): the actions' instance
     tvlr_error_fn on_error;
     bool recover;
     bool opened;
@@ -234,18 +246,31 @@ static_assert(
     offsetof(TypeInForce, base) == offsetof(tvlr_event, base) - offsetof(tvlr_event, value_type) &&
     offsetof(TypeInForce, unit) == offsetof(tvlr_event, unit) - offsetof(tvlr_event, value_type));
 
-// As emit, with an explicit record (type, bits, base, unit) and targets, and a text that is never
-// null. Inline: a read with callbacks delivers several events per value.
-inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const char *text,
-                        uint32_t len, const TypeInForce &record, uint32_t targets) {
-    tvlr_event &e = r->event;
+// Writes the first kShortRecordBytes of a type in force into the record, from its value type on:
+// two 16-byte moves (a copy of that size may otherwise be split up, by parts of a constant).
+[[gnu::always_inline]] inline void put_short_record(tvlr_event &e, const TypeInForce &f) {
+    unsigned char *dst = reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type);
+    const auto *src = reinterpret_cast<const unsigned char *>(&f);
+#if defined(__SSE2__)
+    static_assert(kShortRecordBytes == 32);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 16)));
+#else
+    std::memcpy(dst, src, kShortRecordBytes);
+#endif
+}
+
+// Writes an event's record: its value kind, the type (type, bits, base, unit) and the text.
+[[gnu::always_inline]] inline void put_record(tvlr_event &e, uint32_t value_kind, const char *text,
+                                              uint32_t len, const TypeInForce &record) {
     e.value_kind = value_kind;
     // A callback may have changed the record's unit: its count decides what is rewritten. With
     // at most one factor on either side, type, width, base, unit count and first factor are one
     // block of 32 bytes in both records, copied as such.
     if ((e.unit.count | record.unit.count) <= 1) [[likely]] {
-        std::memcpy(reinterpret_cast<unsigned char *>(&e) + offsetof(tvlr_event, value_type),
-                    &record, kShortRecordBytes);
+        put_short_record(e, record);
     } else {
         e.value_type = record.type;
         e.bits = record.bits;
@@ -254,13 +279,28 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
     }
     e.text = text;
     e.text_len = len;
-    if ((targets & kFirst) && r->on_event && !r->on_event(r->user_data, kind, &e))
-        return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
-    if ((targets & kSecond) && r->on_event_after) {
+}
+
+// Delivers one event with an explicit record (type, bits, base, unit) and a text that is never
+// null to the callbacks of `Calls`, known where it is compiled, which must be set: the record is
+// written (also for none, 0), then handed to each in turn. False when one refused it (error 26 is
+// then set). Inline: a read with callbacks delivers several events per value.
+template <uint32_t Calls>
+[[gnu::always_inline]] inline bool send_event(tvlr_reader *r, uint32_t kind, uint32_t value_kind,
+                                              const char *text, uint32_t len,
+                                              const TypeInForce &record) {
+    tvlr_event &e = r->event;
+    put_record(e, value_kind, text, len, record);
+    if constexpr ((Calls & kFirst) != 0) {
+        if (!r->on_event(r->user_data, kind, &e)) return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
+    }
+    if constexpr ((Calls & kSecond) != 0) {
         // The first callback may have cleared the text of the shared record.
-        if (!e.text) {
-            e.text = kEmptyText;
-            e.text_len = 0;
+        if constexpr ((Calls & kFirst) != 0) {
+            if (!e.text) {
+                e.text = kEmptyText;
+                e.text_len = 0;
+            }
         }
         if (!r->on_event_after(r->user_data, kind, &e))
             return fail(r, TVL_ERR_SCANNER_CALLBACK_FAILED);
@@ -268,7 +308,7 @@ inline bool emit_record(tvlr_reader *r, uint32_t kind, uint32_t value_kind, cons
     return true;
 }
 
-// Delivers one event to both callbacks with the type in force (or an
+// Delivers one event to the callbacks that are set with the type in force (or an
 // all-zero record when `zero_record`), the given value kind and text.
 // False when a callback refused it (error 26 is then set).
 inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8_t *text,
@@ -276,9 +316,17 @@ inline bool emit(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const uint8
     // A reader without callbacks builds no records at all.
     if (!r->deliver) return true;
     static constexpr TypeInForce kZero{};
-    return emit_record(r, kind, value_kind,
-                       text ? reinterpret_cast<const char *>(text) : kEmptyText, len,
-                       zero_record ? kZero : r->in_force, kBoth);
+    const char *t = text ? reinterpret_cast<const char *>(text) : kEmptyText;
+    const TypeInForce &record = zero_record ? kZero : r->in_force;
+    // Straight to the callbacks that are set: mostly one of them.
+    switch (r->targets) {
+        case kFirst:
+            return send_event<kFirst>(r, kind, value_kind, t, len, record);
+        case kSecond:
+            return send_event<kSecond>(r, kind, value_kind, t, len, record);
+        default:
+            return send_event<kBoth>(r, kind, value_kind, t, len, record);
+    }
 }
 
 // Test hook: switches the annotation and unit caches off (or on again).
