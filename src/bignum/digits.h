@@ -9,8 +9,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace tvl::digits {
 
@@ -110,28 +112,54 @@ static_assert(digit_value('+', 64) == 62 && digit_value('+', 10) == 10);
 static_assert(digit_value('v', 85) == 85 && digit_value('u', 85) == 84);
 static_assert(zero_char(64) == 'A' && zero_char(85) == '!' && zero_char(10) == '0');
 
-// Writes the decimal digits of v so that they end just before `end`, two per division by a
-// constant; returns where they begin. Char may be char or uint8_t.
+namespace detail {
+
+// The eight decimal digits of y < 10^8 as the characters '0'..'9' in one word, the first digit
+// in the lowest byte: y splits into two halves of four digits, each of those into two of two
+// digits, and each of those into two digits, in the lanes of the word (y * 3518437209 >> 45 is
+// y / 10^4 for y < 10^8, x * 10486 >> 20 is x / 100 for x < 10^4, x * 103 >> 10 is x / 10 for
+// x < 100).
+inline std::uint64_t eight_digit_chars(std::uint64_t y) {
+    const std::uint64_t high = (y * 3518437209u) >> 45;
+    std::uint64_t x = high | (y - 10000 * high) << 32;
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
+    x = hundreds | (x - 100 * hundreds) << 16;
+    const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
+    std::uint64_t chars = (tens | (x - 10 * tens) << 8) | 0x3030303030303030u;
+    if constexpr (std::endian::native == std::endian::big) chars = __builtin_bswap64(chars);
+    return chars;
+}
+
+}  // namespace detail
+
+// Writes the decimal digits of v so that they end just before `end`, and nothing outside them;
+// returns where they begin. Blocks of eight digits from the end, then the leading ones two per
+// division by a constant in 32 bits. Char may be char or uint8_t.
 template <class Char>
 inline Char *write_decimal_before(Char *end, std::uint64_t v) {
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    while (v >= 100) {
-        const auto pair = static_cast<std::size_t>(v % 100) * 2;
-        v /= 100;
-        end -= 2;
-        end[0] = static_cast<Char>(kPairs[pair]);
-        end[1] = static_cast<Char>(kPairs[pair + 1]);
+    constexpr std::uint64_t kTen8 = 100000000;
+    while (v >= kTen8) {
+        const std::uint64_t chars = detail::eight_digit_chars(v % kTen8);
+        v /= kTen8;
+        end -= 8;
+        std::memcpy(end, &chars, 8);
     }
-    if (v >= 10) {
-        const auto pair = static_cast<std::size_t>(v) * 2;
+    auto top = static_cast<std::uint32_t>(v);
+    while (top >= 100) {
+        const std::uint32_t pair = top % 100 * 2;
+        top /= 100;
         end -= 2;
-        end[0] = static_cast<Char>(kPairs[pair]);
-        end[1] = static_cast<Char>(kPairs[pair + 1]);
+        std::memcpy(end, kPairs + pair, 2);
+    }
+    if (top >= 10) {
+        end -= 2;
+        std::memcpy(end, kPairs + top * 2, 2);
     } else {
-        *--end = static_cast<Char>('0' + v);
+        *--end = static_cast<Char>('0' + top);
     }
     return end;
 }

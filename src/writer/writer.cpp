@@ -134,7 +134,8 @@ enum class After { string, boolean, null, struct_start };
 // checks (under no type, as after any member name) and the whole piece fits in one claim.
 // False, with nothing changed, otherwise (a null writer, name or text among it); the events then
 // go their usual way, which reports what is wrong.
-bool write_member_piece(tvlr_writer *w, const char *name, After after, const char *text) {
+[[gnu::always_inline]] inline bool write_member_piece(tvlr_writer *w, const char *name, After after,
+                                                     const char *text) {
     if (w == nullptr || name == nullptr || text == nullptr) return false;
     const size_t name_len = std::strlen(name);
     if (!member_piece_may_start(w, name, name_len)) return false;

@@ -2,6 +2,9 @@
 // convenience calls; the word-at-a-time helpers against plain references.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <random>
 #include <regex>
 #include <string>
@@ -305,6 +308,29 @@ TEST(WriterOutput, WordHelpersAgreeWithReferences) {
         std::vector<uint8_t> to(s.size() + 2, '#');
         tvl::wr::copy_bytes(to.data() + 1, s.data(), s.size());
         EXPECT_EQ("#" + s + "#", std::string(to.begin(), to.end()));
+    }
+}
+
+// The decimal digits of integers of every length (all bit lengths, and each power of ten and
+// the number before it) against std::to_chars, written to char and to byte buffers that must
+// stay untouched outside the digits.
+TEST(WriterOutput, DecimalDigitsAgreeWithToChars) {
+    std::vector<uint64_t> values{0, UINT64_MAX};
+    for (uint64_t p = 1; p <= UINT64_MAX / 10; p *= 10) values.insert(values.end(), {p, p - 1});
+    std::mt19937_64 rng(5);
+    for (int i = 0; i < 20000; ++i) values.push_back(rng() >> (rng() % 64));
+    for (const uint64_t v : values) {
+        char want[24];
+        const std::string ref(want, std::to_chars(want, want + sizeof want, v).ptr);
+        std::string text(30, '#');
+        char *const begin = tvl::wr::write_decimal_before(text.data() + 26, v);
+        EXPECT_EQ(begin, text.data() + 26 - ref.size()) << v;
+        EXPECT_EQ(text, std::string(26 - ref.size(), '#') + ref + "####") << v;
+        uint8_t bytes[30];
+        std::memset(bytes, '#', sizeof bytes);
+        uint8_t *const b = tvl::wr::write_decimal_before(bytes + 26, v);
+        EXPECT_EQ(std::string(b, bytes + 26), ref) << v;
+        EXPECT_EQ(std::count(bytes, bytes + 30, '#'), static_cast<long>(30 - ref.size())) << v;
     }
 }
 
