@@ -114,20 +114,29 @@ static_assert(zero_char(64) == 'A' && zero_char(85) == '!' && zero_char(10) == '
 
 namespace detail {
 
-// The eight decimal digits of y < 10^8 as the characters '0'..'9' in one word, the first digit
-// in the lowest byte: y splits into two halves of four digits, each of those into two of two
-// digits, and each of those into two digits, in the lanes of the word (y * 3518437209 >> 45 is
-// y / 10^4 for y < 10^8, x * 10486 >> 20 is x / 100 for x < 10^4, x * 103 >> 10 is x / 10 for
-// x < 100).
-inline std::uint64_t eight_digit_chars(std::uint64_t y) {
+// The eight decimal digits of y < 10^8 as the values 0..9 in the bytes of one word, the first
+// digit in the lowest byte: y splits into two halves of four digits, each of those into two of
+// two digits, and each of those into two digits, in the lanes of the word (y * 3518437209 >> 45
+// is y / 10^4 for y < 10^8, x * 10486 >> 20 is x / 100 for x < 10^4, x * 103 >> 10 is x / 10
+// for x < 100).
+inline std::uint64_t eight_digit_values(std::uint64_t y) {
     const std::uint64_t high = (y * 3518437209u) >> 45;
     std::uint64_t x = high | (y - 10000 * high) << 32;
     const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
     x = hundreds | (x - 100 * hundreds) << 16;
     const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
-    std::uint64_t chars = (tens | (x - 10 * tens) << 8) | 0x3030303030303030u;
-    if constexpr (std::endian::native == std::endian::big) chars = __builtin_bswap64(chars);
-    return chars;
+    return tens | (x - 10 * tens) << 8;
+}
+
+// Digit values as eight_digit_values gives them, as the characters '0'..'9' in memory order.
+inline std::uint64_t digit_chars(std::uint64_t values) {
+    values |= 0x3030303030303030u;
+    if constexpr (std::endian::native == std::endian::big) values = __builtin_bswap64(values);
+    return values;
+}
+
+inline std::uint64_t eight_digit_chars(std::uint64_t y) {
+    return digit_chars(eight_digit_values(y));
 }
 
 }  // namespace detail

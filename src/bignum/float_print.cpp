@@ -27,6 +27,7 @@
 
 #include "base/alloc.h"
 #include "bignum/bigint.h"
+#include "bignum/digits.h"
 #include "bignum/float_core.h"
 #include "tvlr.h"
 
@@ -968,22 +969,12 @@ bool shortest_digits(std::uint64_t c, std::uint32_t p, std::int64_t b, U128 &dig
 // Text of the fast route
 // ---------------------------------------------------------------------------------------
 
-// The eight decimal digits of y < 10^8 as byte values 0..9, the first one in the lowest byte:
-// y splits into two halves of four digits, each of those into two of two digits, and each of
-// those into two digits, in the lanes of one word (x * 10486 >> 20 is x / 100 for x < 10^4,
-// x * 103 >> 10 is x / 10 for x < 100).
-inline std::uint64_t digit_bytes(std::uint64_t y) {
-    std::uint64_t x = (y / 10000) | (y % 10000) << 32;
-    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
-    x = hundreds | (x - 100 * hundreds) << 16;
-    const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
-    return tens | (x - 10 * tens) << 8;
-}
+// Eight digits of a block as the values 0..9 from the lowest byte up, and their store as text.
+using digits::detail::eight_digit_values;
 
-inline void store_digits(char *out, std::uint64_t bytes) {
-    bytes |= 0x3030303030303030u;
-    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
-    std::memcpy(out, &bytes, 8);
+inline void store_digits(char *out, std::uint64_t values) {
+    const std::uint64_t chars = digits::detail::digit_chars(values);
+    std::memcpy(out, &chars, 8);
 }
 
 // d.ddd...e+x as put_decimal writes it, for digits * 10^exp10 (0 < digits < 10^24, the
@@ -1005,16 +996,16 @@ constexpr std::size_t kTextRoom = 64;
         // floor(d / 10^16) is floor((d >> 16) / 5^16), with d >> 16 < 2^64.
         const std::uint64_t top = static_cast<std::uint64_t>(digits >> 16) / 152587890625u;
         const std::uint64_t rest = static_cast<std::uint64_t>(digits) - top * kTen16;
-        block[0] = digit_bytes(top);
-        block[1] = digit_bytes(rest / kTen8);
-        block[2] = digit_bytes(rest % kTen8);
+        block[0] = eight_digit_values(top);
+        block[1] = eight_digit_values(rest / kTen8);
+        block[2] = eight_digit_values(rest % kTen8);
         blocks = 3;
     } else if (const auto d = static_cast<std::uint64_t>(digits); d >= kTen8) {
-        block[0] = digit_bytes(d / kTen8);
-        block[1] = digit_bytes(d % kTen8);
+        block[0] = eight_digit_values(d / kTen8);
+        block[1] = eight_digit_values(d % kTen8);
         blocks = 2;
     } else {
-        block[0] = digit_bytes(d);
+        block[0] = eight_digit_values(d);
     }
     // The digits from p + 1 on: the first block without its leading zeros, then the others
     // whole, each store overwriting what the one before wrote past its digits.
