@@ -162,15 +162,9 @@ constexpr uint32_t kShortCopy = 32;
 [[gnu::noinline]] bool out_member_name(Output &o, const tvlr_event &e) {
     const char *const name = e.text;
     const size_t len = e.text_len;
-    uint8_t *start = nullptr;
     if (name == nullptr || len > kShortCopy || (o.pretty && o.struct_depth != 0) ||
-        (start = tvl::wr::claim(o, tvl::wr::statement_end_len(o) + 1 + len + (o.pretty ? 3 : 1))) ==
-            nullptr)
+        !tvl::wr::put_member_piece_at(o, 0, name, len))
         return out_any_member_name(o, e);
-    tvl::wr::commit(o,
-                    static_cast<size_t>(tvl::wr::put_member_head(o, start, 0, name, len) - start));
-    o.statement_open = o.after_annotation = o.param_written = false;
-    tvl::wr::clear_in_force(o.in_force);
     return true;
 }
 [[gnu::noinline]] bool out_any_value(Output &o, const tvlr_event &e) {

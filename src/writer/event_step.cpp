@@ -446,14 +446,9 @@ bool member_event(tvlr_writer &w, const tvlr_event &e) {
     const char *const name = e.text;
     const size_t len = e.text_len;
     if (len > kShortCopy || (o.pretty && o.struct_depth != 0)) return member_in_full(w, e);
-    uint8_t *start = nullptr;
     if (w.previous == TVLR_EV_ROW_BREAK || w.previous == TVLR_EV_TYPE_END || name == nullptr ||
-        len == 0 || !is_short_ascii_name(name, len) ||
-        (start = claim(o, statement_end_len(o) + 1 + len + (o.pretty ? 3 : 1))) == nullptr)
+        len == 0 || !is_short_ascii_name(name, len) || !put_member_piece_at(o, 0, name, len))
         return write_general(w, TVLR_EV_MEMBER_NAME, e);
-    commit(o, static_cast<size_t>(put_member_head(o, start, 0, name, len) - start));
-    o.statement_open = o.after_annotation = o.param_written = false;
-    clear_in_force(o.in_force);
     forget_member_rows(w.rows, o.array_depth);
     w.previous = TVLR_EV_MEMBER_NAME;
     w.started = true;

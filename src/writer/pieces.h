@@ -352,10 +352,11 @@ inline void finish_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma, s
     return true;
 }
 
-// The start of a statement: the pending ';', the indentation, '.', the name and '=', with
-// output_event's changes of state. False, with nothing changed, where it does not fit.
-inline bool put_member_piece(Output &o, const char *name, size_t len) {
-    const uint32_t tabs = o.pretty ? o.struct_depth : 0;
+// The start of a statement with `tabs` tabs before it: the pending ';', the indentation, '.', the
+// name and '=', with output_event's changes of state. False, with nothing changed, where it does
+// not fit. With a constant tabs of 0 (a line without tabs) it needs no call.
+[[gnu::always_inline]] inline bool put_member_piece_at(Output &o, uint32_t tabs, const char *name,
+                                                       size_t len) {
     const size_t total = statement_end_len(o) + tabs + 1 + len + (o.pretty ? 3 : 1);
     uint8_t *p = claim(o, total);
     if (p == nullptr) return false;
@@ -364,6 +365,11 @@ inline bool put_member_piece(Output &o, const char *name, size_t len) {
     o.statement_open = o.after_annotation = o.param_written = false;
     clear_in_force(o.in_force);
     return true;
+}
+
+// put_member_piece_at with the indentation of the struct depth in the pretty layout.
+inline bool put_member_piece(Output &o, const char *name, size_t len) {
+    return put_member_piece_at(o, o.pretty ? o.struct_depth : 0, name, len);
 }
 
 // The structural events in one piece each, with output_event's bytes and changes of state; comma
