@@ -1324,12 +1324,7 @@ class FastScan {
         if (end_ - p_ < 8) return false;
         uint64_t v;
         std::memcpy(&v, p_, sizeof v);
-        // A byte is a digit when its high half is 3 and adding 6 leaves it 3: the high halves of
-        // the two tests are zero exactly at the digits. A carry out of a byte from 0xFA up only
-        // reaches the bytes after the first byte that is no digit, which the test does not need.
-        constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull, kThrees = 0x3030303030303030ull;
-        const uint64_t other =
-            ((v & kHigh) ^ kThrees) | (((v + 0x0606060606060606ull) & kHigh) ^ kThrees);
+        const uint64_t other = non_digit_byte(v);
         if (other == 0 || (other & 0xFF) != 0) return false;
         const uint8_t *end = p_ + __builtin_ctzll(other) / 8;
         if (*end == '.' || (*end | 0x20) == 'e') return false;

@@ -186,13 +186,6 @@ inline uint8_t *put_literal_body(uint8_t *p, const char *text, size_t len, bool 
     return p;
 }
 
-// The high bit of each byte of w that is no decimal digit: 0..9 after the xor with '0' stay
-// below 80 when 76 is added to their low seven bits; the sum cannot carry into the next byte.
-constexpr uint64_t non_digit_byte(uint64_t w) {
-    const uint64_t x = w ^ (kByteOnes * '0');
-    return (((x & ~kByteHighs) + kByteOnes * 0x76) | x) & kByteHighs;
-}
-
 // The index of the first byte from i on that is no decimal digit, or len: eight bytes at a time
 // where the text has eight, the last eight overlapping the ones already taken.
 inline size_t digits_end(const char *text, size_t i, size_t len) {
