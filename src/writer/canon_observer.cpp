@@ -188,9 +188,7 @@ constexpr uint32_t kShortCopy = 32;
     const char *const text = e.text;
     const size_t len = e.text_len;
     // A special number (nan, inf, -inf) takes a marker.
-    if (len > kShortCopy || (len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
-        (len == 4 && text[0] == '-' && text[1] == 'i'))
-        return out_any_value(o, e);
+    if (len > kShortCopy || tvl::wr::looks_special_number(text, len)) return out_any_value(o, e);
     ArrayLevel *const open = open_level(o);
     return tvl::wr::put_plain_value(o, open, comma_level(o, open, true), TVL_VK_NUMBER, text, len,
                                     false, false) ||

@@ -249,6 +249,13 @@ inline bool number_passes(uint32_t type, uint32_t bits, uint32_t base, const cha
     return v < half || (negative && v == half);
 }
 
+// Whether a number text may be a special number (nan, inf, -inf), from its length and first
+// bytes: false rules it out without the full test.
+inline bool looks_special_number(const char *text, size_t len) {
+    return (len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
+           (len == 4 && text[0] == '-' && text[1] == 'i');
+}
+
 inline uint8_t *put_comma(const Output &o, uint8_t *p) {
     *p++ = ',';
     if (o.pretty) *p++ = ' ';
@@ -332,9 +339,7 @@ inline void finish_plain_value(Output &o, ArrayLevel *open, ArrayLevel *comma, s
             if (kind == TVL_VK_REFERENCE) {
                 *p++ = '&';
             } else if (may_be_special && kind != TVL_VK_SYMBOL &&
-                       ((len == 3 && (text[0] == 'n' || text[0] == 'i')) ||
-                        (len == 4 && text[0] == '-' && text[1] == 'i')) &&
-                       is_special_number(text, len)) {
+                       looks_special_number(text, len) && is_special_number(text, len)) {
                 *p++ = '$';
             }
             copy_bytes(p, text, len);
