@@ -13,6 +13,7 @@
 
 #include "core/byte_classes.h"
 #include "core/escape.h"
+#include "core/string_run.h"
 #include "core/utf8.h"
 #include "reader/reader_impl.h"
 #include "reader/scanner_table.h"
@@ -374,77 +375,6 @@ inline bool step(tvlr_reader *r, uint8_t b) {
     if (!dispatch(r, b)) return scanning_error(r, b, r->error, false);
     count_line(r, b);
     return true;
-}
-
-// True when the 8 bytes of v are all string-run bytes below 0x80: no control
-// byte, no `"`, no `\`, no 0x7F (bit tricks on one 64-bit word).
-constexpr bool plain_ascii_word(uint64_t v) {
-    return (unprintable_byte(v) | quote_or_backslash_byte(v)) == 0;
-}
-
-// The word test takes a byte exactly when the string-run class below 0x80 does.
-constexpr bool plain_ascii_word_matches_class() {
-    for (uint64_t b = 0; b < 256; ++b) {
-        const bool in_class = b < 0x80 && has_class(static_cast<uint8_t>(b), kStringRunByte);
-        if (plain_ascii_word(b * 0x0101010101010101ull) != in_class) return false;
-    }
-    return true;
-}
-static_assert(plain_ascii_word_matches_class());
-
-inline bool plain_ascii8(const uint8_t *p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return plain_ascii_word(v);
-}
-
-// The end of the run of whole, valid characters of two to four bytes from q, before end; their
-// continuation bytes are added to `continuations`. Characters of two bytes, and of three with a
-// lead other than E0 and ED (whose second byte has a narrower range), are checked here with one
-// test per byte; the others by the general character test.
-[[gnu::noinline]] const uint8_t *character_run(const uint8_t *q, const uint8_t *end,
-                                              uint64_t &continuations) {
-    const auto continuation = [](uint8_t b) { return (b & 0xC0) == 0x80; };
-    while (q < end && *q >= 0x80) {
-        const uint8_t b = *q;
-        size_t n;
-        if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - q >= 3 && continuation(q[1]) &&
-            continuation(q[2])) {
-            n = 3;
-        } else if (b >= 0xC2 && b <= 0xDF && end - q >= 2 && continuation(q[1])) {
-            n = 2;
-        } else {
-            n = utf8_char_length(q, static_cast<size_t>(end - q));
-            if (n == 0) break;
-        }
-        q += n;
-        continuations += n - 1;
-    }
-    return q;
-}
-
-// The count of plain ASCII string-run bytes at the start of [p, end): sixteen bytes at a time
-// where SSE2 is there (on every x86-64), then eight at a time with the word test.
-inline size_t plain_ascii_prefix(const uint8_t *p, const uint8_t *end) {
-    const uint8_t *q = p;
-#if defined(__SSE2__)
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i del = _mm_set1_epi8(0x7F);
-    while (end - q >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
-        // The comparison is signed: bytes from 0x80 up are "below the space" as well.
-        const __m128i stop =
-            _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, quote)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, backslash), _mm_cmpeq_epi8(v, del)));
-        const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(stop));
-        if (mask) return static_cast<size_t>(q - p) + static_cast<size_t>(__builtin_ctz(mask));
-        q += 16;
-    }
-#endif
-    while (end - q >= 8 && plain_ascii8(q)) q += 8;
-    return static_cast<size_t>(q - p);
 }
 
 #if defined(__SSE2__)
@@ -1554,19 +1484,27 @@ class FastScan {
         if (static_cast<uint64_t>(end - p_) > room) end = p_ + room;
         const uint8_t *q = p_;
         uint64_t continuations = 0;
-        while (q < end) {
-            q += plain_ascii_prefix(q, end);
-            if (q == end) break;
-            const uint8_t b = *q;
-            if (b < 0x80) {
-                if (!has_class(b, kStringRunByte)) break;
-                ++q;
+        bool more = true;  // the run may go on at q
+#if defined(__SSE2__)
+        // The first sixteen bytes here: most strings are short and ASCII.
+        if (end - q >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+            // Signed: bytes from 0x80 up are "below the space" as well.
+            const __m128i stop = _mm_or_si128(
+                _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                             _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
+                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                             _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F))));
+            const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(stop));
+            if (mask) {
+                q += __builtin_ctz(mask);
+                more = *q >= 0x80;  // a multi-byte character, or a byte that ends the run
             } else {
-                const uint8_t *after = character_run(q, end, continuations);
-                if (after == q) break;
-                q = after;
+                q += 16;
             }
         }
+#endif
+        if (more) q = string_run_end(q, end, continuations);
         const size_t n = static_cast<size_t>(q - p_);
         if (n == 0) return;
         std::memcpy(r_->text + r_->text_len, p_, n);

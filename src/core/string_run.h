@@ -1,0 +1,36 @@
+// String runs: the bytes a string literal takes as they stand (every byte from SP up but `"`,
+// `\` and DEL) grouped into whole, well-formed UTF-8 characters. The reader takes a string's
+// text a run at a time and needs the exact end of each run, the place where the per-byte path
+// takes over (an escape, the closing quote, a control byte, a broken or cut character).
+//
+// The scan is chosen once, when the library is loaded, for the processor it runs on: 32-byte
+// blocks that check UTF-8 with vector table lookups where the processor has AVX2; otherwise 16
+// bytes at a time with SSE2 (every x86-64) or 8 with word tests, and multi-byte characters one
+// by one. All give the same result.
+#pragma once
+
+#include <cstdint>
+
+namespace tvl {
+
+// The end of the longest prefix of [p, end) that is string-run bytes forming whole, well-formed
+// characters; the count of continuation bytes in it is added to `continuations`. p must be at
+// the start of a character. Reads nothing at or after `end`.
+using StringRunScan = const uint8_t *(*)(const uint8_t *p, const uint8_t *end,
+                                         uint64_t &continuations);
+
+namespace string_run_detail {
+// The scan chosen for this processor.
+extern StringRunScan chosen;
+// Each scan on its own, for tests that compare them: the AVX2 one is null where the processor
+// (or the compiler) lacks it.
+const uint8_t *portable_scan(const uint8_t *p, const uint8_t *end, uint64_t &continuations);
+StringRunScan avx2_scan();
+}  // namespace string_run_detail
+
+inline const uint8_t *string_run_end(const uint8_t *p, const uint8_t *end,
+                                     uint64_t &continuations) {
+    return string_run_detail::chosen(p, end, continuations);
+}
+
+}  // namespace tvl
