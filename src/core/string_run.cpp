@@ -5,9 +5,6 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TVL_STRING_RUN_AVX2 1
 #include <immintrin.h>
@@ -49,17 +46,8 @@ static_assert(high_bytes_all_run_bytes());
 size_t plain_ascii_prefix(const uint8_t *p, const uint8_t *end) {
     const uint8_t *q = p;
 #if defined(__SSE2__)
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i del = _mm_set1_epi8(0x7F);
     while (end - q >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
-        // The comparison is signed: bytes from 0x80 up are "below the space" as well.
-        const __m128i stop =
-            _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, quote)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, backslash), _mm_cmpeq_epi8(v, del)));
-        const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(stop));
+        const uint32_t mask = plain_ascii_stops16(q);
         if (mask) return static_cast<size_t>(q - p) + static_cast<size_t>(__builtin_ctz(mask));
         q += 16;
     }

@@ -11,7 +11,25 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tvl {
+
+#if defined(__SSE2__)
+// Bit i set when byte i of the 16 at p ends a plain ASCII run: a control byte, `"`, `\`, DEL, or
+// a byte from 0x80 up (a multi-byte character, which only the full scan checks).
+inline uint32_t plain_ascii_stops16(const uint8_t *p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    // The comparison is signed: bytes from 0x80 up are "below the space" as well.
+    const __m128i stop = _mm_or_si128(
+        _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                     _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F))));
+    return static_cast<uint32_t>(_mm_movemask_epi8(stop));
+}
+#endif
 
 // The end of the longest prefix of [p, end) that is string-run bytes forming whole, well-formed
 // characters; the count of continuation bytes in it is added to `continuations`. p must be at

@@ -1488,14 +1488,7 @@ class FastScan {
 #if defined(__SSE2__)
         // The first sixteen bytes here: most strings are short and ASCII.
         if (end - q >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
-            // Signed: bytes from 0x80 up are "below the space" as well.
-            const __m128i stop = _mm_or_si128(
-                _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
-                             _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
-                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
-                             _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F))));
-            const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(stop));
+            const uint32_t mask = plain_ascii_stops16(q);
             if (mask) {
                 q += __builtin_ctz(mask);
                 more = *q >= 0x80;  // a multi-byte character, or a byte that ends the run
