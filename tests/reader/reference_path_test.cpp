@@ -300,10 +300,11 @@ TEST(ReferencePath, Characters) {
 }
 
 // The shapes that the scanner takes a statement at a time: members with one space or none
-// around `=`, numbers (some with a unit suffix), plain strings and symbols of lengths on both
-// sides of the limits, arrays (nested, with rows, item and depth limits) and structs (empty or
-// not, beyond the depth limit, a space before what follows them), annotated with every type word
-// or not, line breaks and indentation between members; with a few bytes changed.
+// around `=`, numbers (some with a unit suffix), plain strings, names and symbols of lengths on
+// both sides of the limits and past 16 and 32 bytes, arrays (nested, with rows, item and depth
+// limits) and structs (empty or not, beyond the depth limit, a space before what follows them),
+// annotated with every type word or not, line breaks and indentation between members; with a
+// few bytes changed.
 TEST(ReferencePath, Statements) {
     std::mt19937 rng(912);
     const auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
@@ -371,7 +372,7 @@ TEST(ReferencePath, Statements) {
     structure = [&](int depth) -> std::string {
         std::string st = "{";
         for (size_t k = pick(3); k > 0; --k)
-            st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", 5) +
+            st += breaks[pick(breaks.size())] + "." + word("abcXY_9-", pick(6) ? 5 : 40) +
                   (pick(4) ? " = " : "=") +
                   (pick(3) || depth > 2 ? value(depth + 1) : structure(depth + 1)) + ";";
         return st + breaks[pick(5)] + (pick(6) ? "}" : "} ");
@@ -395,7 +396,7 @@ TEST(ReferencePath, Statements) {
             case 2:
                 return std::vector<std::string>{"true", "false", "null", "on"}[pick(4)];
             case 3:
-                return word("abz_-+9\xC3", 6);
+                return word("abz_-+9\xC3", pick(6) ? 6 : 40);
             case 4: {
                 if (pick(3) == 0) return matrix();
                 std::string a = "[";
