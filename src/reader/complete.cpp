@@ -31,9 +31,9 @@ inline bool emit_if(tvlr_reader *r, uint32_t kind, uint32_t value_kind, const ch
     }
 }
 
-// The token's text, the text of its value event.
+// The token's text, the text of its value event: in the text buffer or in the chunk.
 const char *token_text(const tvlr_reader *r) {
-    return reinterpret_cast<const char *>(r->text);
+    return reinterpret_cast<const char *>(r->token);
 }
 
 // ---------------------------------------------------------------------------
@@ -304,7 +304,7 @@ template <uint32_t Targets, uint32_t Type, bool InArray>
 // The value token of the kind against the type in force.
 uint32_t check_in_force(const tvlr_reader *r, uint32_t kind) {
     const tvl_type_annotation type{r->in_force.type, r->in_force.bits, r->in_force.base};
-    const std::string_view text{reinterpret_cast<const char *>(r->text), r->text_len};
+    const std::string_view text{token_text(r), r->text_len};
     // Numbers read in base 10, the common case, take the one-pass check.
     if (is_number_kind(kind) && parse_base_of(type) == 10)
         return check_decimal_number(type, kind, text);
@@ -334,7 +334,7 @@ template <uint32_t Targets>
                 type = TVLR_TYPE_FLOAT_DEC;
             } else if (r->has_point || r->has_exponent || r->is_special) {
                 type = TVLR_TYPE_FLOAT;
-            } else if (r->text[0] == '-') {
+            } else if (r->token[0] == '-') {
                 type = TVLR_TYPE_SINT;
             }
             if (!add_annotation<Targets>(r, type, kImpliedWidth, true, valid)) return false;
@@ -397,7 +397,6 @@ template <uint32_t Targets, bool InArray>
 template <uint32_t Targets, bool InArray>
 [[gnu::always_inline]] inline bool complete_value(tvlr_reader *r, const TypeInForce *&added) {
     const uint32_t kind = r->token_kind;
-    r->text[r->text_len] = 0;
 
     if (kind == TK_symbol) {
         const Word word = symbol_word(r);
@@ -435,7 +434,7 @@ template <uint32_t Targets, bool InArray>
                 } else {
                     const uint32_t type = r->has_point || r->has_exponent || r->is_special
                                               ? TVLR_TYPE_FLOAT
-                                          : r->text[0] == '-' ? TVLR_TYPE_SINT
+                                          : r->token[0] == '-' ? TVLR_TYPE_SINT
                                                               : TVLR_TYPE_UINT;
                     put_added_type(r, type, kImpliedWidth, true, nullptr);
                 }
@@ -458,7 +457,6 @@ template <uint32_t Targets, bool InArray>
         const uint32_t kind = r->token_kind;
         if ((is_plain_kind(kind) || kind == TK_symbol) && (r->unit_len | r->in_force.type) == 0)
             [[likely]] {
-            r->text[r->text_len] = 0;
             const bool ok = kind == TK_symbol
                                 ? deliver_plain_symbol<Targets, InArray>(r, added)
                                 : deliver_plain_value<Targets, InArray>(r, kind, added);
@@ -489,11 +487,10 @@ constexpr TypeInForce kClearedInForce{0, 0, 0, kNeutralUnit};
 
 template <uint32_t Targets>
 [[gnu::noinline]] bool assign(tvlr_reader *r) {
-    // In locals: the terminating NUL could otherwise be any field of the reader.
+    // In locals: the stores below could otherwise change them.
     const uint32_t len = r->text_len;
-    uint8_t *const text = r->text;
+    const uint8_t *const text = r->token;
     if (len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
-    text[len] = 0;
     clear_type_in_force(r);
     if constexpr (Targets != 0) {
         // The record is written from the constant that clearing leaves in force.

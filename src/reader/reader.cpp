@@ -220,6 +220,7 @@ void report_error(tvlr_reader *r, uint32_t code, uint32_t byte, uint64_t offset)
 
 void reset_value_state(tvlr_reader *r) {
     clear_token(r);
+    r->token = r->text;
     clear_number_state(r);
     r->utf8_pending = 0;
     r->bom_count = 0;

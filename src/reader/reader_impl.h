@@ -160,6 +160,10 @@ struct tvlr_reader {
     uint32_t token_kind;
     uint8_t *token_mem;  // one allocation: text, then type, then unit buffer
     uint8_t *text;
+    // Where the completion reads the token's text_len bytes: the text buffer, or for a token that
+    // the fast path takes whole and completes at once, the bytes where they stand in the chunk
+    // being scanned (never written through), until that token is completed.
+    const uint8_t *token;
     uint8_t *type_text;
     uint8_t *unit_text;
     uint32_t text_len;
@@ -448,7 +452,7 @@ inline Word symbol_word(const uint8_t *text, uint32_t len) {
 }
 
 inline Word symbol_word(const tvlr_reader *r) {
-    return symbol_word(r->text, r->text_len);
+    return symbol_word(r->token, r->text_len);
 }
 
 // Empties the token buffers: nothing is pending.

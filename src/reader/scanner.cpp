@@ -454,7 +454,7 @@ inline uint64_t added_key_of(const tvlr_reader *r) {
         case TK_number:
         case TK_array_number:
             return added_number_key(r->has_point || r->has_exponent || r->is_special,
-                                    r->text[0] == '-');
+                                    r->token[0] == '-');
         case TK_string:
         case TK_array_string:
             type = TVLR_TYPE_UTF8;
@@ -703,6 +703,10 @@ class FastScan {
     // Byte b at p_ was refused by an action, which left the reader's state and error code set:
     // the error is reported (with a tab's column counted) and recovery starts or the read ends.
     [[gnu::noinline]] bool refused(uint8_t b) {
+        if (r_->token != r_->text) {
+            std::memmove(r_->text, r_->token, r_->text_len);
+            read_text();
+        }
         state_ = r_->state;
         if (b == '\t') tab();
         store(++p_);
@@ -724,6 +728,12 @@ class FastScan {
     // only a line break moves the line and column. Anything else (another byte, a token that
     // reaches the end of the chunk or a limit) ends the statement path in a state the general
     // path resumes from. False ends the read.
+    //
+    // A token that is completed as soon as it is taken is not copied: the completion reads it
+    // where it stands in the chunk (give_token), and once it has succeeded the token is read from
+    // the text buffer again (read_text). A completion that is refused copies the token there
+    // (refused): what follows, recovery or the end of the read, finds it as the general path
+    // leaves it.
     bool statements() {
         Next next;
         bool cleared = false;  // the member follows a `;` that completed a plain value in line
@@ -853,8 +863,7 @@ class FastScan {
             p_ = assign + 1;
             return Next::more;
         }
-        copy_token(r_->text, p_ + 1, len);
-        r_->text_len = len;
+        give_token(p_ + 1, len);
         r_->token_kind = TK_member_name;
         state_ = assign == end ? S_name : S_after_name;
         p_ = assign;
@@ -1042,7 +1051,9 @@ class FastScan {
     }
 
     // The separator or bracket after a value, in a state where value_end() gives the cells.
-    // Their actions are called directly: the bytes are no tabs or line breaks.
+    // Their actions are called directly: the bytes are no tabs or line breaks. A token given to
+    // the completion (give_token) comes here straight: where the completion in line applies, it
+    // was tried before the token was given.
     Next end_of_value(uint8_t b) {
         switch (b) {
             case ';':
@@ -1061,6 +1072,7 @@ class FastScan {
     [[gnu::always_inline]] bool complete(bool (*action)(tvlr_reader *), uint8_t b, State next) {
         r_->state = state_;
         if (!action(r_)) return refused(b);
+        read_text();
         state_ = next;
         ++p_;
         return true;
@@ -1081,13 +1093,32 @@ class FastScan {
         }
     }
 
-    // Appends the token [from, to) to the text as the append actions do, and ends it in state.
+    // The completion reads the token [from, from + len) in the chunk, where it is taken whole and
+    // completed at once.
+    void give_token(const uint8_t *from, uint32_t len) {
+        r_->token = from;
+        r_->text_len = len;
+    }
+
+    // The token given is complete: the next one is read from the text buffer.
+    void read_text() { r_->token = r_->text; }
+
+    // Takes the token [from, to) as the append actions would, and ends it in state. Its callers
+    // complete it at once: a new token is read where it stands, only the rest of one begun
+    // before is appended to the text.
     void take_token(const uint8_t *from, const uint8_t *to, uint32_t state) {
-        const auto len = static_cast<size_t>(to - from);
-        copy_token(r_->text + r_->text_len, from, len);
-        r_->text_len += static_cast<uint32_t>(len);
+        const auto len = static_cast<uint32_t>(to - from);
+        if (r_->text_len == 0) [[likely]]
+            give_token(from, len);
+        else
+            append_token(from, len);
         state_ = state;
         p_ = to;
+    }
+
+    [[gnu::noinline]] void append_token(const uint8_t *from, uint32_t len) {
+        copy_token(r_->text + r_->text_len, from, len);
+        r_->text_len += len;
     }
 
     // `-`, integer digits, a point with fraction digits and an exponent; then, in an array, the
@@ -1293,18 +1324,21 @@ class FastScan {
             }
             p_ = from;
         }
-        if (r_->text_len == 0) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
+        const bool fresh = r_->text_len == 0;  // given to the completion by take_token
+        if (fresh) r_->token_kind = r_->in_array ? TK_array_number : TK_number;
         if (s.point) r_->has_point = true;
         if (s.exponent) r_->has_exponent = true;
         take_token(p_, end, number_state(s));
-        if (!unit_end) return end_of_plain_value(*end);
+        if (!unit_end) return fresh ? end_of_value(*end) : end_of_plain_value(*end);
         // The unit after one space, up to the `;` that completes the value with it.
         const auto unit_len = static_cast<size_t>(unit_end - end - 1);
         std::memcpy(r_->unit_text, end + 1, unit_len);
         r_->unit_len = static_cast<uint32_t>(unit_len);
         state_ = S_unit;
         p_ = unit_end;
-        return taken_if(act(A_terminate, ';'));
+        if (!act(A_terminate, ';')) return Next::stop;
+        read_text();
+        return Next::more;
     }
 
     // The end of a unit suffix after the number that ends at `at`: one space, a unit of ASCII
@@ -1322,21 +1356,52 @@ class FastScan {
 
     // A string: its quote as the table takes it, then the run of plain bytes and whole characters
     // that the general path takes too, then the closing quote and the separator. An escape or any
-    // other byte leaves the string open for the general path.
+    // other byte leaves the string open for the general path. A string closed and followed by
+    // its separator is completed there and read where it stands; any other goes to the text.
     Next string(bool element) {
         r_->token_kind = element || r_->in_array ? TK_array_string : TK_string;
         state_ = S_string_opened;
+        const uint8_t *const from = ++p_;
+        if (p_ == limit_) return Next::done;
+        if (r_->text_len != 0) [[unlikely]]
+            return string_rest();
+        string_run_call<false>();
+        if (limit_ - p_ < 2 || *p_ != '"' || !ends_value(p_[1])) {
+            const auto len = static_cast<uint32_t>(p_ - from);
+            std::memcpy(r_->text, from, len);
+            r_->text_len = len;
+            return string_end();
+        }
+        state_ = S_after_string;
         ++p_;
-        if (p_ < limit_) string_run_call();
+        // Completed here where it applies, where the text is not needed: mostly with the `;` that
+        // ends a member.
+        if (completes_in_line()) {
+            if (*p_ == ';') {
+                if (plain_terminate<true>(r_)) {
+                    state_ = S_after_member;
+                    ++p_;
+                    return Next::plain;
+                }
+            } else if (complete_in_line(*p_, added_key(TVLR_TYPE_UTF8, 0))) {
+                return Next::more;
+            }
+        }
+        give_token(from, static_cast<uint32_t>(p_ - 1 - from));
+        return end_of_value(*p_);
+    }
+
+    // A string whose text has begun before: its run appended to the text.
+    [[gnu::noinline]] Next string_rest() {
+        string_run_call<true>();
+        return string_end();
+    }
+
+    // The closing quote and what follows it, of a string in the text buffer.
+    Next string_end() {
         if (p_ == limit_ || *p_ != '"') return Next::done;
         state_ = S_after_string;
         if (++p_ == limit_) return Next::done;
-        // Mostly the `;` that ends a member: completed here.
-        if (*p_ == ';' && completes_in_line() && plain_terminate<true>(r_)) {
-            state_ = S_after_member;
-            ++p_;
-            return Next::plain;
-        }
         return end_of_plain_value(*p_);
     }
 
@@ -1371,7 +1436,7 @@ class FastScan {
         r_->token_kind = TK_symbol;
         r_->text_len = 0;
         take_token(p_, end, S_symbol);
-        return end_of_plain_value(*end);
+        return end_of_value(*end);
     }
 
     void white_run() {
@@ -1476,7 +1541,9 @@ class FastScan {
     }
 
     // Appends the following plain string bytes (and complete, valid multi-byte characters) to
-    // the text, within the string limit.
+    // the text, within the string limit; without `Copy` they are only passed over, for the caller
+    // to place.
+    template <bool Copy = true>
     [[gnu::always_inline]] void string_run() {
         if (!has_class(*p_, kStringRunByte) || r_->text_len >= r_->max_string_len) return;
         const uint8_t *end = limit_;
@@ -1500,8 +1567,10 @@ class FastScan {
         if (more) q = string_run_end(q, end, continuations);
         const size_t n = static_cast<size_t>(q - p_);
         if (n == 0) return;
-        std::memcpy(r_->text + r_->text_len, p_, n);
-        r_->text_len += static_cast<uint32_t>(n);
+        if constexpr (Copy) {
+            std::memcpy(r_->text + r_->text_len, p_, n);
+            r_->text_len += static_cast<uint32_t>(n);
+        }
         column_ -= continuations;
         p_ = q;
         state_ = S_string;
@@ -1509,7 +1578,10 @@ class FastScan {
 
     // The string run as a call for the statement path, whose code stays smaller without it; the
     // loop in run() has it inline.
-    [[gnu::noinline]] void string_run_call() { string_run(); }
+    template <bool Copy>
+    [[gnu::noinline]] void string_run_call() {
+        string_run<Copy>();
+    }
 
     tvlr_reader *const r_;
     const uint8_t *const start_;
