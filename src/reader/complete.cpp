@@ -503,6 +503,21 @@ template <uint32_t Targets>
     return true;
 }
 
+// A member name that the scanner takes whole, read where it stands in the chunk: its event, then
+// the member starts as assign() starts it. The token is left untouched (still the text buffer),
+// so a refusal leaves everything but the token, its kind and the state as assign() leaves them:
+// the caller gives those before it reports the refusal.
+template <uint32_t Targets>
+[[gnu::noinline]] bool member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
+    clear_type_in_force(r);
+    if (!send_event<Targets>(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(name), len,
+                             kClearedInForce))
+        return false;
+    start_member(r);
+    r->state = S_value;
+    return true;
+}
+
 template <uint32_t Targets>
 [[gnu::noinline]] bool terminate(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
@@ -662,6 +677,14 @@ template <Action None, Action First, Action Second, Action Both>
 // Each action is taken by the instance for the reader's callbacks (a tail call).
 bool complete_assign(tvlr_reader *r) {
     return take<assign<0>, assign<kFirst>, assign<kSecond>, assign<kBoth>>(r);
+}
+
+bool deliver_member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
+    // Only with callbacks: the instances for targets 1 to 3.
+    using Fn = bool (*)(tvlr_reader *, const uint8_t *, uint32_t);
+    static constexpr Fn kInstances[] = {member_name<kFirst>, member_name<kSecond>,
+                                        member_name<kBoth>};
+    return kInstances[r->targets - 1](r, name, len);
 }
 
 bool complete_terminate(tvlr_reader *r) {
