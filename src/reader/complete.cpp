@@ -162,9 +162,10 @@ struct ValueEvent {
 };
 
 // The run of an added annotation: type_start, type_name, for numbers the width, the base (unless
-// `Base` is false: float_dec has none) and the unit parameters, then type_end; then the value
-// event that `value()` gives, unless its kind is 0. Every record carries `record`.
-template <uint32_t Targets, bool Number, bool Base, class Value>
+// `Base` is false: float_dec has none) and the unit parameters (the unit suffix, unless `Suffix`
+// is false: the value has none), then type_end; then the value event that `value()` gives,
+// unless its kind is 0. Every record carries `record`.
+template <uint32_t Targets, bool Number, bool Base, bool Suffix = true, class Value>
 [[gnu::always_inline]] inline bool send_added_run(tvlr_reader *r, const TypeInForce &record,
                                                   TypeWord w, const Value &value) {
     RunDelivery<Targets> d(r, record);
@@ -176,7 +177,7 @@ template <uint32_t Targets, bool Number, bool Base, class Value>
             if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_BASE, kEmptyText, 0)) return false;
         }
         static constexpr char kNoUnit[] = "no_unit";
-        const uint32_t unit_len = r->unit_len;
+        const uint32_t unit_len = Suffix ? r->unit_len : 0;
         if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
                     unit_len ? reinterpret_cast<const char *>(r->unit_text) : kNoUnit,
                     unit_len ? unit_len : sizeof kNoUnit - 1))
@@ -260,17 +261,18 @@ struct PlainAdded {
 };
 
 // The added annotation run of a plain value of the type, then its value event, for the
-// callbacks that are set. The value is the pending token, or for a boolean its word, told by the
-// length of its text: nothing about it is kept across the calls.
+// callbacks that are set. The value is the pending token (no unit suffix), or for a boolean its
+// word, told by the length of its text: nothing about it is kept across the calls.
 template <uint32_t Type, uint32_t Targets>
 [[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
     using A = PlainAdded<Type>;
-    return send_added_run<Targets, A::kNumber, A::kNumber>(r, A::kRecord, type_word(Type), [&] {
-        if constexpr (Type == TVLR_TYPE_BOOL)
-            return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
-        else
-            return ValueEvent{r->token_kind, token_text(r), r->text_len};
-    });
+    return send_added_run<Targets, A::kNumber, A::kNumber, false>(
+        r, A::kRecord, type_word(Type), [&] {
+            if constexpr (Type == TVLR_TYPE_BOOL)
+                return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+            else
+                return ValueEvent{r->token_kind, token_text(r), r->text_len};
+        });
 }
 
 // Puts the type that a plain value added in force, with its annotation.
