@@ -1076,10 +1076,13 @@ class FastScan {
     }
 
     // The completion action for the separator or bracket b at p_, as act() runs it. It enters
-    // the state `next` when it succeeds.
+    // the state `next` when it succeeds. The actions taken here read no state and set it only
+    // once they have succeeded, so the state before the byte is stored only for a refusal.
     [[gnu::always_inline]] bool complete(bool (*action)(tvlr_reader *), uint8_t b, State next) {
-        r_->state = state_;
-        if (!action(r_)) return refused(b);
+        if (!action(r_)) [[unlikely]] {
+            r_->state = state_;
+            return refused(b);
+        }
         read_text();
         state_ = next;
         ++p_;
