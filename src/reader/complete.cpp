@@ -162,9 +162,10 @@ struct ValueEvent {
 };
 
 // The run of an added annotation: type_start, type_name, for numbers the width, the base (unless
-// `Base` is false: float_dec has none) and the unit parameters, then type_end; then the value
-// event that `value()` gives, unless its kind is 0. Every record carries `record`.
-template <uint32_t Targets, bool Number, bool Base, class Value>
+// `Base` is false: float_dec has none) and the unit parameters (the unit suffix, unless `Suffix`
+// is false: the value has none), then type_end; then the value event that `value()` gives,
+// unless its kind is 0. Every record carries `record`.
+template <uint32_t Targets, bool Number, bool Base, bool Suffix = true, class Value>
 [[gnu::always_inline]] inline bool send_added_run(tvlr_reader *r, const TypeInForce &record,
                                                   TypeWord w, const Value &value) {
     RunDelivery<Targets> d(r, record);
@@ -176,7 +177,7 @@ template <uint32_t Targets, bool Number, bool Base, class Value>
             if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_BASE, kEmptyText, 0)) return false;
         }
         static constexpr char kNoUnit[] = "no_unit";
-        const uint32_t unit_len = r->unit_len;
+        const uint32_t unit_len = Suffix ? r->unit_len : 0;
         if (!d.send(TVLR_EV_TYPE_PARAM, TVL_VK_UNIT,
                     unit_len ? reinterpret_cast<const char *>(r->unit_text) : kNoUnit,
                     unit_len ? unit_len : sizeof kNoUnit - 1))
@@ -260,17 +261,18 @@ struct PlainAdded {
 };
 
 // The added annotation run of a plain value of the type, then its value event, for the
-// callbacks that are set. The value is the pending token, or for a boolean its word, told by the
-// length of its text: nothing about it is kept across the calls.
+// callbacks that are set. The value is the pending token (no unit suffix), or for a boolean its
+// word, told by the length of its text: nothing about it is kept across the calls.
 template <uint32_t Type, uint32_t Targets>
 [[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
     using A = PlainAdded<Type>;
-    return send_added_run<Targets, A::kNumber, A::kNumber>(r, A::kRecord, type_word(Type), [&] {
-        if constexpr (Type == TVLR_TYPE_BOOL)
-            return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
-        else
-            return ValueEvent{r->token_kind, token_text(r), r->text_len};
-    });
+    return send_added_run<Targets, A::kNumber, A::kNumber, false>(
+        r, A::kRecord, type_word(Type), [&] {
+            if constexpr (Type == TVLR_TYPE_BOOL)
+                return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+            else
+                return ValueEvent{r->token_kind, token_text(r), r->text_len};
+        });
 }
 
 // Puts the type that a plain value added in force, with its annotation.
@@ -503,6 +505,21 @@ template <uint32_t Targets>
     return true;
 }
 
+// A member name that the scanner takes whole, read where it stands in the chunk: its event, then
+// the member starts as assign() starts it. The token is left untouched (still the text buffer),
+// so a refusal leaves everything but the token, its kind and the state as assign() leaves them:
+// the caller gives those before it reports the refusal.
+template <uint32_t Targets>
+[[gnu::noinline]] bool member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
+    clear_type_in_force(r);
+    if (!send_event<Targets>(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(name), len,
+                             kClearedInForce))
+        return false;
+    start_member(r);
+    r->state = S_value;
+    return true;
+}
+
 template <uint32_t Targets>
 [[gnu::noinline]] bool terminate(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
@@ -662,6 +679,14 @@ template <Action None, Action First, Action Second, Action Both>
 // Each action is taken by the instance for the reader's callbacks (a tail call).
 bool complete_assign(tvlr_reader *r) {
     return take<assign<0>, assign<kFirst>, assign<kSecond>, assign<kBoth>>(r);
+}
+
+bool deliver_member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
+    // Only with callbacks: the instances for targets 1 to 3.
+    using Fn = bool (*)(tvlr_reader *, const uint8_t *, uint32_t);
+    static constexpr Fn kInstances[] = {member_name<kFirst>, member_name<kSecond>,
+                                        member_name<kBoth>};
+    return kInstances[r->targets - 1](r, name, len);
 }
 
 bool complete_terminate(tvlr_reader *r) {

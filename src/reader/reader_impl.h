@@ -367,6 +367,10 @@ inline void close_struct_level(tvlr_reader *r) {
 // Completion actions; each returns false with the error code set.
 bool complete_assign(tvlr_reader *r);
 bool complete_terminate(tvlr_reader *r);
+// The member name [name, name + len), not empty, in a read with event callbacks: its event, then
+// the member starts (as complete_assign with the name as the token). False when a callback
+// refused it (error 26 set); the token, its kind and the state are then not given yet.
+bool deliver_member_name(tvlr_reader *r, const uint8_t *name, uint32_t len);
 bool complete_annotation_end(tvlr_reader *r);
 bool complete_annotated_terminate(tvlr_reader *r);
 bool complete_annotated_element_sep(tvlr_reader *r);

@@ -863,11 +863,19 @@ class FastScan {
             p_ = assign + 1;
             return Next::more;
         }
+        if (deliver_member_name(r_, p_ + 1, len)) [[likely]] {
+            state_ = S_value;
+            p_ = assign + 1;
+            return Next::more;
+        }
+        // Refused: the name becomes the token the action would have been given, in the state
+        // before `=`.
         give_token(p_ + 1, len);
         r_->token_kind = TK_member_name;
         state_ = assign == end ? S_name : S_after_name;
+        r_->state = state_;
         p_ = assign;
-        return taken_if(complete(complete_assign, '=', S_value));
+        return taken_if(refused('='));
     }
 
     // A value or element after an optional space: a number, a string, a
@@ -1068,10 +1076,13 @@ class FastScan {
     }
 
     // The completion action for the separator or bracket b at p_, as act() runs it. It enters
-    // the state `next` when it succeeds.
+    // the state `next` when it succeeds. The actions taken here read no state and set it only
+    // once they have succeeded, so the state before the byte is stored only for a refusal.
     [[gnu::always_inline]] bool complete(bool (*action)(tvlr_reader *), uint8_t b, State next) {
-        r_->state = state_;
-        if (!action(r_)) return refused(b);
+        if (!action(r_)) [[unlikely]] {
+            r_->state = state_;
+            return refused(b);
+        }
         read_text();
         state_ = next;
         ++p_;

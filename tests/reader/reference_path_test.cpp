@@ -74,12 +74,14 @@ void on_error(void *user, uint32_t code, uint64_t line, uint64_t column, uint32_
 
 // Reads `doc` from memory (piece 0) or through a source that delivers `piece` bytes per call;
 // `quiet` reads without event callbacks; the callback refuses the event numbered `refuse_at`.
+// `targets` sets the first callback (1), the second (2) or both (3), each recording the event.
 Outcome read(const std::string &doc, tvlr_reader_options o, size_t piece, bool quiet = false,
-             size_t refuse_at = 0) {
+             size_t refuse_at = 0, unsigned targets = 1) {
     Recorder rec;
     rec.refuse_at = refuse_at;
     o.user_data = &rec;
-    o.on_event = quiet ? nullptr : &on_event;
+    o.on_event = quiet || !(targets & 1) ? nullptr : &on_event;
+    o.on_event_after = quiet || !(targets & 2) ? nullptr : &on_event;
     o.on_error = &on_error;
     tvlr_reader *r = tvlr_reader_create();
     Pieces pieces{doc, 0, piece};
@@ -133,15 +135,17 @@ void expect_fast_path_agrees(const std::string &doc, const tvlr_reader_options &
         ASSERT_EQ(quiet, reference) << "without events, piece " << piece;
     }
     // A callback that refuses an event (one that varies with the document) stops both paths at
-    // the same place.
+    // the same place, with either callback or both set (each set has its own instance).
     const size_t refuse_at = 1 + doc.size() % 23;
+    const auto targets = static_cast<unsigned>(1 + doc.size() / 23 % 3);
     Outcome refused;
     {
         ReferencePath on;
-        refused = read(doc, o, 0, false, refuse_at);
+        refused = read(doc, o, 0, false, refuse_at, targets);
     }
     for (const size_t piece : {0, 3})
-        ASSERT_EQ(read(doc, o, piece, false, refuse_at), refused) << "refusing, piece " << piece;
+        ASSERT_EQ(read(doc, o, piece, false, refuse_at, targets), refused)
+            << "refusing, piece " << piece << ", callbacks " << targets;
 }
 
 // Default limits with and without recovery (a low struct depth with it), and small limits that
