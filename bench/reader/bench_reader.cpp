@@ -63,14 +63,21 @@ void BM_ReadNestedNoCallbacks(benchmark::State &state) {
     read_doc(state, nested(), nullptr);
 }
 
-void BM_ReadTypicalCounting(benchmark::State &state) {
+void read_counting(benchmark::State &state, const std::string &doc) {
     uint64_t events = 0;
     tvlr_reader_options o{};
     o.user_data = &events;
     o.on_event = &count_event;
-    read_doc(state, typical(), &o);
+    read_doc(state, doc, &o);
     state.counters["events/s"] =
         benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
+}
+
+void BM_ReadTypicalCounting(benchmark::State &state) {
+    read_counting(state, typical());
+}
+void BM_ReadNestedCounting(benchmark::State &state) {
+    read_counting(state, nested());
 }
 
 // 1 GiB through a pipe: the reader keeps only its own buffers.
@@ -137,6 +144,7 @@ BENCHMARK(BM_ReadStringsNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadNumbersNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadNestedNoCallbacks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTypicalCounting)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadNestedCounting)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadPipeOneGiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv) {

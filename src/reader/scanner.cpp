@@ -914,26 +914,68 @@ class FastScan {
 
     // `}` at p_ where a member may start: the struct closes (its struct_end event after the
     // enclosing array context is back, with delivery), then the separator or bracket after it.
-    // The `}` of enclosing structs that follow at once (after one space or none) close here too.
+    // The `}` of enclosing structs that follow at once (after one space or none) close in
+    // close_chain().
     [[gnu::noinline]] Next close_struct() {
+        if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
+        --r_->struct_depth;
+        close_struct_level(r_);
+        if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
+            r_->state = state_;
+            return taken_if(refused('}'));
+        }
+        state_ = S_after_struct;
+        if (++p_ == limit_) return Next::done;
+        if (r_->token_kind != TK_nothing) return end_of_value(*p_);
+        // Mostly the `;` that ends the member: taken here.
+        if (*p_ != ';' || !plain_terminate<false>(r_)) return end_of_closed_value(*p_);
+        state_ = S_after_member;
+        const uint8_t *next = ++p_;
+        if (next < limit_ && *next == ' ') ++next;
+        if (next == limit_ || *next != '}') return Next::more;
+        return close_chain(next);
+    }
+
+    // The `}` at `at` after the `;` of a struct that closed: as close_struct(), for each `};` of
+    // the chain. The `;` before left nothing pending, nothing in force and the number flags
+    // clear, and closing a struct changes none of them, so each `;` ends its member with the
+    // rest of end_member() alone. The position stays in a local (the reader's flags are bytes,
+    // whose stores would make the members be read again) and is written back where the chain
+    // ends; the state stays S_after_member until then.
+    [[gnu::noinline]] Next close_chain(const uint8_t *at) {
+        tvlr_reader *const r = r_;
+        const uint8_t *const limit = limit_;
+        const uint8_t *p = at;
         for (;;) {
-            if (r_->struct_depth == 0) return taken_if(act(A_struct_close, '}'));
-            --r_->struct_depth;
-            close_struct_level(r_);
-            if (!emit(r_, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
-                r_->state = state_;
+            const uint32_t depth = r->struct_depth;
+            if (depth == 0) {
+                p_ = p;
+                return taken_if(act(A_struct_close, '}'));
+            }
+            r->struct_depth = depth - 1;
+            close_struct_level(r);
+            if (!emit(r, TVLR_EV_STRUCT_END, 0, nullptr, 0)) {
+                p_ = p;
+                r->state = state_;
                 return taken_if(refused('}'));
             }
-            state_ = S_after_struct;
-            if (++p_ == limit_) return Next::done;
-            if (r_->token_kind != TK_nothing) return end_of_value(*p_);
-            // Mostly the `;` that ends the member: taken here.
-            if (*p_ != ';' || !plain_terminate<false>(r_)) return end_of_closed_value(*p_);
-            state_ = S_after_member;
-            const uint8_t *next = ++p_;
-            if (next < limit_ && *next == ' ') ++next;
-            if (next == limit_ || *next != '}') return Next::more;
-            p_ = next;
+            if (++p == limit || *p != ';' || r->array_depth > member_array_base(r)) {
+                state_ = S_after_struct;
+                p_ = p;
+                return p == limit ? Next::done : end_of_closed_value(*p);
+            }
+            if (depth == 1) {  // the member ends at the top level: no array stays open
+                r->array_depth = 0;
+                r->in_array = false;
+                r->row_length = 0;
+            }
+            const uint8_t *next = ++p;
+            if (next < limit && *next == ' ') ++next;
+            if (next == limit || *next != '}') {
+                p_ = p;
+                return Next::more;
+            }
+            p = next;
         }
     }
 

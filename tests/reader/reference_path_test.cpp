@@ -439,6 +439,22 @@ TEST(ReferencePath, Statements) {
         for (size_t m = pick(4) + 1; m > 0; --m) doc += ".m = " + matrix() + ";\n";
         docs.push_back(doc + " !");
     }
+    // Chains of structs closed one after another, as deep as the struct limits of the option
+    // sets and past them (the default limit too), around arrays nested as deep as their limits
+    // and past them, some as elements of an array; a few bytes changed.
+    for (int i = 0; i < 120; ++i) {
+        const size_t depth = pick(4) ? pick(4) + 1 : 62 + pick(4);
+        const size_t arrays = pick(4) ? pick(6) : 62 + pick(4);
+        std::string doc = pick(4) ? ".t = " : ".t = [";
+        for (size_t d = 0; d < depth; ++d)
+            doc += "{ .v = " + std::to_string(d) + ";" + breaks[pick(5)] + ".n = ";
+        doc += std::string(arrays, '[') + (pick(3) ? "1" : "{.a = 2;}") + std::string(arrays, ']');
+        for (size_t d = 0; d < depth; ++d)
+            doc += std::string(";") + breaks[pick(5)] + "}" + (pick(8) ? "" : " ");
+        doc += doc[5] == '[' ? "];" : ";";
+        for (size_t k = pick(3); k > 0; --k) doc[pick(doc.size())] = ";,]}. \n[{"[pick(9)];
+        docs.push_back(doc + "\n.z = 1; !");
+    }
     expect_agreement(docs);
 }
 
