@@ -1606,15 +1606,16 @@ class FastScan {
         uint64_t continuations = 0;
         bool more = true;  // the run may go on at q
 #if defined(__SSE2__)
-        // The first sixteen bytes here: most strings are short and ASCII.
-        if (end - q >= 16) {
+        // ASCII sixteen bytes at a time here, as most strings are; the full scan from the first
+        // multi-byte character on, and for the last bytes of the chunk.
+        while (end - q >= 16) {
             const uint32_t mask = plain_ascii_stops16(q);
             if (mask) {
                 q += __builtin_ctz(mask);
                 more = *q >= 0x80;  // a multi-byte character, or a byte that ends the run
-            } else {
-                q += 16;
+                break;
             }
+            q += 16;
         }
 #endif
         if (more) q = string_run_end(q, end, continuations);
