@@ -487,16 +487,15 @@ bool annotated_null(tvlr_reader *r) {
 // an annotation's type_start before the annotation is read.
 constexpr TypeInForce kClearedInForce{0, 0, 0, kNeutralUnit};
 
+// The member named [name, name + len), not empty: its event (with callbacks), then the member
+// starts. False when a callback refused the name (error 26 set).
 template <uint32_t Targets>
-[[gnu::noinline]] bool assign(tvlr_reader *r) {
-    // In locals: the stores below could otherwise change them.
-    const uint32_t len = r->text_len;
-    const uint8_t *const text = r->token;
-    if (len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
+[[gnu::always_inline]] inline bool start_named_member(tvlr_reader *r, const uint8_t *name,
+                                                      uint32_t len) {
     clear_type_in_force(r);
     if constexpr (Targets != 0) {
         // The record is written from the constant that clearing leaves in force.
-        if (!send_event<Targets>(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(text),
+        if (!send_event<Targets>(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(name),
                                  len, kClearedInForce))
             return false;
     }
@@ -505,19 +504,21 @@ template <uint32_t Targets>
     return true;
 }
 
-// A member name that the scanner takes whole, read where it stands in the chunk: its event, then
-// the member starts as assign() starts it. The token is left untouched (still the text buffer),
-// so a refusal leaves everything but the token, its kind and the state as assign() leaves them:
-// the caller gives those before it reports the refusal.
+template <uint32_t Targets>
+[[gnu::noinline]] bool assign(tvlr_reader *r) {
+    // In locals: the stores that follow could otherwise change them.
+    const uint32_t len = r->text_len;
+    const uint8_t *const text = r->token;
+    if (len == 0) return fail(r, TVL_ERR_EMPTY_IDENTIFIER);
+    return start_named_member<Targets>(r, text, len);
+}
+
+// A member name that the scanner takes whole, read where it stands in the chunk. The token is
+// left untouched (still the text buffer), so a refusal leaves everything but the token, its kind
+// and the state as assign() leaves them: the caller gives those before it reports the refusal.
 template <uint32_t Targets>
 [[gnu::noinline]] bool member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
-    clear_type_in_force(r);
-    if (!send_event<Targets>(r, TVLR_EV_MEMBER_NAME, 0, reinterpret_cast<const char *>(name), len,
-                             kClearedInForce))
-        return false;
-    start_member(r);
-    r->state = S_value;
-    return true;
+    return start_named_member<Targets>(r, name, len);
 }
 
 template <uint32_t Targets>
