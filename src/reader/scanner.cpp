@@ -1184,7 +1184,7 @@ class FastScan {
         // puts back the type its array keeps), so that the next `, [` need not copy it around.
         bool rows = false;
         for (;;) {
-            Next next = plain ? array_number() : number_once();
+            Next next = plain ? array_number(rows) : number_once();
             plain = next == Next::plain;
             if (plain) next = Next::more;
             if (next != Next::more) return next;
@@ -1215,45 +1215,116 @@ class FastScan {
         }
     }
 
-    // An element that number() takes straight after a plain element that it completed in line
+    // The elements that number() takes straight after a plain element that it completed in line
     // and the `,` after it, or the `], [` after it. That completion leaves what the element
     // starts from known: no event delivery, no token, no number flags, no row break in this
     // array, the token kind of an element, within an array of this member, and the type in force
-    // equal to the one the array keeps (put back by the `,`, or taken along by the `[`). A plain
-    // number ended by `,` or `]` is completed here without putting back that type (it is still in
-    // force: a plain number changes nothing in force but unit slots, with a unit of two factors
-    // or more in force) and without clearing what is clear already; anything else goes to
-    // number_once().
-    [[gnu::noinline]] Next array_number() {
-        NumberShape s;
-        if (!number_shape(s) || s.end >= limit_ ||
-            static_cast<uint64_t>(s.end - p_) > r_->max_number_len ||
-            r_->in_force.type != TVLR_TYPE_PLAIN || r_->in_force.unit.count > 1)
-            return number_once_call();
-        const uint64_t key = added_number_key(s.point || s.exponent, *p_ == '-');
+    // equal to the one the array keeps (put back by the `,`, or taken along by the `[`). Plain
+    // numbers ended by `,` or `]` are completed here one after another without putting back that
+    // type (it is still in force: a plain number changes nothing in force but unit slots, with a
+    // unit of two factors or more in force) and without clearing what is clear already. With
+    // `rows` (number() has taken a `, [` before, so the levels keep the type in force already),
+    // a `], [` before the next number is taken here as well, as the `,` and `[` of number() take
+    // it. The counts and the annotation in force stay in locals until the run ends; an element of
+    // any other shape goes to number_once() with them written back.
+    [[gnu::noinline]] Next array_number(bool rows) {
         tvlr_reader *const r = r_;
-        if (*s.end == ',') {
-            if ((r->max_array_items != 0 && r->array_items == r->max_array_items) ||
-                (r->row_length != 0 && r->row_length <= r->elements))
-                return number_once_call();
-            ++r->array_items;
-            ++r->elements;
-            state_ = S_after_comma;
-        } else if (*s.end == ']') {
-            if (r->row_length != 0 && r->row_length != r->elements) return number_once_call();
-            ArrayLevel &level = r->array_stack[--r->array_depth];
-            level.closed_row_length = r->elements;
-            r->elements = level.elements + 1;
-            r->row_length = level.row_length;
-            r->in_array = r->array_depth > member_array_base(r);
+        if (r->in_force.type != TVLR_TYPE_PLAIN || r->in_force.unit.count > 1)
+            return number_once_call();
+        const uint8_t *const limit = limit_;
+        const uint64_t max_len = r->max_number_len;
+        const uint64_t max_items = r->max_array_items;
+        uint64_t row_length = r->row_length;
+        uint64_t items = r->array_items;
+        uint64_t elements = r->elements;
+        uint64_t annotation = r->annotation.same_as_added;
+        bool noted = false;  // an element changed the annotation in force
+        const uint8_t *p = p_;
+        const auto put_back = [&] {
+            r->array_items = items;
+            r->elements = elements;
+            r->row_length = row_length;
+            if (noted) r->annotation = {annotation, false};
+        };
+        const auto number_at = [limit](const uint8_t *q) {
+            if (q < limit && *q == ' ') ++q;
+            return q < limit && (*q == '-' || (*q >= '0' && *q <= '9')) ? q : nullptr;
+        };
+        for (;;) {
+            NumberShape s;
+            if (!number_shape(p, s) || s.end >= limit ||
+                static_cast<uint64_t>(s.end - p) > max_len)
+                break;
+            const uint64_t key = added_number_key(s.point || s.exponent, *p == '-');
+            if (*s.end == ',') {
+                if ((max_items != 0 && items == max_items) ||
+                    (row_length != 0 && row_length <= elements))
+                    break;
+                ++items;
+                ++elements;
+                if (key != annotation) {
+                    annotation = key;
+                    noted = true;
+                }
+                state_ = S_after_comma;
+                p = s.end + 1;
+                // The next element straight on where it starts as a number.
+                if (const uint8_t *q = number_at(p)) {
+                    p = q;
+                    continue;
+                }
+                put_back();
+                p_ = p;
+                return Next::plain;
+            }
+            if (*s.end != ']' || (row_length != 0 && row_length != elements)) break;
+            if (key != annotation) {
+                annotation = key;
+                noted = true;
+            }
+            uint32_t depth = r->array_depth - 1;
+            ArrayLevel &level = r->array_stack[depth];
+            level.closed_row_length = elements;
+            elements = level.elements + 1;
+            row_length = level.row_length;
+            const bool in_array = depth > member_array_base(r);
+            p = s.end + 1;
+            // `], [` and a number: the next row, where `,` and `[` pass their checks.
+            if (rows && in_array && p < limit && *p == ',') {
+                const uint8_t *bracket = p + 1 < limit && p[1] == ' ' ? p + 2 : p + 1;
+                const uint8_t *next = bracket < limit && *bracket == '[' ? number_at(bracket + 1)
+                                                                           : nullptr;
+                if (next && (max_items == 0 || items + 1 < max_items) &&
+                    (row_length == 0 || row_length > elements) && depth != r->max_array_depth) {
+                    // The `,`: one more element of the outer array, its row break forgotten.
+                    ++elements;
+                    level.row_break_seen = false;
+                    // The `[`: a level that keeps the outer count and row length.
+                    items += 2;
+                    level.elements = elements;
+                    level.row_length = row_length;
+                    elements = 1;
+                    row_length = 0;
+                    ArrayLevel &inner = r->array_stack[depth + 1];
+                    inner.closed_row_length = 0;
+                    inner.row_break_seen = false;
+                    r->token_kind = TK_null;
+                    state_ = S_array_open;
+                    p = next;
+                    continue;
+                }
+            }
+            put_back();
+            r->array_depth = depth;
+            r->in_array = in_array;
             r->token_kind = TK_nothing;
             state_ = S_after_array;
-        } else {
-            return number_once_call();
+            p_ = p;
+            return Next::plain;
         }
-        if (r->annotation.same_as_added != key) r->annotation = {key, false};
-        p_ = s.end + 1;
-        return Next::plain;
+        put_back();
+        p_ = p;
+        return number_once_call();
     }
 
     // Where a number's parts end: its integer digits at int_end, the whole number at end.
@@ -1264,43 +1335,43 @@ class FastScan {
         bool exponent;
     };
 
-    // The number at p_: a sign, integer digits, a point with fraction digits and an exponent,
+    // The number at p: a sign, integer digits, a point with fraction digits and an exponent,
     // as far as they go. False where no digit follows the sign or the exponent mark (and its
     // sign). An end at limit_ or past it means the number is not whole before the limit.
-    [[gnu::always_inline]] bool number_shape(NumberShape &s) const {
-        const size_t sign = *p_ == '-';
+    [[gnu::always_inline]] bool number_shape(const uint8_t *p, NumberShape &s) const {
+        const size_t sign = *p == '-';
         s.point = s.exponent = false;
 #if defined(__SSE2__)
-        if (end_ - p_ >= 32) {
-            // The parts from one mask of the digits among the 32 bytes at p_. The bits from 32 on
+        if (end_ - p >= 32) {
+            // The parts from one mask of the digits among the 32 bytes at p. The bits from 32 on
             // are set and end every run there; a part that runs to the 32nd byte is left to the
             // byte-wise scan below.
-            const uint64_t other = ~digit_bits32(p_);
+            const uint64_t other = ~digit_bits32(p);
             if (other >> sign & 1) return false;
             size_t e = sign + static_cast<size_t>(__builtin_ctzll(other >> sign));
             if (e == 32) goto bytewise;
-            s.int_end = p_ + e;
-            if (p_[e] == '.') {
+            s.int_end = p + e;
+            if (p[e] == '.') {
                 s.point = true;
                 ++e;
                 e += static_cast<size_t>(__builtin_ctzll(other >> e));
                 if (e == 32) goto bytewise;
             }
-            if ((p_[e] | 0x20) == 'e') {
+            if ((p[e] | 0x20) == 'e') {
                 s.exponent = true;
                 size_t from = e + 1;
-                if (from < 32 && (p_[from] == '+' || p_[from] == '-')) ++from;
+                if (from < 32 && (p[from] == '+' || p[from] == '-')) ++from;
                 e = from + static_cast<size_t>(__builtin_ctzll(other >> from));
                 if (e >= 32) goto bytewise;
                 if (e == from) return false;
             }
-            s.end = p_ + e;
+            s.end = p + e;
             return true;
         }
     bytewise:
         s.point = s.exponent = false;
 #endif
-        const uint8_t *digits = p_ + sign;
+        const uint8_t *digits = p + sign;
         if (digits == limit_ || *digits < '0' || *digits > '9') return false;
         const uint8_t *end = ascii_run(digits, Run::number);
         s.int_end = end;
@@ -1352,7 +1423,7 @@ class FastScan {
 
     [[gnu::always_inline]] Next number_once() {
         NumberShape s;
-        if (!small_integer(s) && !number_shape(s)) return Next::done;
+        if (!small_integer(s) && !number_shape(p_, s)) return Next::done;
         const uint8_t *const end = s.end;
         if (end >= limit_ || r_->text_len + static_cast<uint64_t>(end - p_) > r_->max_number_len)
             return Next::done;

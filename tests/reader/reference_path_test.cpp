@@ -148,12 +148,15 @@ void expect_fast_path_agrees(const std::string &doc, const tvlr_reader_options &
             << "refusing, piece " << piece << ", callbacks " << targets;
 }
 
-// Default limits with and without recovery (a low struct depth with it), and small limits that
-// runs must stop at.
+// Default limits; with recovery, lower limits of struct and array depth and of array items; small
+// limits that runs must stop at.
 std::vector<tvlr_reader_options> option_sets() {
     tvlr_reader_options plain{}, recover{}, tight{};
     recover.recover = 1;
     recover.max_struct_depth = 2;
+    // Limits that the rows of a matrix reach now and then.
+    recover.max_array_items = 11;
+    recover.max_array_depth = 3;
     tight.recover = 1;
     tight.max_identifier_len = 3;
     tight.max_string_len = 6;
@@ -433,10 +436,22 @@ TEST(ReferencePath, Statements) {
         doc += std::string(pick(40), ' ') + " !";
         docs.push_back(doc);
     }
+    // Blocks of rows of two small integers, two of them the rows of a matrix in turn: after a
+    // row break the second block's row count is checked against the first's.
+    const auto block = [&] {
+        std::string b = "[";
+        for (size_t k = pick(4) + 1; k > 0; --k)
+            b += "[" + std::to_string(pick(9)) + ", " + std::to_string(pick(9)) +
+                 (k > 1 ? "], " : "]");
+        return b + "]";
+    };
     // Members that are matrices alone, many more of them than above.
     for (int i = 0; i < 150; ++i) {
         std::string doc;
-        for (size_t m = pick(4) + 1; m > 0; --m) doc += ".m = " + matrix() + ";\n";
+        for (size_t m = pick(4) + 1; m > 0; --m)
+            doc += ".m = " +
+                   (pick(3) ? matrix() : "[" + block() + (pick(2) ? " / " : ", ") + block() + "]") +
+                   ";\n";
         docs.push_back(doc + " !");
     }
     // Chains of structs closed one after another, as deep as the struct limits of the option
