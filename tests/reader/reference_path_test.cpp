@@ -448,7 +448,12 @@ TEST(ReferencePath, Statements) {
         std::string doc = pick(4) ? ".t = " : ".t = [";
         for (size_t d = 0; d < depth; ++d)
             doc += "{ .v = " + std::to_string(d) + ";" + breaks[pick(5)] + ".n = ";
-        doc += std::string(arrays, '[') + (pick(3) ? "1" : "{.a = 2;}") + std::string(arrays, ']');
+        // A fourth of the nested arrays typed, the innermost a first row that ends with a struct
+        // and another row after it: the type is back in force after the `]` after the struct.
+        const bool rows = arrays > 1 && pick(4) == 0;
+        doc += std::string(rows ? "<uint> " : "") + std::string(arrays, '[') +
+               (rows || pick(3) == 0 ? "{.a = 2;}" : "1") + std::string(arrays, ']');
+        if (rows) doc.insert(doc.size() - arrays + 1, " / [x]");
         for (size_t d = 0; d < depth; ++d)
             doc += std::string(";") + breaks[pick(5)] + "}" + (pick(8) ? "" : " ");
         doc += doc[5] == '[' ? "];" : ";";
