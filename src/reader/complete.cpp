@@ -498,8 +498,9 @@ bool annotated_null(tvlr_reader *r) {
 constexpr TypeInForce kClearedInForce{0, 0, 0, kNeutralUnit};
 
 // The member named [name, name + len), not empty: its event (with callbacks), then the member
-// starts. False when a callback refused the name (error 26 set).
-template <uint32_t Targets>
+// starts. False when a callback refused the name (error 26 set). `SetsState`: the state is set;
+// the statement path keeps it itself (and writes it back before anything else reads it).
+template <uint32_t Targets, bool SetsState = true>
 [[gnu::always_inline]] inline bool start_named_member(tvlr_reader *r, const uint8_t *name,
                                                       uint32_t len) {
     clear_type_in_force(r);
@@ -510,7 +511,7 @@ template <uint32_t Targets>
             return false;
     }
     start_member(r);
-    r->state = S_value;
+    if constexpr (SetsState) r->state = S_value;
     return true;
 }
 
@@ -528,7 +529,7 @@ template <uint32_t Targets>
 // and the state as assign() leaves them: the caller gives those before it reports the refusal.
 template <uint32_t Targets>
 [[gnu::noinline]] bool member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
-    return start_named_member<Targets>(r, name, len);
+    return start_named_member<Targets, false>(r, name, len);
 }
 
 // What an action that ends a value knows is pending: anything (the general instance), a plain
@@ -551,7 +552,8 @@ template <uint32_t Targets, bool InArray, Pending P>
 // The actions that end a value come in an instance for what is pending (Pending). The general
 // one is what the action table runs; the statement path runs, with callbacks, the one for what
 // it knows is pending (taken_terminate, taken_element_sep, closed_array_end), each on its own,
-// so that the registers and checks the rest needs cost the common cases nothing.
+// so that the registers and checks the rest needs cost the common cases nothing. Those leave the
+// state to the statement path, which keeps it itself.
 template <uint32_t Targets, Pending P>
 [[gnu::always_inline]] inline bool terminate_known(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
@@ -564,7 +566,7 @@ template <uint32_t Targets, Pending P>
         return false;
     }
     end_member(r);
-    r->state = S_after_member;
+    if constexpr (P == Pending::any) r->state = S_after_member;
     return true;
 }
 
@@ -667,7 +669,7 @@ template <uint32_t Targets, Pending P = Pending::any>
         return false;
     }
     next_element<P == Pending::plain>(r);
-    r->state = S_after_comma;
+    if constexpr (P == Pending::any) r->state = S_after_comma;
     return true;
 }
 
@@ -695,7 +697,7 @@ template <uint32_t Targets, Pending P = Pending::any>
         return false;
     }
     close_array<P == Pending::plain>(r);
-    r->state = S_after_array;
+    if constexpr (P == Pending::any) r->state = S_after_array;
     return true;
 }
 
