@@ -260,30 +260,50 @@ struct PlainAdded {
     static constexpr TypeInForce kRecord{Type, kBits, 0, kNeutralUnit};
 };
 
+// The value event of a plain value of the type: the pending token (no unit suffix), or for a
+// boolean its word, told by the length of its text (nothing about it is kept across calls).
+template <uint32_t Type>
+ValueEvent plain_value_event(const tvlr_reader *r, uint32_t bool_len) {
+    if constexpr (Type == TVLR_TYPE_BOOL)
+        return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+    else
+        return ValueEvent{r->token_kind, token_text(r), r->text_len};
+}
+
+// The added annotation run of a plain value of the type, then its value event, for the
+// callbacks that are set.
+template <uint32_t Type, uint32_t Targets>
+[[gnu::always_inline]] inline bool send_plain_events(tvlr_reader *r, uint32_t bool_len) {
+    using A = PlainAdded<Type>;
+    return send_added_run<Targets, A::kNumber, A::kNumber, false>(
+        r, A::kRecord, type_word(Type), [&] { return plain_value_event<Type>(r, bool_len); });
+}
+
+template <uint32_t Type, uint32_t Targets>
+[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
+    return send_plain_events<Type, Targets>(r, bool_len);
+}
+
 // The events of a plain value of the type for the callbacks that are set: its value event, after
 // the added annotation run unless the annotation in force already says the same (then noted in
-// an array, where it is kept). The value is the pending token (no unit suffix), or for a boolean
-// its word, told by the length of its text: nothing about it is kept across the calls. Out of
-// line, an instance for each type: the actions that complete a value only choose the type.
+// an array, where it is kept). Out of line, an instance for each type: the actions that complete
+// a value only choose the type. In an array, where most elements after the first say the same,
+// the run is a call of its own (a tail call), so that the lone value event needs few registers;
+// elsewhere, where the run is due, it is sent here.
 template <uint32_t Type, uint32_t Targets, bool InArray>
 [[gnu::noinline]] bool send_plain(tvlr_reader *r, uint32_t bool_len) {
     using A = PlainAdded<Type>;
-    const auto value = [&] {
-        if constexpr (Type == TVLR_TYPE_BOOL)
-            return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
-        else
-            return ValueEvent{r->token_kind, token_text(r), r->text_len};
-    };
     if (r->annotation.same_as_added == A::kKey) {
-        const ValueEvent v = value();
+        const ValueEvent v = plain_value_event<Type>(r, bool_len);
         return send_event<Targets>(r, TVLR_EV_VALUE, v.kind, v.text, v.len, A::kRecord);
     }
     if constexpr (InArray) {
         r->annotation = {A::kKey, false};
         r->in_force_cleared = false;
+        return send_plain_run<Type, Targets>(r, bool_len);
+    } else {
+        return send_plain_events<Type, Targets>(r, bool_len);
     }
-    return send_added_run<Targets, A::kNumber, A::kNumber, false>(r, A::kRecord, type_word(Type),
-                                                                   value);
 }
 
 // Puts the type that a plain value added in force, with its annotation.
