@@ -353,9 +353,10 @@ TEST(ReferencePath, Statements) {
                (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
                (pick(4) == 0 ? exponent : "");
     };
-    // Matrices of numbers (half of them small integers): rows mostly of one width, some one
-    // longer or shorter, with row breaks between half of them; a type annotation before half of
-    // the first rows and a few others, which the rows after it must not keep.
+    // Matrices of numbers (half of them small integers, a few in arrays of their own, so that
+    // some rows end with a `]`): rows mostly of one width, some one longer or shorter, with row
+    // breaks between half of them; a type annotation before half of the first rows and a few
+    // others, which the rows after it must not keep.
     const auto matrix = [&] {
         const size_t width = pick(3) + 2;
         std::string m = "[";
@@ -365,7 +366,9 @@ TEST(ReferencePath, Statements) {
                              : annotation();
             m += "[";
             for (size_t i = 0, n = pick(4) ? width : width + pick(3) - 1; i < n; ++i)
-                m += (i ? ", " : "") + (pick(2) ? number() : std::to_string(pick(300)));
+                m += (i ? ", " : "") + (pick(8) == 0 ? "[" + number() + "]"
+                                        : pick(2)    ? number()
+                                                     : std::to_string(pick(300)));
             m += std::string("]") + (k == 1 ? "" : pick(2) ? ", " : " / ");
         }
         return m + "]";
