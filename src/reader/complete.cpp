@@ -578,7 +578,8 @@ template <uint32_t Targets, Pending P>
 [[gnu::always_inline]] inline bool terminate_known(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
-    if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
+    if (r->array_depth > member_array_base(r)) [[unlikely]]
+        return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
     if (!complete_known<Targets, false, P>(r, added)) {
         if (added) put_plain_added(r, *added);
