@@ -260,19 +260,50 @@ struct PlainAdded {
     static constexpr TypeInForce kRecord{Type, kBits, 0, kNeutralUnit};
 };
 
+// The value event of a plain value of the type: the pending token (no unit suffix), or for a
+// boolean its word, told by the length of its text (nothing about it is kept across calls).
+template <uint32_t Type>
+ValueEvent plain_value_event(const tvlr_reader *r, uint32_t bool_len) {
+    if constexpr (Type == TVLR_TYPE_BOOL)
+        return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
+    else
+        return ValueEvent{r->token_kind, token_text(r), r->text_len};
+}
+
 // The added annotation run of a plain value of the type, then its value event, for the
-// callbacks that are set. The value is the pending token (no unit suffix), or for a boolean its
-// word, told by the length of its text: nothing about it is kept across the calls.
+// callbacks that are set.
 template <uint32_t Type, uint32_t Targets>
-[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
+[[gnu::always_inline]] inline bool send_plain_events(tvlr_reader *r, uint32_t bool_len) {
     using A = PlainAdded<Type>;
     return send_added_run<Targets, A::kNumber, A::kNumber, false>(
-        r, A::kRecord, type_word(Type), [&] {
-            if constexpr (Type == TVLR_TYPE_BOOL)
-                return ValueEvent{TVL_VK_BOOL, bool_len == 4 ? "true" : "false", bool_len};
-            else
-                return ValueEvent{r->token_kind, token_text(r), r->text_len};
-        });
+        r, A::kRecord, type_word(Type), [&] { return plain_value_event<Type>(r, bool_len); });
+}
+
+template <uint32_t Type, uint32_t Targets>
+[[gnu::noinline]] bool send_plain_run(tvlr_reader *r, uint32_t bool_len) {
+    return send_plain_events<Type, Targets>(r, bool_len);
+}
+
+// The events of a plain value of the type for the callbacks that are set: its value event, after
+// the added annotation run unless the annotation in force already says the same (then noted in
+// an array, where it is kept). Out of line, an instance for each type: the actions that complete
+// a value only choose the type. In an array, where most elements after the first say the same,
+// the run is a call of its own (a tail call), so that the lone value event needs few registers;
+// elsewhere, where the run is due, it is sent here.
+template <uint32_t Type, uint32_t Targets, bool InArray>
+[[gnu::noinline]] bool send_plain(tvlr_reader *r, uint32_t bool_len) {
+    using A = PlainAdded<Type>;
+    if (r->annotation.same_as_added == A::kKey) {
+        const ValueEvent v = plain_value_event<Type>(r, bool_len);
+        return send_event<Targets>(r, TVLR_EV_VALUE, v.kind, v.text, v.len, A::kRecord);
+    }
+    if constexpr (InArray) {
+        r->annotation = {A::kKey, false};
+        r->in_force_cleared = false;
+        return send_plain_run<Type, Targets>(r, bool_len);
+    } else {
+        return send_plain_events<Type, Targets>(r, bool_len);
+    }
 }
 
 // Puts the type that a plain value added in force, with its annotation.
@@ -281,23 +312,15 @@ inline void put_plain_added(tvlr_reader *r, const TypeInForce &added) {
 }
 
 // Delivers the events of a plain value (nothing in force, no unit suffix) with the record of the
-// type it adds: the added annotation run unless the annotation in force already says the same,
-// then the value event. The type is not put in force: every caller replaces what is in force
-// once the value is complete (cleared at `;`, the array's at `,` and `]`), and `added` names the
-// record for the caller to put in force (put_plain_added) where it fails instead. In an array
-// the annotation in force is kept, so it is noted; at the member's end it is cleared.
+// type it adds (send_plain; `bool_len` the length of a boolean's word). The type is not put in
+// force: every caller replaces what is in force once the value is complete (cleared at `;`, the
+// array's at `,` and `]`), and `added` names the record for the caller to put in force
+// (put_plain_added) where it fails instead.
 template <uint32_t Targets, uint32_t Type, bool InArray>
-[[gnu::always_inline]] inline bool deliver_plain(tvlr_reader *r, uint32_t kind, const char *text,
-                                                 uint32_t len, const TypeInForce *&added) {
-    using A = PlainAdded<Type>;
-    added = &A::kRecord;
-    if (r->annotation.same_as_added == A::kKey)
-        return send_event<Targets>(r, TVLR_EV_VALUE, kind, text, len, A::kRecord);
-    if constexpr (InArray) {
-        r->annotation = {A::kKey, false};
-        r->in_force_cleared = false;
-    }
-    return send_plain_run<Type, Targets>(r, len);
+[[gnu::always_inline]] inline bool deliver_plain(tvlr_reader *r, uint32_t bool_len,
+                                                 const TypeInForce *&added) {
+    added = &PlainAdded<Type>::kRecord;
+    return send_plain<Type, Targets, InArray>(r, bool_len);
 }
 
 // ---------------------------------------------------------------------------
@@ -368,15 +391,11 @@ constexpr bool is_string_token(uint32_t kind) {
 template <uint32_t Targets, bool InArray>
 [[gnu::always_inline]] inline bool deliver_plain_value(tvlr_reader *r, uint32_t kind,
                                                        const TypeInForce *&added) {
-    const char *text = token_text(r);
-    const uint32_t len = r->text_len;
-    if (is_string_token(kind))
-        return deliver_plain<Targets, TVLR_TYPE_UTF8, InArray>(r, kind, text, len, added);
+    if (is_string_token(kind)) return deliver_plain<Targets, TVLR_TYPE_UTF8, InArray>(r, 0, added);
     if (r->has_point || r->has_exponent || r->is_special)
-        return deliver_plain<Targets, TVLR_TYPE_FLOAT, InArray>(r, kind, text, len, added);
-    if (text[0] == '-')
-        return deliver_plain<Targets, TVLR_TYPE_SINT, InArray>(r, kind, text, len, added);
-    return deliver_plain<Targets, TVLR_TYPE_UINT, InArray>(r, kind, text, len, added);
+        return deliver_plain<Targets, TVLR_TYPE_FLOAT, InArray>(r, 0, added);
+    if (r->token[0] == '-') return deliver_plain<Targets, TVLR_TYPE_SINT, InArray>(r, 0, added);
+    return deliver_plain<Targets, TVLR_TYPE_UINT, InArray>(r, 0, added);
 }
 
 // Delivers a symbol with nothing in force and no unit suffix: a word of the notation adds its
@@ -389,9 +408,7 @@ template <uint32_t Targets, bool InArray>
                                    r->in_force);
     if (word == Word::null)
         return send_event<Targets>(r, TVLR_EV_VALUE, TVL_VK_NULL, kEmptyText, 0, r->in_force);
-    const bool is_true = word == Word::yes;
-    return deliver_plain<Targets, TVLR_TYPE_BOOL, InArray>(
-        r, TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u, added);
+    return deliver_plain<Targets, TVLR_TYPE_BOOL, InArray>(r, word == Word::yes ? 4u : 5u, added);
 }
 
 // Completes a value token and emits its value event. With delivery, a plain value's added type
@@ -409,8 +426,7 @@ template <uint32_t Targets, bool InArray>
             const ValueEvent value{TVL_VK_BOOL, is_true ? "true" : "false", is_true ? 4u : 5u};
             if (r->in_force.type == TVLR_TYPE_PLAIN) {
                 if constexpr (Targets != 0) {
-                    return deliver_plain<Targets, TVLR_TYPE_BOOL, InArray>(
-                        r, value.kind, value.text, value.len, added);
+                    return deliver_plain<Targets, TVLR_TYPE_BOOL, InArray>(r, value.len, added);
                 } else {
                     put_added_type(r, TVLR_TYPE_BOOL, 0, false, nullptr);
                     return true;
@@ -449,6 +465,27 @@ template <uint32_t Targets, bool InArray>
     return emit_if<Targets>(r, TVLR_EV_VALUE, kind, token_text(r), r->text_len);
 }
 
+// A string, number or symbol is pending with nothing in force and no unit suffix: the value that
+// deliver_plain_pending completes.
+inline bool plain_pending(const tvlr_reader *r) {
+    constexpr uint32_t kKinds = 1u << TK_string | 1u << TK_array_string | 1u << TK_number |
+                                1u << TK_array_number | 1u << TK_symbol;
+    const uint32_t kind = r->token_kind;
+    return kind < 32 && (kKinds >> kind & 1) != 0 && (r->unit_len | r->in_force.type) == 0;
+}
+
+// Delivers the pending plain value (deliver_plain_value, deliver_plain_symbol) and clears the
+// token. `added` as for deliver_plain.
+template <uint32_t Targets, bool InArray>
+[[gnu::always_inline]] inline bool deliver_plain_pending(tvlr_reader *r,
+                                                         const TypeInForce *&added) {
+    const uint32_t kind = r->token_kind;
+    const bool ok = kind == TK_symbol ? deliver_plain_symbol<Targets, InArray>(r, added)
+                                      : deliver_plain_value<Targets, InArray>(r, kind, added);
+    clear_token(r);
+    return ok;
+}
+
 // Completes whatever token is pending: a value (or element), or nothing. `added` is set as by
 // deliver_plain, and stays null otherwise.
 template <uint32_t Targets, bool InArray>
@@ -456,15 +493,8 @@ template <uint32_t Targets, bool InArray>
     if constexpr (Targets != 0) {
         // Most values are strings and numbers with nothing in force and no unit suffix: told
         // apart from the rest at once.
-        const uint32_t kind = r->token_kind;
-        if ((is_plain_kind(kind) || kind == TK_symbol) && (r->unit_len | r->in_force.type) == 0)
-            [[likely]] {
-            const bool ok = kind == TK_symbol
-                                ? deliver_plain_symbol<Targets, InArray>(r, added)
-                                : deliver_plain_value<Targets, InArray>(r, kind, added);
-            clear_token(r);
-            return ok;
-        }
+        if (plain_pending(r)) [[likely]]
+            return deliver_plain_pending<Targets, InArray>(r, added);
     }
     if (r->token_kind == TK_nothing) return true;
     if (r->token_kind == TK_struct_opened) {
@@ -488,8 +518,9 @@ bool annotated_null(tvlr_reader *r) {
 constexpr TypeInForce kClearedInForce{0, 0, 0, kNeutralUnit};
 
 // The member named [name, name + len), not empty: its event (with callbacks), then the member
-// starts. False when a callback refused the name (error 26 set).
-template <uint32_t Targets>
+// starts. False when a callback refused the name (error 26 set). `SetsState`: the state is set;
+// the statement path keeps it itself (and writes it back before anything else reads it).
+template <uint32_t Targets, bool SetsState = true>
 [[gnu::always_inline]] inline bool start_named_member(tvlr_reader *r, const uint8_t *name,
                                                       uint32_t len) {
     clear_type_in_force(r);
@@ -500,7 +531,7 @@ template <uint32_t Targets>
             return false;
     }
     start_member(r);
-    r->state = S_value;
+    if constexpr (SetsState) r->state = S_value;
     return true;
 }
 
@@ -518,23 +549,59 @@ template <uint32_t Targets>
 // and the state as assign() leaves them: the caller gives those before it reports the refusal.
 template <uint32_t Targets>
 [[gnu::noinline]] bool member_name(tvlr_reader *r, const uint8_t *name, uint32_t len) {
-    return start_named_member<Targets>(r, name, len);
+    return start_named_member<Targets, false>(r, name, len);
 }
 
-template <uint32_t Targets>
-[[gnu::noinline]] bool terminate(tvlr_reader *r) {
+// What an action that ends a value knows is pending: anything (the general instance), a plain
+// value (plain_pending) or nothing (TK_nothing). A plain value in an array leaves the type that
+// the array keeps in force as it found it (deliver_plain puts none in force): the separator or
+// bracket after it need not put that type back.
+enum class Pending { any, plain, nothing };
+
+// Completes what is pending, as complete_pending does, for what is known to be pending.
+template <uint32_t Targets, bool InArray, Pending P>
+[[gnu::always_inline]] inline bool complete_known(tvlr_reader *r, const TypeInForce *&added) {
+    if constexpr (P == Pending::plain)
+        return deliver_plain_pending<Targets, InArray>(r, added);
+    else if constexpr (P == Pending::nothing)
+        return true;
+    else
+        return complete_pending<Targets, InArray>(r, added);
+}
+
+// The actions that end a value come in an instance for what is pending (Pending). The general
+// one is what the action table runs; the statement path runs, with callbacks, the one for what
+// it knows is pending (taken_terminate, taken_element_sep, closed_array_end), each on its own,
+// so that the registers and checks the rest needs cost the common cases nothing. Those leave the
+// state to the statement path, which keeps it itself.
+template <uint32_t Targets, Pending P>
+[[gnu::always_inline]] inline bool terminate_known(tvlr_reader *r) {
     // A member ends only after all of its arrays have closed, so that every
     // array_start gets its array_end.
-    if (r->array_depth > member_array_base(r)) return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
+    if (r->array_depth > member_array_base(r)) [[unlikely]]
+        return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
-    if (!complete_pending<Targets, false>(r, added)) {
+    if (!complete_known<Targets, false, P>(r, added)) {
         if (added) put_plain_added(r, *added);
         r->failed_at_member_end = true;
         return false;
     }
     end_member(r);
-    r->state = S_after_member;
+    if constexpr (P == Pending::any) r->state = S_after_member;
     return true;
+}
+
+template <uint32_t Targets, Pending P = Pending::any>
+[[gnu::noinline]] bool terminate(tvlr_reader *r) {
+    return terminate_known<Targets, P>(r);
+}
+
+// `;` after a value that the statement path has taken: mostly a plain one.
+template <uint32_t Targets>
+[[gnu::noinline]] bool taken_terminate(tvlr_reader *r) {
+    if (plain_pending(r)) [[likely]]
+        return terminate<Targets, Pending::plain>(r);
+    return terminate<Targets>(r);
 }
 
 template <uint32_t Targets>
@@ -608,12 +675,12 @@ template <uint32_t Targets>
     return true;
 }
 
-template <uint32_t Targets>
+template <uint32_t Targets, Pending P = Pending::any>
 [[gnu::noinline]] bool element_sep(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
-    bool ok = complete_pending<Targets, true>(r, added);
+    bool ok = complete_known<Targets, true, P>(r, added);
     if (ok && r->max_array_items != 0 && r->array_items == r->max_array_items)
         ok = fail(r, TVL_ERR_TOO_MANY_ARRAY_ITEMS);
     else if (ok && r->row_length != 0 && r->row_length <= r->elements)
@@ -622,17 +689,25 @@ template <uint32_t Targets>
         if (added) put_plain_added(r, *added);
         return false;
     }
-    next_element(r);
-    r->state = S_after_comma;
+    next_element<P == Pending::plain>(r);
+    if constexpr (P == Pending::any) r->state = S_after_comma;
     return true;
 }
 
+// `,` after a value that the statement path has taken: mostly a plain one.
 template <uint32_t Targets>
+[[gnu::noinline]] bool taken_element_sep(tvlr_reader *r) {
+    if (plain_pending(r)) [[likely]]
+        return element_sep<Targets, Pending::plain>(r);
+    return element_sep<Targets>(r);
+}
+
+template <uint32_t Targets, Pending P = Pending::any>
 [[gnu::noinline]] bool array_end(tvlr_reader *r) {
     if (!r->in_array || r->array_depth <= member_array_base(r))
         return fail(r, TVL_ERR_UNEXPECTED_INPUT_BYTE);
     const TypeInForce *added = nullptr;
-    bool ok = complete_pending<Targets, true>(r, added);
+    bool ok = complete_known<Targets, true, P>(r, added);
     if (ok && r->row_length == 0)
         r->row_length = r->elements;
     else if (ok && r->row_length != r->elements)
@@ -642,9 +717,25 @@ template <uint32_t Targets>
         if (added) put_plain_added(r, *added);
         return false;
     }
-    close_array(r);
-    r->state = S_after_array;
+    close_array<P == Pending::plain>(r);
+    if constexpr (P == Pending::any) r->state = S_after_array;
     return true;
+}
+
+// `]` after a value that the statement path has taken: mostly a plain one.
+template <uint32_t Targets>
+[[gnu::noinline]] bool taken_array_end(tvlr_reader *r) {
+    if (plain_pending(r)) [[likely]]
+        return array_end<Targets, Pending::plain>(r);
+    return array_end<Targets>(r);
+}
+
+// `]` after a closing bracket: nothing is pending.
+template <uint32_t Targets>
+[[gnu::noinline]] bool closed_array_end(tvlr_reader *r) {
+    if (r->token_kind == TK_nothing) [[likely]]
+        return array_end<Targets, Pending::nothing>(r);
+    return array_end<Targets>(r);
 }
 
 template <uint32_t Targets>
@@ -724,6 +815,27 @@ bool complete_element_sep(tvlr_reader *r) {
 
 bool complete_array_end(tvlr_reader *r) {
     return take<array_end<0>, array_end<kFirst>, array_end<kSecond>, array_end<kBoth>>(r);
+}
+
+// The statement path's entries: with callbacks, the instances for what it knows is pending.
+bool complete_taken_terminate(tvlr_reader *r) {
+    return take<terminate<0>, taken_terminate<kFirst>, taken_terminate<kSecond>,
+                taken_terminate<kBoth>>(r);
+}
+
+bool complete_taken_element_sep(tvlr_reader *r) {
+    return take<element_sep<0>, taken_element_sep<kFirst>, taken_element_sep<kSecond>,
+                taken_element_sep<kBoth>>(r);
+}
+
+bool complete_taken_array_end(tvlr_reader *r) {
+    return take<array_end<0>, taken_array_end<kFirst>, taken_array_end<kSecond>,
+                taken_array_end<kBoth>>(r);
+}
+
+bool complete_closed_array_end(tvlr_reader *r) {
+    return take<array_end<0>, closed_array_end<kFirst>, closed_array_end<kSecond>,
+                closed_array_end<kBoth>>(r);
 }
 
 bool complete_row_break(tvlr_reader *r) {

@@ -368,8 +368,9 @@ inline void close_struct_level(tvlr_reader *r) {
 bool complete_assign(tvlr_reader *r);
 bool complete_terminate(tvlr_reader *r);
 // The member name [name, name + len), not empty, in a read with event callbacks: its event, then
-// the member starts (as complete_assign with the name as the token). False when a callback
-// refused it (error 26 set); the token, its kind and the state are then not given yet.
+// the member starts (as complete_assign with the name as the token, but the state is left to the
+// caller). False when a callback refused it (error 26 set); the token, its kind and the state
+// are then not given yet.
 bool deliver_member_name(tvlr_reader *r, const uint8_t *name, uint32_t len);
 bool complete_annotation_end(tvlr_reader *r);
 bool complete_annotated_terminate(tvlr_reader *r);
@@ -379,6 +380,14 @@ bool complete_array_start(tvlr_reader *r);
 bool complete_element_sep(tvlr_reader *r);
 bool complete_array_end(tvlr_reader *r);
 bool complete_row_break(tvlr_reader *r);
+// As complete_terminate, complete_element_sep and complete_array_end, for the statement path:
+// the separator or bracket after a value it has taken (mostly a plain string, number or symbol),
+// and the `]` after a closing bracket (nothing pending). Each gives the results of the general
+// action, through an instance for what is pending, but may leave the state to the caller.
+bool complete_taken_terminate(tvlr_reader *r);
+bool complete_taken_element_sep(tvlr_reader *r);
+bool complete_taken_array_end(tvlr_reader *r);
+bool complete_closed_array_end(tvlr_reader *r);
 
 // Scans bytes [p, end) until they are used up, the state becomes the
 // octet-stream state or the read must end (`stop`). Returns the count of
@@ -533,12 +542,14 @@ inline void push_array_level(tvlr_reader *r) {
 
 // The state after an array's end has passed its checks (its row length set): the level around
 // it, where the closed array counts as one element.
+// `kept`: the type the array keeps is in force already, and stays.
+template <bool kept = false>
 inline void close_array(tvlr_reader *r) {
     ArrayLevel &level = r->array_stack[--r->array_depth];
     level.closed_row_length = r->row_length;
     r->elements = level.elements + 1;
     r->row_length = level.row_length;
-    restore_in_force(r, level.in_force);
+    if constexpr (!kept) restore_in_force(r, level.in_force);
     r->in_array = r->array_depth > member_array_base(r);
     clear_number_state(r);
 }

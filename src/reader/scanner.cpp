@@ -1003,7 +1003,7 @@ class FastScan {
 
     // The run of `]` at p_ after a closing bracket, nothing pending: as open_arrays().
     Next close_arrays() {
-        if (r_->deliver) return taken_if(complete(complete_array_end, ']', S_after_array));
+        if (r_->deliver) return taken_if(complete(complete_closed_array_end, ']', S_after_array));
         do {
             if (!plain_array_end<false>(r_)) return taken_if(act(A_array_end, ']'));
             state_ = S_after_array;
@@ -1107,11 +1107,11 @@ class FastScan {
     Next end_of_value(uint8_t b) {
         switch (b) {
             case ';':
-                return taken_if(complete(complete_terminate, b, S_after_member));
+                return taken_if(complete(complete_taken_terminate, b, S_after_member));
             case ',':
-                return taken_if(complete(complete_element_sep, b, S_after_comma));
+                return taken_if(complete(complete_taken_element_sep, b, S_after_comma));
             case ']':
-                return taken_if(complete(complete_array_end, b, S_after_array));
+                return taken_if(complete(complete_taken_array_end, b, S_after_array));
             default:
                 return Next::done;
         }

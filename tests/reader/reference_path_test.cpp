@@ -356,9 +356,10 @@ TEST(ReferencePath, Statements) {
                (pick(2) ? "." + word("0123456789", pick(4) ? 4 : 24).substr(pick(2)) : "") +
                (pick(4) == 0 ? exponent : "");
     };
-    // Matrices of numbers (half of them small integers): rows mostly of one width, some one
-    // longer or shorter, with row breaks between half of them; a type annotation before half of
-    // the first rows and a few others, which the rows after it must not keep.
+    // Matrices of numbers (half of them small integers, a few in arrays of their own, so that
+    // some rows end with a `]`): rows mostly of one width, some one longer or shorter, with row
+    // breaks between half of them; a type annotation before half of the first rows and a few
+    // others, which the rows after it must not keep.
     const auto matrix = [&] {
         const size_t width = pick(3) + 2;
         std::string m = "[";
@@ -368,7 +369,9 @@ TEST(ReferencePath, Statements) {
                              : annotation();
             m += "[";
             for (size_t i = 0, n = pick(4) ? width : width + pick(3) - 1; i < n; ++i)
-                m += (i ? ", " : "") + (pick(2) ? number() : std::to_string(pick(300)));
+                m += (i ? ", " : "") + (pick(8) == 0 ? "[" + number() + "]"
+                                        : pick(2)    ? number()
+                                                     : std::to_string(pick(300)));
             m += std::string("]") + (k == 1 ? "" : pick(2) ? ", " : " / ");
         }
         return m + "]";
@@ -463,7 +466,12 @@ TEST(ReferencePath, Statements) {
         std::string doc = pick(4) ? ".t = " : ".t = [";
         for (size_t d = 0; d < depth; ++d)
             doc += "{ .v = " + std::to_string(d) + ";" + breaks[pick(5)] + ".n = ";
-        doc += std::string(arrays, '[') + (pick(3) ? "1" : "{.a = 2;}") + std::string(arrays, ']');
+        // A fourth of the nested arrays typed, the innermost a first row that ends with a struct
+        // and another row after it: the type is back in force after the `]` after the struct.
+        const bool rows = arrays > 1 && pick(4) == 0;
+        doc += std::string(rows ? "<uint> " : "") + std::string(arrays, '[') +
+               (rows || pick(3) == 0 ? "{.a = 2;}" : "1") + std::string(arrays, ']');
+        if (rows) doc.insert(doc.size() - arrays + 1, " / [x]");
         for (size_t d = 0; d < depth; ++d)
             doc += std::string(";") + breaks[pick(5)] + "}" + (pick(8) ? "" : " ");
         doc += doc[5] == '[' ? "];" : ";";
