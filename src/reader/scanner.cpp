@@ -833,6 +833,9 @@ class FastScan {
         return b < 0x80 && has_class(b, kNameStartByte);
     }
 
+    // A number's first byte: its sign or its first digit.
+    static bool number_start(uint8_t b) { return b == '-' || (b >= '0' && b <= '9'); }
+
     // A member, after line breaks and spaces: its name up to `=`, or the `}` that
     // closes the struct. `cleared`: the token and number flags are clear and nothing is in
     // force, as the `;` of a plain value completed in line leaves them.
@@ -886,7 +889,7 @@ class FastScan {
         if (p_ == limit_) return Next::done;
         const uint8_t b = *p_;
         const bool element = state_ == S_array_open || state_ == S_after_comma;
-        if (b == '-' || (b >= '0' && b <= '9')) return number();
+        if (number_start(b)) return number();
         if (b == '"') return string(element);
         if (b == '{') return open_struct();
         if (b == '[') return open_arrays();
@@ -1211,7 +1214,7 @@ class FastScan {
             }
             // The next element straight away, while plain numbers follow `,` or `[`.
             if (p_ < limit_ && *p_ == ' ') ++p_;
-            if (p_ == limit_ || (*p_ != '-' && (*p_ < '0' || *p_ > '9'))) return next;
+            if (p_ == limit_ || !number_start(*p_)) return next;
         }
     }
 
@@ -1246,9 +1249,16 @@ class FastScan {
             r->row_length = row_length;
             if (noted) r->annotation = {annotation, false};
         };
+        // An element completed with the annotation of the key: the one in force from then on.
+        const auto note = [&](uint64_t key) {
+            if (key != annotation) {
+                annotation = key;
+                noted = true;
+            }
+        };
         const auto number_at = [limit](const uint8_t *q) {
             if (q < limit && *q == ' ') ++q;
-            return q < limit && (*q == '-' || (*q >= '0' && *q <= '9')) ? q : nullptr;
+            return q < limit && number_start(*q) ? q : nullptr;
         };
         for (;;) {
             NumberShape s;
@@ -1262,10 +1272,7 @@ class FastScan {
                     break;
                 ++items;
                 ++elements;
-                if (key != annotation) {
-                    annotation = key;
-                    noted = true;
-                }
+                note(key);
                 state_ = S_after_comma;
                 p = s.end + 1;
                 // The next element straight on where it starts as a number.
@@ -1278,11 +1285,8 @@ class FastScan {
                 return Next::plain;
             }
             if (*s.end != ']' || (row_length != 0 && row_length != elements)) break;
-            if (key != annotation) {
-                annotation = key;
-                noted = true;
-            }
-            uint32_t depth = r->array_depth - 1;
+            note(key);
+            const uint32_t depth = r->array_depth - 1;
             ArrayLevel &level = r->array_stack[depth];
             level.closed_row_length = elements;
             elements = level.elements + 1;
